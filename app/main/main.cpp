@@ -1,0 +1,14 @@
+// The program: process start, the main thread's start, the main procedure, and the
+// ends. A fatal error ends the process from wherever it happens, without the ends.
+#include "app/frame.h"
+#include "app/startup.h"
+
+int main() {
+  zelk::app::processStart();
+  zelk::app::threadStart();
+  zelk::app::setFrame(zelk::app::MAIN);
+  zelk::app::_main();
+  zelk::app::threadEnd();
+  zelk::app::processEnd();
+  return 0;
+}

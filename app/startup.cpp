@@ -1,0 +1,109 @@
+#include "app/startup.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/messages.h"
+#include "dictionary/files.h"
+#include "dictionary/globals.h"
+#include "dictionary/managers.h"
+#include "platform/framework/errors.h"
+#include "platform/framework/fuzzy.h"
+#include "platform/framework/ini.h"
+
+namespace zelk::app {
+namespace {
+
+class NoDragSetting : public DragSetting {
+ public:
+  int get() override { return 0; }
+  void set(int) override {}
+};
+
+NoDragSetting systemDrag;
+DragSetting* drag = &systemDrag;
+
+std::function<void()> frameProcedure;
+
+thread_local std::unique_ptr<dict::Dictionary> dictionary;
+
+// The arguments of the two dragging calls, as the desktop service takes them.
+constexpr int kDragOn = 1;
+
+}  // namespace
+
+void setDragSetting(DragSetting* s) { drag = s ? s : &systemDrag; }
+DragSetting& dragSetting() { return *drag; }
+void setFrame(std::function<void()> frame) { frameProcedure = std::move(frame); }
+
+void processStart() {
+  fw::threadNumber();  // the process's first thread is thread 1
+  dict::blankProcessVariables();
+  dict::registerDrivers();
+  // The fuzzy matcher, the error manager and the settings manager are objects of
+  // the process that their constructors only prepare.
+  fw::globalFuzzy();
+  fw::globalErrors();
+  fw::globalIni();
+}
+
+void threadStart() {
+  dict::makeFileInstances();
+  fw::globalErrorStatus() = fw::ErrorStatusClass{};
+  dict::GLOBALREQUEST = 0;
+  dict::GLOBALRESPONSE = 0;
+  dict::VCRREQUEST = 0;
+  dictionary = std::make_unique<dict::Dictionary>();
+}
+
+void threadEnd() {
+  dictionary.reset();
+  fw::globalErrorStatus() = fw::ErrorStatusClass{};
+  dict::releaseFileInstances();
+}
+
+void processEnd() {}
+
+void _main() {
+  fw::globalErrors().Init(defaultErrors());
+  fw::globalFuzzy().Init();
+  fw::globalFuzzy().SetOption(1, 1);
+  fw::globalFuzzy().SetOption(2, 0);
+  fw::globalIni().Init("ZELK.INI", 0, 0);
+  dict::DCTINIT();
+  dict::LCURRENTFDSETTING = dragSetting().get();
+  if (dict::LCURRENTFDSETTING == kDragOn) dragSetting().set(0);
+  if (frameProcedure) frameProcedure();
+  fw::globalIni().Update();
+  if (dict::LCURRENTFDSETTING == kDragOn) dragSetting().set(1);
+  fw::globalIni().Kill();
+  fw::globalFuzzy().Kill();
+}
+
+void START(std::function<void()> procedure, std::size_t stackSize) {
+  // The requested stack is a floor: the library code under a procedure needs more
+  // than the original platform did.
+  constexpr std::size_t kMinimumStack = std::size_t{8} << 20;
+  auto* job = new std::function<void()>(std::move(procedure));
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, std::max(stackSize, kMinimumStack));
+  pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+  pthread_t t;
+  int rc = pthread_create(
+      &t, &attr,
+      [](void* p) -> void* {
+        std::unique_ptr<std::function<void()>> fn(static_cast<std::function<void()>*>(p));
+        threadStart();
+        (*fn)();
+        threadEnd();
+        return nullptr;
+      },
+      job);
+  pthread_attr_destroy(&attr);
+  if (rc != 0) delete job;
+}
+
+}  // namespace zelk::app

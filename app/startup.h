@@ -1,0 +1,36 @@
+#pragma once
+// Start-up and shutdown: the steps the platform runs at process and thread start and
+// end, and the program's main procedure.
+#include <cstddef>
+#include <functional>
+
+namespace zelk::app {
+
+// The desktop's full-window-dragging setting. On Linux there is no such setting:
+// the service reads it as off and the program leaves it alone.
+class DragSetting {
+ public:
+  virtual ~DragSetting() = default;
+  virtual int get() = 0;              // 1 = on
+  virtual void set(int on) = 0;       // written to the user's profile and announced
+};
+void setDragSetting(DragSetting* s);  // nullptr: this system's
+DragSetting& dragSetting();
+
+// The application frame, run by _main until the user closes it.
+void setFrame(std::function<void()> frame);
+
+void processStart();
+void threadStart();
+void threadEnd();
+void processEnd();
+
+// The main procedure: error manager, fuzzy matcher, settings manager, the main
+// thread's file managers, dragging off, the frame, and the shutdown tail.
+void _main();
+
+// START: runs procedure on a thread of its own, with the thread's start and end
+// steps around it, without waiting for it.
+void START(std::function<void()> procedure, std::size_t stackSize);
+
+}  // namespace zelk::app

@@ -1,0 +1,153 @@
+#include "platform/core/codepage.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cstdint>
+
+namespace zelk::cp {
+namespace {
+
+// Converts one byte through iconv; '?' when the target lacks it.
+char convertByte(iconv_t cd, char c) {
+  char in[1] = {c};
+  char out[8];
+  char* ip = in;
+  char* op = out;
+  size_t il = 1, ol = sizeof out;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || op - out != 1) return '?';
+  return out[0];
+}
+
+struct Tables {
+  std::array<char, 256> a2o{}, o2a{}, up{}, low{};
+  std::array<char32_t, 256> a2u{};
+
+  Tables() {
+    iconv_t ao = iconv_open("CP866//TRANSLIT", "CP1251");
+    iconv_t oa = iconv_open("CP1251//TRANSLIT", "CP866");
+    iconv_t au = iconv_open("UTF-32LE", "CP1251");
+    for (int i = 0; i < 256; ++i) {
+      char c = static_cast<char>(i);
+      a2o[i] = i < 128 ? c : convertByte(ao, c);
+      o2a[i] = i < 128 ? c : convertByte(oa, c);
+      char in[1] = {c};
+      char out[8] = {};
+      char* ip = in;
+      char* op = out;
+      size_t il = 1, ol = sizeof out;
+      iconv(au, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(au, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && op - out == 4) {
+        uint32_t u = 0;
+        for (int k = 3; k >= 0; --k) u = (u << 8) | static_cast<unsigned char>(out[k]);
+        a2u[i] = u;
+      } else {
+        a2u[i] = U'?';
+      }
+      up[i] = low[i] = c;
+    }
+    iconv_close(ao);
+    iconv_close(oa);
+    iconv_close(au);
+    for (int i = 'a'; i <= 'z'; ++i) up[i] = static_cast<char>(i - 32), low[i - 32] = static_cast<char>(i);
+    for (int i = 0xE0; i <= 0xFF; ++i) up[i] = static_cast<char>(i - 32), low[i - 32] = static_cast<char>(i);
+    up[0xB8] = static_cast<char>(0xA8), low[0xA8] = static_cast<char>(0xB8);  // ё Ё
+    up[0xA2] = static_cast<char>(0xA1), low[0xA1] = static_cast<char>(0xA2);  // ў Ў
+    up[0xB3] = static_cast<char>(0xB2), low[0xB2] = static_cast<char>(0xB3);  // і І
+    up[0xBA] = static_cast<char>(0xAA), low[0xAA] = static_cast<char>(0xBA);  // є Є
+    up[0xBF] = static_cast<char>(0xAF), low[0xAF] = static_cast<char>(0xBF);  // ї Ї
+  }
+
+  char fromUnicode(char32_t u) const {
+    if (u < 128) return static_cast<char>(u);
+    for (int i = 128; i < 256; ++i)
+      if (a2u[i] == u) return static_cast<char>(i);
+    return '?';
+  }
+};
+
+const Tables& tables() {
+  static const Tables t;
+  return t;
+}
+
+unsigned char ub(char c) { return static_cast<unsigned char>(c); }
+
+}  // namespace
+
+char ansiToOem(char c) { return tables().a2o[ub(c)]; }
+char oemToAnsi(char c) { return tables().o2a[ub(c)]; }
+void ansiToOem(char* s, std::size_t n) {
+  const auto& t = tables().a2o;
+  for (std::size_t i = 0; i < n; ++i) s[i] = t[ub(s[i])];
+}
+void oemToAnsi(char* s, std::size_t n) {
+  const auto& t = tables().o2a;
+  for (std::size_t i = 0; i < n; ++i) s[i] = t[ub(s[i])];
+}
+std::string ansiToOem(std::string_view s) {
+  std::string r(s);
+  ansiToOem(r.data(), r.size());
+  return r;
+}
+std::string oemToAnsi(std::string_view s) {
+  std::string r(s);
+  oemToAnsi(r.data(), r.size());
+  return r;
+}
+
+char upper(char c) { return tables().up[ub(c)]; }
+char lower(char c) { return tables().low[ub(c)]; }
+
+std::string fromUtf8(std::string_view s) {
+  const Tables& t = tables();
+  std::string r;
+  r.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    unsigned char c = ub(s[i]);
+    int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) {
+      r += '?';
+      ++i;
+      continue;
+    }
+    char32_t u = len == 1 ? c : c & (0x7F >> len);
+    bool ok = true;
+    for (int k = 1; k < len; ++k) {
+      unsigned char cc = ub(s[i + k]);
+      if ((cc >> 6) != 2) ok = false;
+      u = (u << 6) | (cc & 0x3F);
+    }
+    if (!ok) {
+      r += '?';
+      ++i;
+      continue;
+    }
+    r += t.fromUnicode(u);
+    i += len;
+  }
+  return r;
+}
+
+std::string toUtf8(std::string_view s) {
+  const Tables& t = tables();
+  std::string r;
+  r.reserve(s.size() * 2);
+  for (char ch : s) {
+    char32_t u = t.a2u[ub(ch)];
+    if (u < 0x80) {
+      r += static_cast<char>(u);
+    } else if (u < 0x800) {
+      r += static_cast<char>(0xC0 | (u >> 6));
+      r += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      r += static_cast<char>(0xE0 | (u >> 12));
+      r += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      r += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+  return r;
+}
+
+}  // namespace zelk::cp

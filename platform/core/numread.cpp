@@ -1,0 +1,114 @@
+#include "platform/core/numread.h"
+
+#include <charconv>
+#include <string>
+#include <system_error>
+
+#include "platform/core/date.h"
+#include "platform/core/text.h"
+
+namespace zelk {
+namespace {
+
+constexpr std::size_t kFloatChars = 39;  // the statements' number rule reads no further
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+// Blank, TAB and the control characters 0Ah to 0Dh.
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+struct ScanRules {
+  bool plusAllowed;   // a leading "+" is a sign; otherwise the text reads as 0
+  bool commaIsPoint;  // "," serves as the decimal point like "."
+};
+
+// Reads the longest number at the start of s (after white space) and converts it.
+// Anything the converter cannot hold (overflow, underflow) gives 0.
+double scanNumber(std::string_view s, ScanRules rules) {
+  const std::size_t n = s.size();
+  std::size_t i = 0;
+  while (i < n && isSpace(s[i])) ++i;
+
+  bool negative = false;
+  if (i < n && s[i] == '-') {
+    negative = true;
+    ++i;
+  } else if (i < n && s[i] == '+') {
+    if (!rules.plusAllowed) return 0;
+    ++i;
+  }
+
+  std::string buf;  // the number in from_chars' form: digits[.digits][e[-]digits]
+  const std::size_t intStart = i;
+  while (i < n && isDigit(s[i])) ++i;
+  buf.append(s.substr(intStart, i - intStart));
+  bool anyDigit = i > intStart;
+
+  if (i < n && (s[i] == '.' || (rules.commaIsPoint && s[i] == ','))) {
+    const std::size_t fracStart = i + 1;
+    std::size_t j = fracStart;
+    while (j < n && isDigit(s[j])) ++j;
+    if (j > fracStart) {
+      if (!anyDigit) buf += '0';
+      buf += '.';
+      buf.append(s.substr(fracStart, j - fracStart));
+      anyDigit = true;
+    }
+    if (anyDigit) i = j;
+  }
+  if (!anyDigit) return 0;
+
+  if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < n && (s[j] == '+' || s[j] == '-')) ++j;
+    const std::size_t expDigits = j;
+    while (j < n && isDigit(s[j])) ++j;
+    if (j > expDigits) {  // an "e" without digits is not part of the number
+      buf += 'e';
+      buf.append(s.substr(i + 1, j - i - 1));
+    }
+  }
+
+  double v = 0;
+  auto [ptr, ec] = std::from_chars(buf.data(), buf.data() + buf.size(), v);
+  if (ec != std::errc{}) return 0;
+  return (negative ? -v : v) + 0.0;  // + 0.0 turns -0 into 0
+}
+
+}  // namespace
+
+double readDecimalNumber(std::string_view text) {
+  return scanNumber(trimRight(text), {.plusAllowed = false, .commaIsPoint = true});
+}
+
+double readFloatNumber(std::string_view text) {
+  return scanNumber(trimRight(text).substr(0, kFloatChars), {.plusAllowed = true, .commaIsPoint = false});
+}
+
+std::int32_t readStatementDate(std::string_view text) {
+  constexpr int kWant[3] = {2, 2, 4};  // digits of day, month and year
+  int value[3] = {0, 0, 0};
+  int count[3] = {0, 0, 0};
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  for (int g = 0; g < 3; ++g) {
+    while (i < n && !isDigit(text[i])) ++i;
+    while (i < n && isDigit(text[i]) && count[g] < kWant[g]) {
+      value[g] = value[g] * 10 + (text[i] - '0');
+      ++count[g];
+      ++i;
+    }
+  }
+  if (count[0] == 0) return 0;  // no digit at all
+
+  const int day = value[0], month = value[1];
+  int year = value[2];
+  // A year of one or two digits is taken within 1950-2049: 50-99 as 19yy, 00-49 as 20yy.
+  if (count[2] == 1 || count[2] == 2) year += year >= 50 ? 1900 : 2000;
+
+  if (month == 0 || year < 1801 || year > 9999) return -1;
+  const std::int64_t d = date::dayNumber(year, month, day);
+  if (d < kFirstDay || d > kLastDay) return -1;
+  return static_cast<std::int32_t>(d);
+}
+
+}  // namespace zelk

@@ -1,0 +1,389 @@
+#include "platform/framework/filemanager.h"
+
+#include <cstring>
+#include <limits>
+
+#include "platform/core/fields.h"
+#include "platform/core/text.h"
+#include "platform/framework/bind.h"
+
+namespace zelk::fw {
+namespace {
+
+using storage::FieldDesc;
+using storage::FieldType;
+
+std::int64_t readInteger(const FieldDesc& f, const char* rec) {
+  const char* p = rec + f.offset;
+  switch (f.type) {
+    case FieldType::Int16: { Int16 v; std::memcpy(&v, p, 2); return v; }
+    case FieldType::Int32: { Int32 v; std::memcpy(&v, p, 4); return v; }
+    case FieldType::UInt8: return static_cast<unsigned char>(*p);
+    case FieldType::Real: { Real v; std::memcpy(&v, p, 8); return static_cast<std::int64_t>(v.get()); }
+    default: return 0;
+  }
+}
+
+// The highest number a field of this type holds.
+std::int64_t highest(const FieldDesc& f) {
+  switch (f.type) {
+    case FieldType::Int16: return std::numeric_limits<std::int16_t>::max();
+    case FieldType::Int32: return std::numeric_limits<std::int32_t>::max();
+    case FieldType::UInt8: return 255;
+    default: return std::int64_t{1} << 53;
+  }
+}
+
+void writeInteger(const FieldDesc& f, char* rec, std::int64_t v) {
+  char* p = rec + f.offset;
+  switch (f.type) {
+    case FieldType::Int16: { Int16 x(static_cast<std::int16_t>(v)); std::memcpy(p, &x, 2); break; }
+    case FieldType::Int32: { Int32 x(static_cast<std::int32_t>(v)); std::memcpy(p, &x, 4); break; }
+    case FieldType::UInt8: *p = static_cast<char>(v); break;
+    case FieldType::Real: { Real x(static_cast<double>(v)); std::memcpy(p, &x, 8); break; }
+    default: break;
+  }
+}
+
+constexpr int kTriesPerQuestion = 3;
+
+}  // namespace
+
+FileManager::~FileManager() = default;
+
+void FileManager::Init() {
+  Opened = 0;
+  LazyOpen = true;
+  Killed = false;
+}
+
+void FileManager::Init(storage::File* file, ErrorClass* errors) {
+  Errors = errors;
+  File = file;
+  if (!OpenModeOverridden) OpenMode = storage::mode::kReadWrite | storage::mode::kDenyNone;
+  Create = true;
+  LockRecover = 10;
+  if (file && !FileName) FileNameValue = std::string(file->decl().defaultName);
+  Keys.clear();
+  HasAutoInc = false;
+  Initialized = true;
+}
+
+void FileManager::Kill() {
+  if (Initialized && !Killed) {
+    while (Opened > 0) Close();
+    saved_.clear();
+    Keys.clear();
+  }
+  Killed = true;
+  Initialized = false;
+}
+
+void FileManager::AddKey(int key, std::string_view description, bool autoInc) {
+  Keys.push_back({key, std::string(description), autoInc});
+  if (autoInc) HasAutoInc = true;
+}
+
+const KeyEntry* FileManager::keyEntry(int key) const {
+  for (const KeyEntry& k : Keys)
+    if (k.key == key) return &k;
+  return nullptr;
+}
+
+std::string FileManager::GetName() const {
+  if (FileName) {
+    std::string n = FileName();
+    return std::string(trimRight(n));
+  }
+  return FileNameValue;
+}
+
+void FileManager::BindFields() {
+  if (!File) return;
+  const storage::FileDecl& d = File->decl();
+  for (const FieldDesc& f : d.fields) {
+    BoundName b;
+    b.field = &f;
+    b.buffer = File->buffer();
+    bindName(std::string(d.prefix) + ":" + std::string(f.name), b);
+  }
+}
+
+std::uint8_t FileManager::Open() {
+  if (LazyOpen) {
+    BindFields();
+    ++Opened;
+    return kLevelOk;
+  }
+  ++Opened;
+  return UseFile(kUseOpen);
+}
+
+std::uint8_t FileManager::UseFile(std::uint8_t useType) {
+  if (useType == 4 || useType == kUseSetup) return kLevelOk;
+  if (Opened < 1) return fatal(msg::kUseClosed);
+  if (!Used) {
+    int id = SaveBuffer();
+    std::uint8_t r = OpenFile();
+    RestoreBuffer(id);
+    return r;
+  }
+  return kLevelOk;
+}
+
+std::uint8_t FileManager::Close() {
+  if (Opened <= 0) return kLevelOk;
+  if (--Opened == 0 && Used) {
+    if (File) File->close();
+    Used = false;
+  }
+  return kLevelOk;
+}
+
+int FileManager::fileOpen(std::uint8_t mode) {
+  int r = File->open(mode);
+  return r == storage::kAlreadyOpen ? 0 : r;
+}
+
+std::uint8_t FileManager::fatal(std::uint16_t id) {
+  if (Errors) Errors->ThrowFile(id, GetName());
+  endProcess();  // a fatal level never returns; this only guards a missing manager
+}
+
+std::uint8_t FileManager::OpenFile() {
+  if (UseFile(kUseSetup) != kLevelOk || !File) return fatal(msg::kOpenFailed);
+  for (int attempt = 1;; ++attempt) {
+    int r = fileOpen(OpenMode);
+    if (r == storage::kAccessDenied) {
+      File->send("Recover=" + std::to_string(LockRecover));
+      r = fileOpen(OpenMode);
+    }
+    if (r == 0) {
+      Used = true;
+      AutoIncDone = false;
+      return kLevelOk;
+    }
+    if (attempt == 2) return fatal(msg::kOpenFailed);
+    switch (r) {
+      case storage::kAccessDenied:
+        if ((OpenMode & 0x03) == 0) return fatal(msg::kOpenFailed);
+        OpenMode &= storage::mode::kShareMask;  // read only from now on, on this thread
+        Errors->ThrowFile(msg::kAccessDenied, GetName());
+        break;
+      case storage::kFileNotFound:
+        if (!Create) return fatal(msg::kOpenFailed);
+        if (File->create() != 0) return fatal(msg::kCreateFailed);
+        break;
+      case storage::kKeysMustBeRebuilt:
+        Errors->ThrowFile(msg::kRebuildKey, GetName());
+        if (File->build() != 0) return fatal(msg::kRebuildFailed);
+        break;
+      default:
+        return fatal(msg::kOpenFailed);
+    }
+  }
+}
+
+std::uint8_t FileManager::Throw(std::uint16_t id) { return Errors ? Errors->ThrowFile(id, GetName()) : std::uint8_t{kNotify}; }
+
+std::uint8_t FileManager::ThrowMessage(std::uint16_t id, std::string_view message) {
+  if (!Errors) return kNotify;
+  Errors->SetFile(GetName());
+  globalErrorStatus().takeFileError();
+  return Errors->ThrowMessage(id, message);
+}
+
+int FileManager::SaveBuffer() {
+  saved_.emplace_back(Buffer, Buffer + File->decl().recordSize);
+  return static_cast<int>(saved_.size());
+}
+
+void FileManager::RestoreBuffer(int id, bool restore) {
+  if (id < 1 || id > static_cast<int>(saved_.size())) return;
+  if (restore) std::memcpy(Buffer, saved_[id - 1].data(), saved_[id - 1].size());
+  saved_.resize(id - 1);  // the copy and every newer one are released
+}
+
+bool FileManager::EqualBuffer(int id) const {
+  if (id < 1 || id > static_cast<int>(saved_.size())) return false;
+  return std::memcmp(Buffer, saved_[id - 1].data(), saved_[id - 1].size()) == 0;
+}
+
+std::uint8_t FileManager::PrimeRecord(bool keepBuffer) {
+  if (UseFile(kUseOpen) != kLevelOk) return kNotify;
+  if (!keepBuffer) File->clearBuffer();
+  PrimeFields();
+  AutoIncDone = false;
+  return PrimeAutoInc();
+}
+
+// Reads the highest value of the key and adds the record with that value plus 1,
+// both under the file's write lock, so that no other thread or station can hand out
+// the same number in between. Returns the storage code; on success the record is
+// added and current.
+int FileManager::reserveNumber(const KeyEntry& k) {
+  const storage::FileDecl& d = File->decl();
+  const FieldDesc& f = d.fields[d.keys[k.key].components[0].field];
+  if (int r = File->lock(); r != 0) return r;
+  int id = SaveBuffer();
+  std::int64_t next = 1;
+  File->set(k.key);
+  int r = File->previous();
+  if (r == 0) {
+    next = readInteger(f, Buffer) + 1;
+  } else if (r != storage::kRecordNotAvailable) {
+    RestoreBuffer(id);
+    File->unlock();
+    return -r;  // a read error, not an add failure
+  }
+  RestoreBuffer(id);
+  if (next > highest(f)) {
+    File->unlock();
+    storage::setLastError({storage::kDriverError, std::string(storage::errorText(storage::kDriverError)), 0,
+                           "the key has reached its highest number " + std::to_string(highest(f))});
+    return storage::kDriverError;
+  }
+  writeInteger(f, Buffer, next);
+  r = File->add();
+  storage::ErrorState e = storage::lastError();
+  File->unlock();
+  storage::setLastError(e);
+  return r;
+}
+
+std::uint8_t FileManager::PrimeAutoInc() {
+  if (!HasAutoInc) return kLevelOk;
+  for (const KeyEntry& k : Keys) {
+    if (!k.autoInc) continue;
+    for (int failures = 0;;) {
+      int r = reserveNumber(k);
+      if (r == 0) break;
+      if (r < 0) {
+        Throw(msg::kRecordAccess);
+        return kNotify;
+      }
+      if (++failures % kTriesPerQuestion != 0) continue;
+      if (Throw(msg::kAutoIncFailed) != kLevelOk) return kNotify;
+    }
+    reservedPosition_ = File->position();
+    AutoIncDone = true;
+  }
+  return kLevelOk;
+}
+
+std::uint8_t FileManager::CancelAutoInc() {
+  if (!AutoIncDone) return kLevelOk;
+  int id = SaveBuffer();
+  int r = File->reset(reservedPosition_);
+  if (r == 0) r = File->next();
+  if (r == 0) r = File->erase();
+  RestoreBuffer(id);
+  if (r != 0) return Throw(msg::kDeleteFailed);
+  AutoIncDone = false;
+  return kLevelOk;
+}
+
+int FileManager::TryInsert() {
+  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
+  if (!AutoIncDone) return File->add();
+  // The record that reserved the number is rewritten with the form's values.
+  int id = SaveBuffer();
+  int r = File->reset(reservedPosition_);
+  if (r == 0) r = File->next();
+  RestoreBuffer(id);
+  if (r == 0) r = File->put();
+  if (r == 0) AutoIncDone = false;
+  return r;
+}
+
+std::uint8_t FileManager::Insert() {
+  int r = TryInsert();
+  if (r == 0) return kLevelOk;
+  if (r == storage::kDuplicateKey) {
+    std::string desc;
+    for (const KeyEntry& k : Keys)
+      if (File->decl().keys[k.key].unique()) {
+        desc = k.description;
+        break;
+      }
+    return ThrowMessage(msg::kDuplicateKey, desc);
+  }
+  return Throw(msg::kAddFailed);
+}
+
+int FileManager::TryUpdate() {
+  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
+  return File->put();
+}
+
+std::uint8_t FileManager::Update() {
+  int r = TryUpdate();
+  if (r == 0) return kLevelOk;
+  if (r == storage::kRecordChanged) return Throw(msg::kConcurrency);
+  return Throw(msg::kPutFailed);
+}
+
+std::uint8_t FileManager::DeleteRecord() {
+  if (UseFile(kUseOpen) != kLevelOk) return kNotify;
+  if (File->erase() == 0) return kLevelOk;
+  return Throw(msg::kDeleteFailed);
+}
+
+int FileManager::TryFetch(int key) {
+  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
+  return File->get(key);
+}
+
+std::uint8_t FileManager::Fetch(int key) { return TryFetch(key) == 0 ? kLevelOk : std::uint8_t{kNotify}; }
+
+int FileManager::TryNext() {
+  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
+  return File->next();
+}
+
+std::uint8_t FileManager::Next() {
+  int r = TryNext();
+  if (r == 0) return kLevelOk;
+  if (r == storage::kRecordNotAvailable) return kNotify;
+  return Throw(msg::kRecordAccess);
+}
+
+int FileManager::TryPrevious() {
+  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
+  return File->previous();
+}
+
+std::uint8_t FileManager::Previous() {
+  int r = TryPrevious();
+  if (r == 0) return kLevelOk;
+  if (r == storage::kRecordNotAvailable) return kNotify;
+  return Throw(msg::kRecordAccess);
+}
+
+void RelationManager::Init(FileManager* me, int logout) {
+  Me = me;
+  UseLogout = logout;
+}
+
+void RelationManager::Kill() { Me = nullptr; }
+
+std::uint8_t RelationManager::Open() {
+  if (!Me) return kNotify;
+  std::uint8_t r = Me->Open();
+  if (r != kLevelOk) return r;
+  return Me->UseFile(kUseOpen);
+}
+
+std::uint8_t RelationManager::Close() { return Me ? Me->Close() : kLevelOk; }
+
+std::uint8_t RelationManager::CancelAutoInc() { return Me ? Me->CancelAutoInc() : kLevelOk; }
+
+std::uint8_t RelationManager::Update() { return Me ? Me->Update() : std::uint8_t{kNotify}; }
+
+std::uint8_t RelationManager::Delete() { return Me ? Me->DeleteRecord() : std::uint8_t{kNotify}; }
+
+void RelationManager::SetQuickScan(bool on) {
+  if (Me && Me->File && Me->File->isOpen()) Me->File->send(on ? "QUICKSCAN=on" : "QUICKSCAN=off");
+}
+
+}  // namespace zelk::fw

@@ -1,0 +1,137 @@
+#pragma once
+// File and relation managers: one pair per file and thread. Windows open and close
+// the files through them (counted per thread); forms save through them; they report
+// every failure through the error manager.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/framework/errors.h"
+#include "platform/storage/file.h"
+
+namespace zelk::fw {
+
+// Use types of UseFile.
+inline constexpr std::uint8_t kUseOpen = 2, kUseSetup = 5;
+
+// Results of manager operations: 0 carries on; kNotify stops the operation.
+inline constexpr std::uint8_t kLevelOk = 0;
+
+// Messages the managers raise.
+namespace msg {
+inline constexpr std::uint16_t kRecordAccess = 1, kAccessDenied = 2, kAddFailed = 4, kConcurrency = 7,
+                               kCreateFailed = 12, kDeleteFailed = 13, kDuplicateKey = 15, kOpenFailed = 26,
+                               kPutFailed = 28, kRebuildFailed = 29, kRebuildKey = 30, kAutoIncFailed = 35,
+                               kUseClosed = 42;
+}
+
+struct KeyEntry {
+  int key;                  // index into the file's declared keys
+  std::string description;  // the text messages show for the key
+  bool autoInc;
+};
+
+class FileManager {
+ public:
+  FileManager() = default;
+  FileManager(const FileManager&) = delete;
+  FileManager& operator=(const FileManager&) = delete;
+  virtual ~FileManager();
+
+  // State the program relies on.
+  char* Buffer = nullptr;
+  storage::File* File = nullptr;
+  std::function<std::string()> FileName;  // the name variable, where there is one
+  std::string FileNameValue;              // the name when FileName is not set
+  ErrorClass* Errors = nullptr;
+  bool Create = true;
+  int LockRecover = 10;
+  std::uint8_t OpenMode = storage::mode::kReadWrite | storage::mode::kDenyNone;  // 42h
+  bool OpenModeOverridden = false;
+  bool LazyOpen = true;
+  int Opened = 0;
+  bool Used = false;
+  bool Initialized = false;
+  bool InUseFile = false;
+  bool Killed = false;
+  std::vector<KeyEntry> Keys;
+  bool HasAutoInc = false;
+  bool AutoIncDone = false;
+
+  virtual void Init();  // without arguments: Opened := 0, LazyOpen := true
+  virtual void Init(storage::File* file, ErrorClass* errors);  // the first-use set-up
+  virtual void Kill();
+  virtual std::uint8_t UseFile(std::uint8_t useType);
+  virtual std::uint8_t Open();   // counts one open (and binds the fields' names)
+  virtual std::uint8_t Close();  // gives one back; the last closes the file
+  virtual void BindFields();
+
+  void SetErrors(ErrorClass* e) { Errors = e; }
+  void AddKey(int key, std::string_view description, bool autoInc);
+
+  // The file's name as messages show it.
+  std::string GetName() const;
+
+  // Records.
+  virtual std::uint8_t PrimeRecord(bool keepBuffer = false);
+  virtual void PrimeFields() {}
+  virtual std::uint8_t PrimeAutoInc();
+  virtual std::uint8_t CancelAutoInc();
+  virtual int TryInsert();  // storage code
+  virtual std::uint8_t Insert();
+  virtual int TryUpdate();
+  virtual std::uint8_t Update();
+  virtual std::uint8_t DeleteRecord();
+  virtual int TryFetch(int key);
+  virtual std::uint8_t Fetch(int key);
+  virtual int TryNext();
+  virtual std::uint8_t Next();
+  virtual int TryPrevious();
+  virtual std::uint8_t Previous();
+
+  // Copies of the record buffer.
+  int SaveBuffer();
+  void RestoreBuffer(int id, bool restore = true);
+  bool EqualBuffer(int id) const;
+
+  std::uint8_t Throw(std::uint16_t id);
+  std::uint8_t ThrowMessage(std::uint16_t id, std::string_view message);
+
+  // The key description for messages: the registered key of the last duplicate.
+  const KeyEntry* keyEntry(int key) const;
+
+ protected:
+  std::uint8_t OpenFile();  // the physical open with its error handling
+  int fileOpen(std::uint8_t mode);
+  std::uint8_t fatal(std::uint16_t id);
+  int reserveNumber(const KeyEntry& k);
+
+  std::vector<std::vector<char>> saved_;
+  std::string reservedPosition_;
+  std::uint8_t useLevel_ = 0;
+};
+
+class RelationManager {
+ public:
+  RelationManager() = default;
+  RelationManager(const RelationManager&) = delete;
+  RelationManager& operator=(const RelationManager&) = delete;
+  virtual ~RelationManager() = default;
+
+  FileManager* Me = nullptr;
+  int UseLogout = 0;
+  int LogoutTimeout = 0;
+
+  void Init(FileManager* me, int logout);
+  virtual void Kill();
+  virtual std::uint8_t Open();
+  virtual std::uint8_t Close();
+  virtual std::uint8_t CancelAutoInc();
+  virtual std::uint8_t Update();  // the form's change
+  virtual std::uint8_t Delete();  // the form's delete (no question)
+  virtual void SetQuickScan(bool on);
+};
+
+}  // namespace zelk::fw

@@ -1,0 +1,1191 @@
+// The 2.1 data-file container.
+//
+// Data file (name.DAT):
+//   two header copies of 512 bytes (format.h): magic, version, record length, key
+//   count, flags, generation, slot count, free-list head, active records, the record
+//   number of an in-place change under way ("pending"), and per key file what of it
+//   is committed: the length of its entry log, the log's running CRC-32 and an epoch.
+//   A header of generation g goes into copy g % 2, so a torn header write leaves the
+//   previous copy; readers take the sound copy with the higher generation.
+//   Then fixed-length slots: a status byte ('A' active, 'D' deleted) and the record
+//   bytes as the record buffer lays them out (text in code page 866 for OEM files).
+//   Record number n is slot n (1-based). A deleted slot holds the record number of
+//   the next free slot in its first 4 bytes; ADD takes the free-list head when the
+//   file reclaims, else it appends.
+//
+// Key file (name.K01 ...): a 64-byte header (magic, key number, sort-key length, a
+//   hash of the record length and the key's declaration) and an append-only log of
+//   fixed-length entries: '+' or '-', the record number, the sort bytes of the key
+//   value (sortkey.h). Only the first `length` bytes of the log that the data header
+//   commits count, and their CRC must match, so a torn or stale key file, one from
+//   another file or layout, or a missing one is found at once (result 46, then
+//   build). Every opener keeps the key in memory as an ordered set of
+//   (sort bytes, record number), loaded from the log at open; when the header's
+//   generation has moved, it reads only the log bytes that were added since. When a
+//   log holds more than twice the live entries (plus slack) the writer rewrites it
+//   as a snapshot beside it, renames it over the old one and raises the epoch, which
+//   makes the other openers reload it.
+//
+// Order of writes, so that a writer killed anywhere leaves a file that opens
+// (possibly after 46 and a build) and loses no committed record:
+//   append:   slot past the committed slot count, key entries past the committed log
+//             lengths, then the header (the commit point). Before the header nothing
+//             of it counts; the next writer overwrites it.
+//   in place (ADD into a free slot, PUT, DELETE): first a header naming the slot as
+//             pending (and, for a reused slot, the free list without it), then the
+//             slot, the key entries, and a header with pending cleared. A header still
+//             pending means the writer died in between: result 46, and build brings
+//             keys and free list in line with the slots.
+//   rewrites of a key file (compaction, build) go to a new file renamed over the old;
+//             the header that commits it follows.
+// Nothing here calls fsync (a killed process loses nothing that reached the page
+// cache); FLUSH does.
+//
+// Locking: ShareLock on the data file's descriptor gives the sharing modes and the
+// write lock; every statement holds it shared (reads) or exclusive (writes), reads
+// the header and brings the keys up to date before it works. Key files are only
+// touched under the data file's lock.
+//
+// Positions: the position in a key order is the (sort key, record number) of the
+// record last read, in record order its record number, so NEXT and PREVIOUS go on
+// correctly whatever other writers did in between. SET(key, value) then NEXT reads
+// the first record whose key value is >= value, PREVIOUS the last one <= value. GET
+// and ADD make a record current (for PUT, DELETE, POSITION) without moving the
+// sequence.
+#include "platform/storage/dat21/dat21.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <set>
+#include <vector>
+
+#include "platform/storage/dat21/format.h"
+#include "platform/storage/dat21/sortkey.h"
+#include "platform/storage/paths.h"
+#include "platform/storage/sharelock.h"
+
+namespace zelk::storage::dat21 {
+namespace {
+
+// A log that has grown beyond twice its live entries plus this many is rewritten.
+constexpr std::uint64_t kCompactSlack = 1024;
+// Bytes read at once when scanning slots or loading a key log.
+constexpr std::size_t kChunkBytes = 1 << 16;
+constexpr std::uint64_t kMaxRecno = 0xFFFFFFFFu;
+
+ErrorState make(int code) {
+  ErrorState e;
+  e.code = code;
+  e.text = std::string(errorText(code));
+  return e;
+}
+
+ErrorState lastErrno() { return fromErrno(errno); }
+
+// Whole reads and writes at an offset; a short read returns what was read.
+ssize_t preadAll(int fd, void* buf, std::size_t n, std::uint64_t off) {
+  std::size_t done = 0;
+  auto* p = static_cast<char*>(buf);
+  while (done < n) {
+    ssize_t r = ::pread(fd, p + done, n - done, static_cast<off_t>(off + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    done += static_cast<std::size_t>(r);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+bool pwriteAll(int fd, const void* buf, std::size_t n, std::uint64_t off) {
+  std::size_t done = 0;
+  const auto* p = static_cast<const char*>(buf);
+  while (done < n) {
+    ssize_t r = ::pwrite(fd, p + done, n - done, static_cast<off_t>(off + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+struct Fd {
+  int fd = -1;
+  explicit Fd(int f = -1) : fd(f) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+  int release() {
+    int f = fd;
+    fd = -1;
+    return f;
+  }
+};
+
+std::uint64_t fileSize(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return 0;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+// One key entry in memory.
+struct Entry {
+  std::string sk;
+  std::uint32_t rec;
+};
+// A place between entries: (sort bytes, record number) with a wider record number.
+struct Probe {
+  std::string_view sk;
+  std::uint64_t rec;
+};
+struct EntryLess {
+  using is_transparent = void;
+  static int cmp(std::string_view a, std::uint64_t ra, std::string_view b, std::uint64_t rb) {
+    int c = a.compare(b);
+    if (c != 0) return c;
+    return ra < rb ? -1 : (ra > rb ? 1 : 0);
+  }
+  bool operator()(const Entry& a, const Entry& b) const { return cmp(a.sk, a.rec, b.sk, b.rec) < 0; }
+  bool operator()(const Entry& a, const Probe& b) const { return cmp(a.sk, a.rec, b.sk, b.rec) < 0; }
+  bool operator()(const Probe& a, const Entry& b) const { return cmp(a.sk, a.rec, b.sk, b.rec) < 0; }
+};
+using Index = std::set<Entry, EntryLess>;
+
+void appendEntry(std::string& out, unsigned char op, std::uint32_t rec, std::string_view sk) {
+  unsigned char head[5];
+  head[0] = op;
+  put32(head + 1, rec);
+  out.append(reinterpret_cast<const char*>(head), sizeof head);
+  out.append(sk);
+}
+
+std::string keyHeaderBytes(const SortKey& codec, std::size_t index) {
+  KeyFileHeader kh;
+  kh.keyNumber = static_cast<std::uint32_t>(index + 1);
+  kh.keyLength = static_cast<std::uint32_t>(codec.length());
+  kh.layout = codec.layout();
+  std::string out(kKeyHeaderSize, '\0');
+  encodeKeyHeader(kh, reinterpret_cast<unsigned char*>(out.data()));
+  return out;
+}
+
+// Writes a key file holding the entries (in order) as inserts to path + "~" and
+// renames it over path. Returns the open descriptor of the new file in fdOut (or
+// closes it when fdOut is null), and what the header must commit of it.
+template <class Entries>
+ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::size_t index,
+                            const Entries& entries, KeyCommit& commit, int* fdOut, bool writable) {
+  const std::string tmp = path + "~";
+  Fd fd(::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (fd.fd < 0) return lastErrno();
+  std::string buf = keyHeaderBytes(codec, index);
+  std::uint64_t at = 0, length = 0;
+  std::uint32_t crc = 0;
+  std::size_t skip = kKeyHeaderSize;  // the first buffer starts with the header
+  auto write = [&] {
+    crc = crc32(crc, buf.data() + skip, buf.size() - skip);
+    length += buf.size() - skip;
+    bool ok = pwriteAll(fd.fd, buf.data(), buf.size(), at);
+    at += buf.size();
+    buf.clear();
+    skip = 0;
+    return ok;
+  };
+  bool ok = true;
+  for (const Entry& e : entries) {
+    appendEntry(buf, kEntryInsert, e.rec, e.sk);
+    if (buf.size() >= kChunkBytes && !(ok = write())) break;
+  }
+  ok = ok && write() && ::rename(tmp.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ErrorState e = lastErrno();
+    ::unlink(tmp.c_str());
+    return e;
+  }
+  commit.length = length;
+  commit.crc = crc;
+  if (fdOut) {
+    if (writable) {
+      *fdOut = fd.release();
+    } else {
+      Fd ro(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+      if (ro.fd < 0) return lastErrno();
+      *fdOut = ro.release();
+    }
+  }
+  return {};
+}
+
+// Writes bytes as the whole new content of path (through path + "~" and a rename).
+ErrorState writeWholeFile(const std::string& path, const std::string& bytes) {
+  std::string tmp = path + "~";
+  Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (fd.fd < 0) return lastErrno();
+  if (!pwriteAll(fd.fd, bytes.data(), bytes.size(), 0) || ::rename(tmp.c_str(), path.c_str()) != 0) {
+    ErrorState e = lastErrno();
+    ::unlink(tmp.c_str());
+    return e;
+  }
+  return {};
+}
+
+std::uint32_t declFlags(const FileDecl& d) {
+  return (d.reclaim ? kFlagReclaim : 0) | (d.oem ? kFlagOem : 0);
+}
+
+ErrorState writeHeader(int fd, const DataHeader& h) {
+  unsigned char buf[kHeaderCopySize];
+  encodeHeader(h, buf);
+  if (!pwriteAll(fd, buf, sizeof buf, (h.generation % 2) * kHeaderCopySize)) return lastErrno();
+  return {};
+}
+
+// Reads and checks the data header and the file's length against it.
+ErrorState readHeader(int fd, const FileDecl& decl, DataHeader& h) {
+  unsigned char buf[kHeaderSize];
+  ssize_t n = preadAll(fd, buf, sizeof buf, 0);
+  if (n < 0) return lastErrno();
+  if (static_cast<std::size_t>(n) != sizeof buf || !pickHeader(buf, h)) return make(kInvalidDataFile);
+  if (h.recordSize != decl.recordSize) return make(kInvalidRecordDeclaration);
+  if (fileSize(fd) < kHeaderSize + h.slotCount * slotSize(h.recordSize)) return make(kInvalidDataFile);
+  return {};
+}
+
+void toHex(std::string& out, std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  for (unsigned char c : bytes) {
+    out.push_back(kDigits[c >> 4]);
+    out.push_back(kDigits[c & 15]);
+  }
+}
+
+bool fromHex(std::string_view hex, std::string& out) {
+  if (hex.size() % 2) return false;
+  out.clear();
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    unsigned v = 0;
+    auto r = std::from_chars(hex.data() + i, hex.data() + i + 2, v, 16);
+    if (r.ec != std::errc() || r.ptr != hex.data() + i + 2) return false;
+    out.push_back(static_cast<char>(v));
+  }
+  return true;
+}
+
+void appendNumber(std::string& out, std::uint64_t v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
+}
+
+// Reads a decimal number at the front of s and drops it and the separator after it.
+bool takeNumber(std::string_view& s, std::uint64_t& v, char sep) {
+  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (r.ec != std::errc() || r.ptr == s.data()) return false;
+  s.remove_prefix(static_cast<std::size_t>(r.ptr - s.data()));
+  if (sep) {
+    if (s.empty() || s.front() != sep) return false;
+    s.remove_prefix(1);
+  }
+  return true;
+}
+
+class Dat21File final : public Backend {
+ public:
+  explicit Dat21File(const FileDecl& decl) : decl_(decl), rsize_(decl.recordSize), ssize_(slotSize(rsize_)) {}
+  ~Dat21File() override { close(); }
+
+  ErrorState open(const std::string& name, std::uint8_t mode);
+
+  ErrorState close() override;
+  ErrorState setRecordOrder() override;
+  ErrorState setKeyOrder(int key, const char* at) override;
+  ErrorState next(char* rec) override { return step(rec, true); }
+  ErrorState previous(char* rec) override { return step(rec, false); }
+  ErrorState get(int key, char* rec) override;
+  ErrorState add(char* rec) override;
+  ErrorState put(const char* rec) override;
+  ErrorState erase() override;
+  ErrorState flush() override;
+  ErrorState send(std::string_view command, std::string& reply) override;
+  ErrorState lock() override;
+  ErrorState unlock() override;
+  ErrorState records(std::uint64_t& n) override;
+  std::string position() override;
+  ErrorState reset(std::string_view position) override;
+  void watch() override { watchNext_ = true; }
+  bool eof() const override { return eof_; }
+
+ private:
+  struct Key {
+    explicit Key(SortKey c) : codec(std::move(c)) {}
+    SortKey codec;
+    std::string path;
+    int fd = -1;
+    Index index;
+    std::uint64_t loaded = 0;  // log bytes applied to index
+    std::uint32_t crc = 0;     // their CRC
+    std::uint32_t epoch = 0;
+    bool fresh = false;  // index matches (epoch, loaded, crc)
+  };
+  // A change to one key, written as one log entry.
+  struct Change {
+    std::size_t key;
+    unsigned char op;
+    std::string sk;
+  };
+  // Where NEXT and PREVIOUS go on: NEXT reads the first entry >= (lowSk, lowRec),
+  // PREVIOUS the last entry <= (highSk, highRec); unset: the first and the last.
+  struct Cursor {
+    bool set = false;
+    std::string lowSk, highSk;
+    std::uint64_t lowRec = 0, highRec = 0;
+  };
+  // A statement's hold on the file's lock, with the header and keys brought up to date.
+  class Statement {
+   public:
+    Statement(Dat21File& f, bool write) : f_(f) {
+      e = write ? f.share_.lockWrite() : f.share_.lockRead();
+      if (e.code) return;
+      held_ = true;
+      e = f.refresh();
+    }
+    ~Statement() {
+      if (held_) f_.share_.unlockOne();
+    }
+    ErrorState e;
+
+   private:
+    Dat21File& f_;
+    bool held_ = false;
+  };
+
+  ErrorState refresh();
+  ErrorState catchUp(std::size_t i, const KeyCommit& c, std::uint64_t slots);
+  ErrorState loadKey(std::size_t i, const KeyCommit& c, std::uint64_t slots);
+  bool applyLog(Key& k, const unsigned char* p, std::size_t n, std::uint64_t slots);
+
+  void images(const char* rec, std::string& stored, std::string& image) const;
+  std::string imageOf(std::string_view stored) const;
+  ErrorState readSlot(std::uint64_t recno, unsigned char& status, std::string& bytes);
+  ErrorState deliver(std::uint64_t recno, std::string_view stored, char* out, int verifyKey,
+                     std::string_view expectSk);
+  void setCurrent(std::uint64_t recno, std::string stored, std::string image);
+
+  ErrorState step(char* rec, bool forward);
+  ErrorState findActive(std::uint64_t from, bool forward, std::uint64_t& found);
+  ErrorState loadChunk(std::uint64_t recno, bool forward);
+
+  bool hasOther(std::size_t key, const std::string& sk, std::uint64_t except) const;
+  ErrorState commit(DataHeader& nh);
+  ErrorState writeSlot(std::uint64_t recno, unsigned char status, std::string_view bytes);
+  ErrorState writeChanges(const std::vector<Change>& ch, std::uint64_t recno, DataHeader& nh);
+  void applyChanges(const std::vector<Change>& ch, std::uint64_t recno, const DataHeader& nh);
+  void compact();
+  ErrorState writeFailed(ErrorState e) {
+    stale_ = true;
+    return e;
+  }
+
+  static void cursorOn(Cursor& c, std::string_view sk, std::uint64_t rec) {
+    c.set = true;
+    c.lowSk = sk;
+    c.highSk = sk;
+    c.lowRec = rec + 1;
+    c.highRec = rec - 1;
+  }
+
+  const FileDecl& decl_;
+  const std::size_t rsize_, ssize_;
+  std::string dataPath_;
+  int fd_ = -1;
+  bool writable_ = false;
+  ShareLock share_;
+  bool locked_ = false;
+  DataHeader hdr_;
+  bool stale_ = true;  // hdr_ and the keys must be read again
+  std::vector<Key> keys_;
+
+  int order_ = -1;  // -1 record order, else a key
+  Cursor cursor_;
+  bool eof_ = false;
+
+  std::uint64_t curRec_ = 0;  // the current record, 0 none
+  std::string curStored_, curImage_;
+  bool watchNext_ = false, watched_ = false;
+
+  // Slots read ahead in record order, valid for the generation they were read at.
+  std::vector<unsigned char> chunk_;
+  std::uint64_t chunkFirst_ = 0, chunkCount_ = 0, chunkGen_ = 0;
+  bool chunkValid_ = false;
+};
+
+ErrorState Dat21File::open(const std::string& name, std::uint8_t mode) {
+  if (int c = checkDecl(decl_)) return make(c);
+  dataPath_ = dataPath(name);
+  writable_ = (mode & mode::kAccessMask) != mode::kRead;
+  fd_ = ::open(dataPath_.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (fd_ < 0) return errno == EISDIR ? make(kInvalidDataFile) : lastErrno();
+  struct stat st;
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close();
+    return make(kInvalidDataFile);
+  }
+  ErrorState e = share_.acquire(fd_, mode);
+  if (e.code) {
+    close();
+    return e;
+  }
+  keys_.reserve(decl_.keys.size());
+  for (std::size_t i = 0; i < decl_.keys.size(); ++i) {
+    keys_.emplace_back(SortKey(decl_, i));
+    keys_.back().path = keyPath(dataPath_, i);
+  }
+  {
+    Statement s(*this, false);
+    e = s.e;
+  }
+  if (e.code) close();
+  return e;
+}
+
+ErrorState Dat21File::close() {
+  if (fd_ < 0) return {};
+  share_.release();
+  locked_ = false;
+  for (Key& k : keys_)
+    if (k.fd >= 0) ::close(k.fd);
+  keys_.clear();
+  ::close(fd_);
+  fd_ = -1;
+  curRec_ = 0;
+  return {};
+}
+
+// Reads the header; when its generation moved, checks it and brings every key up to
+// what the header commits.
+ErrorState Dat21File::refresh() {
+  DataHeader h;
+  unsigned char buf[kHeaderSize];
+  ssize_t n = preadAll(fd_, buf, sizeof buf, 0);
+  if (n < 0) return lastErrno();
+  if (static_cast<std::size_t>(n) != sizeof buf || !pickHeader(buf, h)) return make(kInvalidDataFile);
+  if (!stale_ && h.generation == hdr_.generation) return {};
+  stale_ = true;
+  if (h.recordSize != rsize_) return make(kInvalidRecordDeclaration);
+  if (fileSize(fd_) < kHeaderSize + h.slotCount * ssize_) return make(kInvalidDataFile);
+  if (h.keyCount != keys_.size() || h.pending != 0) return make(kKeysMustBeRebuilt);
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    ErrorState e = catchUp(i, h.keys[i], h.slotCount);
+    if (e.code) return e;
+    const Key& k = keys_[i];
+    bool opt = decl_.keys[i].attrs & kOpt;
+    if (k.index.size() > h.active || (!opt && k.index.size() != h.active)) {
+      keys_[i].fresh = false;
+      return make(kKeysMustBeRebuilt);
+    }
+  }
+  hdr_ = h;
+  stale_ = false;
+  return {};
+}
+
+ErrorState Dat21File::catchUp(std::size_t i, const KeyCommit& c, std::uint64_t slots) {
+  Key& k = keys_[i];
+  if (!k.fresh || c.epoch != k.epoch || c.length < k.loaded) return loadKey(i, c, slots);
+  if (c.length == k.loaded) return c.crc == k.crc ? ErrorState{} : loadKey(i, c, slots);
+  const std::size_t es = entrySize(k.codec.length());
+  std::uint64_t add = c.length - k.loaded;
+  if (add % es != 0 || fileSize(k.fd) < kKeyHeaderSize + c.length) return loadKey(i, c, slots);
+  std::vector<unsigned char> buf(static_cast<std::size_t>(add));
+  if (preadAll(k.fd, buf.data(), buf.size(), kKeyHeaderSize + k.loaded) != static_cast<ssize_t>(buf.size()))
+    return loadKey(i, c, slots);
+  std::uint32_t crc = crc32(k.crc, buf.data(), buf.size());
+  if (crc != c.crc || !applyLog(k, buf.data(), buf.size(), slots)) return loadKey(i, c, slots);
+  k.loaded = c.length;
+  k.crc = crc;
+  return {};
+}
+
+// Loads key i from the start of its log, from a fresh open of its file.
+ErrorState Dat21File::loadKey(std::size_t i, const KeyCommit& c, std::uint64_t slots) {
+  Key& k = keys_[i];
+  k.fresh = false;
+  k.index.clear();
+  if (k.fd >= 0) ::close(k.fd);
+  k.fd = ::open(k.path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (k.fd < 0) return errno == ENOENT || errno == EISDIR ? make(kKeysMustBeRebuilt) : lastErrno();
+  const std::size_t es = entrySize(k.codec.length());
+  unsigned char head[kKeyHeaderSize];
+  KeyFileHeader kh;
+  if (preadAll(k.fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) || !decodeKeyHeader(head, kh) ||
+      kh.keyNumber != i + 1 || kh.keyLength != k.codec.length() || kh.layout != k.codec.layout() ||
+      c.length % es != 0 || fileSize(k.fd) < kKeyHeaderSize + c.length)
+    return make(kKeysMustBeRebuilt);
+  const std::size_t step = std::max<std::size_t>(1, kChunkBytes / es) * es;
+  std::vector<unsigned char> buf(step);
+  std::uint32_t crc = 0;
+  for (std::uint64_t at = 0; at < c.length;) {
+    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(step, c.length - at));
+    if (preadAll(k.fd, buf.data(), n, kKeyHeaderSize + at) != static_cast<ssize_t>(n) ||
+        !applyLog(k, buf.data(), n, slots)) {
+      k.index.clear();
+      return make(kKeysMustBeRebuilt);
+    }
+    crc = crc32(crc, buf.data(), n);
+    at += n;
+  }
+  if (crc != c.crc) {
+    k.index.clear();
+    return make(kKeysMustBeRebuilt);
+  }
+  k.loaded = c.length;
+  k.crc = crc;
+  k.epoch = c.epoch;
+  k.fresh = true;
+  return {};
+}
+
+bool Dat21File::applyLog(Key& k, const unsigned char* p, std::size_t n, std::uint64_t slots) {
+  const std::size_t len = k.codec.length(), es = entrySize(len);
+  for (std::size_t at = 0; at + es <= n; at += es) {
+    const unsigned char* e = p + at;
+    std::uint32_t rec = get32(e + 1);
+    if (rec == 0 || rec > slots) return false;
+    Entry entry{std::string(reinterpret_cast<const char*>(e + 5), len), rec};
+    if (e[0] == kEntryInsert) {
+      if (!k.index.insert(std::move(entry)).second) return false;
+    } else if (e[0] == kEntryRemove) {
+      if (k.index.erase(entry) != 1) return false;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The stored form of a program-side record, and the program-side record that reads
+// back from it (they differ for OEM files in characters 866 lacks); keys are taken
+// from the latter, so that a record is found by what it reads back as.
+void Dat21File::images(const char* rec, std::string& stored, std::string& image) const {
+  stored.assign(rec, rsize_);
+  if (decl_.oem) {
+    convertTextFields(decl_, stored.data(), true);
+    image = stored;
+    convertTextFields(decl_, image.data(), false);
+  } else {
+    image = stored;
+  }
+}
+
+std::string Dat21File::imageOf(std::string_view stored) const {
+  std::string image(stored);
+  if (decl_.oem) convertTextFields(decl_, image.data(), false);
+  return image;
+}
+
+ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, std::string& bytes) {
+  if (recno == 0 || recno > hdr_.slotCount) return make(kKeysMustBeRebuilt);
+  std::string buf(ssize_, '\0');
+  ssize_t n = preadAll(fd_, buf.data(), ssize_, slotOffset(recno, rsize_));
+  if (n < 0) return lastErrno();
+  if (static_cast<std::size_t>(n) != ssize_) return make(kInvalidDataFile);
+  status = static_cast<unsigned char>(buf[0]);
+  if (status != kSlotActive && status != kSlotDeleted) return make(kInvalidDataFile);
+  bytes.assign(buf, 1, rsize_);
+  return {};
+}
+
+// Hands a record read to the caller and makes it current; with verifyKey, the key
+// value it reads back as must be the one the key holds for it.
+ErrorState Dat21File::deliver(std::uint64_t recno, std::string_view stored, char* out, int verifyKey,
+                              std::string_view expectSk) {
+  std::string image = imageOf(stored);
+  if (verifyKey >= 0) {
+    std::string sk;
+    if (!keys_[static_cast<std::size_t>(verifyKey)].codec.make(image.data(), sk) || sk != expectSk) {
+      stale_ = true;
+      return make(kKeysMustBeRebuilt);
+    }
+  }
+  std::memcpy(out, image.data(), rsize_);
+  setCurrent(recno, std::string(stored), std::move(image));
+  watched_ = watchNext_;
+  watchNext_ = false;
+  return {};
+}
+
+void Dat21File::setCurrent(std::uint64_t recno, std::string stored, std::string image) {
+  curRec_ = recno;
+  curStored_ = std::move(stored);
+  curImage_ = std::move(image);
+  watched_ = false;
+}
+
+ErrorState Dat21File::setRecordOrder() {
+  order_ = -1;
+  cursor_ = Cursor{};
+  eof_ = false;
+  return {};
+}
+
+ErrorState Dat21File::setKeyOrder(int key, const char* at) {
+  if (key < 0 || static_cast<std::size_t>(key) >= keys_.size()) return make(kInvalidKeyFile);
+  order_ = key;
+  cursor_ = Cursor{};
+  eof_ = false;
+  if (at) {
+    std::string stored, image, sk;
+    images(at, stored, image);
+    keys_[static_cast<std::size_t>(key)].codec.make(image.data(), sk);
+    cursor_.set = true;
+    cursor_.lowSk = cursor_.highSk = sk;
+    cursor_.lowRec = 0;
+    cursor_.highRec = std::numeric_limits<std::uint64_t>::max();
+  }
+  return {};
+}
+
+ErrorState Dat21File::step(char* rec, bool forward) {
+  Statement s(*this, false);
+  if (s.e.code) return s.e;
+  if (order_ < 0) {
+    std::uint64_t from = forward ? (cursor_.set ? cursor_.lowRec : 1) : (cursor_.set ? cursor_.highRec : hdr_.slotCount);
+    std::uint64_t found = 0;
+    ErrorState e = findActive(from, forward, found);
+    if (e.code) return e;
+    if (found == 0) {
+      if (forward) eof_ = true;
+      return make(kRecordNotAvailable);
+    }
+    std::string_view bytes(reinterpret_cast<const char*>(chunk_.data()) + (found - chunkFirst_) * ssize_ + 1, rsize_);
+    e = deliver(found, bytes, rec, -1, {});
+    if (e.code) return e;
+    cursorOn(cursor_, {}, found);
+    if (forward) {
+      std::uint64_t after = 0;
+      e = findActive(found + 1, true, after);
+      if (e.code) return e;
+      eof_ = after == 0;
+    } else {
+      eof_ = false;
+    }
+    return {};
+  }
+  Key& k = keys_[static_cast<std::size_t>(order_)];
+  Index::iterator it;
+  if (forward) {
+    it = cursor_.set ? k.index.lower_bound(Probe{cursor_.lowSk, cursor_.lowRec}) : k.index.begin();
+    if (it == k.index.end()) {
+      eof_ = true;
+      return make(kRecordNotAvailable);
+    }
+  } else {
+    it = cursor_.set ? k.index.upper_bound(Probe{cursor_.highSk, cursor_.highRec}) : k.index.end();
+    if (it == k.index.begin()) return make(kRecordNotAvailable);
+    --it;
+  }
+  unsigned char status = 0;
+  std::string bytes;
+  ErrorState e = readSlot(it->rec, status, bytes);
+  if (e.code) return e;
+  if (status != kSlotActive) {
+    stale_ = true;
+    return make(kKeysMustBeRebuilt);
+  }
+  e = deliver(it->rec, bytes, rec, order_, it->sk);
+  if (e.code) return e;
+  cursorOn(cursor_, it->sk, it->rec);
+  eof_ = forward && std::next(it) == k.index.end();
+  return {};
+}
+
+// The first active slot from `from` on (forward) or back (backward), 0 for none.
+ErrorState Dat21File::findActive(std::uint64_t from, bool forward, std::uint64_t& found) {
+  found = 0;
+  if (!forward) from = std::min(from, hdr_.slotCount);
+  for (std::uint64_t r = from; r >= 1 && r <= hdr_.slotCount; forward ? ++r : --r) {
+    if (!chunkValid_ || chunkGen_ != hdr_.generation || r < chunkFirst_ || r >= chunkFirst_ + chunkCount_) {
+      ErrorState e = loadChunk(r, forward);
+      if (e.code) return e;
+    }
+    unsigned char status = chunk_[(r - chunkFirst_) * ssize_];
+    if (status == kSlotActive) {
+      found = r;
+      return {};
+    }
+    if (status != kSlotDeleted) return make(kInvalidDataFile);
+  }
+  return {};
+}
+
+ErrorState Dat21File::loadChunk(std::uint64_t recno, bool forward) {
+  std::uint64_t count = std::max<std::uint64_t>(1, kChunkBytes / ssize_);
+  std::uint64_t first = forward ? recno : (recno > count ? recno - count + 1 : 1);
+  count = std::min(count, hdr_.slotCount - first + 1);
+  chunk_.resize(static_cast<std::size_t>(count * ssize_));
+  chunkValid_ = false;
+  ssize_t n = preadAll(fd_, chunk_.data(), chunk_.size(), slotOffset(first, rsize_));
+  if (n < 0) return lastErrno();
+  if (static_cast<std::size_t>(n) != chunk_.size()) return make(kInvalidDataFile);
+  chunkFirst_ = first;
+  chunkCount_ = count;
+  chunkGen_ = hdr_.generation;
+  chunkValid_ = true;
+  return {};
+}
+
+ErrorState Dat21File::get(int key, char* rec) {
+  if (key < 0 || static_cast<std::size_t>(key) >= keys_.size()) return make(kInvalidKeyFile);
+  Statement s(*this, false);
+  if (s.e.code) return s.e;
+  Key& k = keys_[static_cast<std::size_t>(key)];
+  std::string stored, image, sk;
+  images(rec, stored, image);
+  k.codec.make(image.data(), sk);
+  auto it = k.index.lower_bound(Probe{sk, 0});
+  if (it == k.index.end() || it->sk != sk) return make(kRecordNotFound);
+  unsigned char status = 0;
+  std::string bytes;
+  ErrorState e = readSlot(it->rec, status, bytes);
+  if (e.code) return e;
+  if (status != kSlotActive) {
+    stale_ = true;
+    return make(kKeysMustBeRebuilt);
+  }
+  return deliver(it->rec, bytes, rec, key, it->sk);
+}
+
+bool Dat21File::hasOther(std::size_t key, const std::string& sk, std::uint64_t except) const {
+  const Index& idx = keys_[key].index;
+  for (auto it = idx.lower_bound(Probe{sk, 0}); it != idx.end() && it->sk == sk; ++it)
+    if (it->rec != except) return true;
+  return false;
+}
+
+ErrorState Dat21File::commit(DataHeader& nh) {
+  nh.generation = hdr_.generation + 1;
+  ErrorState e = writeHeader(fd_, nh);
+  if (e.code) return writeFailed(e);
+  hdr_ = nh;
+  return {};
+}
+
+ErrorState Dat21File::writeSlot(std::uint64_t recno, unsigned char status, std::string_view bytes) {
+  std::string buf;
+  buf.reserve(ssize_);
+  buf.push_back(static_cast<char>(status));
+  buf.append(bytes);
+  if (!pwriteAll(fd_, buf.data(), buf.size(), slotOffset(recno, rsize_))) return writeFailed(lastErrno());
+  return {};
+}
+
+// Appends the changes' entries past each key's committed log and notes the new
+// lengths and CRCs in nh.
+ErrorState Dat21File::writeChanges(const std::vector<Change>& ch, std::uint64_t recno, DataHeader& nh) {
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    std::string buf;
+    for (const Change& c : ch)
+      if (c.key == i) appendEntry(buf, c.op, static_cast<std::uint32_t>(recno), c.sk);
+    if (buf.empty()) continue;
+    Key& k = keys_[i];
+    if (!pwriteAll(k.fd, buf.data(), buf.size(), kKeyHeaderSize + k.loaded)) return writeFailed(lastErrno());
+    nh.keys[i].length = k.loaded + buf.size();
+    nh.keys[i].crc = crc32(k.crc, buf.data(), buf.size());
+  }
+  return {};
+}
+
+// After the header committed them: the changes in memory.
+void Dat21File::applyChanges(const std::vector<Change>& ch, std::uint64_t recno, const DataHeader& nh) {
+  for (const Change& c : ch) {
+    Index& idx = keys_[c.key].index;
+    Entry e{c.sk, static_cast<std::uint32_t>(recno)};
+    if (c.op == kEntryInsert) idx.insert(std::move(e));
+    else idx.erase(e);
+  }
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    keys_[i].loaded = nh.keys[i].length;
+    keys_[i].crc = nh.keys[i].crc;
+  }
+}
+
+ErrorState Dat21File::add(char* rec) {
+  if (!writable_) return make(kAccessDenied);
+  Statement s(*this, true);
+  if (s.e.code) return s.e;
+  std::string stored, image;
+  images(rec, stored, image);
+  std::vector<Change> ch;
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    std::string sk;
+    if (!keys_[i].codec.make(image.data(), sk)) continue;
+    if (keys_[i].codec.unique() && hasOther(i, sk, 0)) return make(kDuplicateKey);
+    ch.push_back({i, kEntryInsert, std::move(sk)});
+  }
+  DataHeader nh = hdr_;
+  const bool reuse = decl_.reclaim && hdr_.freeHead != 0 && rsize_ >= kFreeLinkSize;
+  std::uint64_t recno;
+  if (reuse) {
+    recno = hdr_.freeHead;
+    unsigned char status = 0;
+    std::string old;
+    ErrorState e = readSlot(recno, status, old);
+    if (e.code) return e;
+    std::uint64_t link = get32(reinterpret_cast<const unsigned char*>(old.data()));
+    if (status != kSlotDeleted || link > hdr_.slotCount || link == recno) return make(kKeysMustBeRebuilt);
+    nh.freeHead = link;
+    nh.pending = recno;
+    if (ErrorState e2 = commit(nh); e2.code) return e2;
+  } else {
+    if (hdr_.slotCount >= kMaxRecno) return make(kFileSystemError);
+    recno = hdr_.slotCount + 1;
+  }
+  if (ErrorState e = writeSlot(recno, kSlotActive, stored); e.code) return e;
+  if (ErrorState e = writeChanges(ch, recno, nh); e.code) return e;
+  nh.pending = 0;
+  nh.active += 1;
+  if (!reuse) nh.slotCount = recno;
+  if (ErrorState e = commit(nh); e.code) return e;
+  applyChanges(ch, recno, nh);
+  setCurrent(recno, std::move(stored), std::move(image));
+  compact();
+  return {};
+}
+
+ErrorState Dat21File::put(const char* rec) {
+  if (!writable_) return make(kAccessDenied);
+  if (curRec_ == 0) return make(kRecordNotAvailable);
+  Statement s(*this, true);
+  if (s.e.code) return s.e;
+  const std::uint64_t recno = curRec_;
+  unsigned char status = 0;
+  std::string disk;
+  if (recno > hdr_.slotCount) return make(watched_ ? kRecordChanged : kRecordNotAvailable);
+  ErrorState e = readSlot(recno, status, disk);
+  if (e.code) return e;
+  if (status != kSlotActive || (watched_ && disk != curStored_))
+    return make(watched_ ? kRecordChanged : kRecordNotAvailable);
+  std::string stored, image;
+  images(rec, stored, image);
+  const std::string oldImage = imageOf(disk);
+  std::vector<Change> ch;
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    std::string osk, nsk;
+    bool was = keys_[i].codec.make(oldImage.data(), osk);
+    bool is = keys_[i].codec.make(image.data(), nsk);
+    if (was && is && osk == nsk) continue;
+    if (is && keys_[i].codec.unique() && hasOther(i, nsk, recno)) return make(kDuplicateKey);
+    if (was) ch.push_back({i, kEntryRemove, std::move(osk)});
+    if (is) ch.push_back({i, kEntryInsert, std::move(nsk)});
+  }
+  if (stored != disk) {
+    DataHeader nh = hdr_;
+    nh.pending = recno;
+    if (e = commit(nh); e.code) return e;
+    if (e = writeSlot(recno, kSlotActive, stored); e.code) return e;
+    if (e = writeChanges(ch, recno, nh); e.code) return e;
+    nh.pending = 0;
+    if (e = commit(nh); e.code) return e;
+    applyChanges(ch, recno, nh);
+  }
+  setCurrent(recno, std::move(stored), std::move(image));
+  compact();
+  return {};
+}
+
+ErrorState Dat21File::erase() {
+  if (!writable_) return make(kAccessDenied);
+  if (curRec_ == 0) return make(kRecordNotAvailable);
+  Statement s(*this, true);
+  if (s.e.code) return s.e;
+  const std::uint64_t recno = curRec_;
+  if (recno > hdr_.slotCount) return make(kRecordNotAvailable);
+  unsigned char status = 0;
+  std::string disk;
+  ErrorState e = readSlot(recno, status, disk);
+  if (e.code) return e;
+  if (status != kSlotActive) return make(kRecordNotAvailable);
+  if (hdr_.active == 0) return make(kKeysMustBeRebuilt);
+  const std::string oldImage = imageOf(disk);
+  std::vector<Change> ch;
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    std::string osk;
+    if (keys_[i].codec.make(oldImage.data(), osk)) ch.push_back({i, kEntryRemove, std::move(osk)});
+  }
+  const bool chain = rsize_ >= kFreeLinkSize;
+  std::string freed(rsize_, '\0');
+  if (chain) put32(reinterpret_cast<unsigned char*>(freed.data()), static_cast<std::uint32_t>(hdr_.freeHead));
+  DataHeader nh = hdr_;
+  nh.pending = recno;
+  if (e = commit(nh); e.code) return e;
+  if (e = writeSlot(recno, kSlotDeleted, freed); e.code) return e;
+  if (e = writeChanges(ch, recno, nh); e.code) return e;
+  nh.pending = 0;
+  nh.active -= 1;
+  if (chain) nh.freeHead = recno;
+  if (e = commit(nh); e.code) return e;
+  applyChanges(ch, recno, nh);
+  curRec_ = 0;
+  curStored_.clear();
+  curImage_.clear();
+  watched_ = false;
+  compact();
+  return {};
+}
+
+// Rewrites the key logs that have grown well beyond their live entries. Called under
+// the write lock after a commit; a failure before the rename leaves the old log.
+void Dat21File::compact() {
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    Key& k = keys_[i];
+    const std::uint64_t entries = k.loaded / entrySize(k.codec.length());
+    if (entries <= 2 * k.index.size() + kCompactSlack) continue;
+    KeyCommit c;
+    int fd = -1;
+    if (writeKeySnapshot(k.path, k.codec, i, k.index, c, &fd, writable_).code) continue;
+    if (k.fd >= 0) ::close(k.fd);
+    k.fd = fd;
+    c.epoch = hdr_.keys[i].epoch + 1;
+    DataHeader nh = hdr_;
+    nh.keys[i] = c;
+    if (commit(nh).code) return;  // the key file is ahead of the header: 46 on the next statement
+    k.loaded = c.length;
+    k.crc = c.crc;
+    k.epoch = c.epoch;
+  }
+}
+
+ErrorState Dat21File::flush() {
+  if (fd_ >= 0 && ::fdatasync(fd_) != 0) return lastErrno();
+  for (Key& k : keys_)
+    if (k.fd >= 0 && ::fdatasync(k.fd) != 0) return lastErrno();
+  return {};
+}
+
+ErrorState Dat21File::send(std::string_view command, std::string& reply) {
+  reply.clear();
+  constexpr std::string_view kRecover = "recover=";
+  if (command.size() > kRecover.size()) {
+    bool match = true;
+    for (std::size_t i = 0; i < kRecover.size() && match; ++i)
+      match = (command[i] | 0x20) == kRecover[i] || command[i] == kRecover[i];
+    if (match) {
+      std::string_view v = command.substr(kRecover.size());
+      int seconds = 0;
+      auto r = std::from_chars(v.data(), v.data() + v.size(), seconds);
+      if (r.ec == std::errc() && seconds >= 0) share_.setWaitSeconds(seconds);
+    }
+  }
+  return {};
+}
+
+ErrorState Dat21File::lock() {
+  if (!writable_) return make(kAccessDenied);
+  if (locked_) return {};
+  ErrorState e = share_.lockWrite();
+  if (e.code == 0) locked_ = true;
+  return e;
+}
+
+ErrorState Dat21File::unlock() {
+  if (locked_) {
+    share_.unlockOne();
+    locked_ = false;
+  }
+  return {};
+}
+
+ErrorState Dat21File::records(std::uint64_t& n) {
+  n = 0;
+  Statement s(*this, false);
+  if (s.e.code) return s.e;
+  n = hdr_.active;
+  return {};
+}
+
+// "R<record>" in record order, "K<key>:<record>:<sort bytes in hex>" in a key order.
+std::string Dat21File::position() {
+  if (curRec_ == 0) return {};
+  std::string out;
+  if (order_ < 0) {
+    out = "R";
+    appendNumber(out, curRec_);
+    return out;
+  }
+  std::string sk;
+  keys_[static_cast<std::size_t>(order_)].codec.make(curImage_.data(), sk);
+  out = "K";
+  appendNumber(out, static_cast<std::uint64_t>(order_));
+  out.push_back(':');
+  appendNumber(out, curRec_);
+  out.push_back(':');
+  toHex(out, sk);
+  return out;
+}
+
+ErrorState Dat21File::reset(std::string_view p) {
+  if (p.empty()) return make(kRecordNotAvailable);
+  const char kind = p.front();
+  p.remove_prefix(1);
+  std::uint64_t rec = 0, key = 0;
+  Cursor c;
+  c.set = true;
+  if (kind == 'R') {
+    if (!takeNumber(p, rec, 0) || !p.empty() || rec == 0) return make(kRecordNotAvailable);
+    order_ = -1;
+  } else if (kind == 'K') {
+    if (!takeNumber(p, key, ':') || key >= keys_.size() || !takeNumber(p, rec, ':') ||
+        !fromHex(p, c.lowSk) || c.lowSk.size() != keys_[key].codec.length())
+      return make(kRecordNotAvailable);
+    c.highSk = c.lowSk;
+    order_ = static_cast<int>(key);
+  } else {
+    return make(kRecordNotAvailable);
+  }
+  c.lowRec = c.highRec = rec;
+  cursor_ = std::move(c);
+  eof_ = false;
+  return {};
+}
+
+ErrorState openFile(const FileDecl& decl, const std::string& name, std::uint8_t mode, std::unique_ptr<Backend>& out) {
+  auto f = std::make_unique<Dat21File>(decl);
+  ErrorState e = f->open(name, mode);
+  if (e.code == 0) out = std::move(f);
+  return e;
+}
+
+ErrorState createFile(const FileDecl& decl, const std::string& name) {
+  if (int c = checkDecl(decl)) return make(c);
+  const std::string path = dataPath(name);
+  // An existing file is replaced only when nobody has it open.
+  Fd old(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+  ShareLock guard;
+  if (old.fd >= 0) {
+    if (ErrorState e = guard.acquire(old.fd, mode::kReadWrite | mode::kDenyAll); e.code) return e;
+  } else if (errno != ENOENT) {
+    return lastErrno();
+  }
+  for (std::size_t i = 0; i < decl.keys.size(); ++i) {
+    ErrorState e = writeWholeFile(keyPath(path, i), keyHeaderBytes(SortKey(decl, i), i));
+    if (e.code) return e;
+  }
+  DataHeader h;
+  h.recordSize = static_cast<std::uint32_t>(decl.recordSize);
+  h.keyCount = static_cast<std::uint32_t>(decl.keys.size());
+  h.flags = declFlags(decl);
+  std::string bytes(kHeaderSize, '\0');
+  for (std::uint64_t g = 0; g < 2; ++g) {
+    h.generation = g;
+    encodeHeader(h, reinterpret_cast<unsigned char*>(bytes.data()) + g * kHeaderCopySize);
+  }
+  ErrorState e = writeWholeFile(path, bytes);
+  guard.release();
+  return e;
+}
+
+// Rebuilds every key file from the slots, and the free list with them.
+ErrorState buildFile(const FileDecl& decl, const std::string& name) {
+  if (int c = checkDecl(decl)) return make(c);
+  const std::string path = dataPath(name);
+  Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+  if (fd.fd < 0) return errno == EISDIR ? make(kInvalidDataFile) : lastErrno();
+  ShareLock share;
+  if (ErrorState e = share.acquire(fd.fd, mode::kReadWrite | mode::kDenyNone); e.code) return e;
+  struct Release {
+    ShareLock& s;
+    ~Release() { s.release(); }
+  } release{share};
+  if (ErrorState e = share.lockWrite(); e.code) return e;
+  DataHeader h;
+  if (ErrorState e = readHeader(fd.fd, decl, h); e.code) return e;
+
+  const std::size_t rsize = decl.recordSize, ssize = slotSize(rsize);
+  std::vector<SortKey> codecs;
+  std::vector<std::vector<Entry>> entries(decl.keys.size());
+  for (std::size_t i = 0; i < decl.keys.size(); ++i) codecs.emplace_back(decl, i);
+  std::vector<std::uint64_t> freeSlots;
+  std::vector<std::uint32_t> links;  // what each free slot holds now
+  std::uint64_t active = 0;
+  const std::uint64_t per = std::max<std::uint64_t>(1, kChunkBytes / ssize);
+  std::vector<char> chunk;
+  std::string image, sk;
+  for (std::uint64_t first = 1; first <= h.slotCount; first += per) {
+    const std::uint64_t count = std::min(per, h.slotCount - first + 1);
+    chunk.resize(static_cast<std::size_t>(count * ssize));
+    ssize_t n = preadAll(fd.fd, chunk.data(), chunk.size(), slotOffset(first, rsize));
+    if (n < 0) return lastErrno();
+    if (static_cast<std::size_t>(n) != chunk.size()) return make(kInvalidDataFile);
+    for (std::uint64_t j = 0; j < count; ++j) {
+      const char* slot = chunk.data() + j * ssize;
+      const std::uint64_t recno = first + j;
+      if (static_cast<unsigned char>(slot[0]) == kSlotActive) {
+        ++active;
+        image.assign(slot + 1, rsize);
+        if (decl.oem) convertTextFields(decl, image.data(), false);
+        for (std::size_t i = 0; i < codecs.size(); ++i)
+          if (codecs[i].make(image.data(), sk)) entries[i].push_back({sk, static_cast<std::uint32_t>(recno)});
+      } else if (static_cast<unsigned char>(slot[0]) == kSlotDeleted) {
+        freeSlots.push_back(recno);
+        links.push_back(rsize >= kFreeLinkSize ? get32(reinterpret_cast<const unsigned char*>(slot + 1)) : 0);
+      } else {
+        return make(kInvalidDataFile);
+      }
+    }
+  }
+  // The free list in slot order, lowest first.
+  const bool chain = rsize >= kFreeLinkSize;
+  if (chain) {
+    for (std::size_t j = 0; j < freeSlots.size(); ++j) {
+      std::uint32_t link = j + 1 < freeSlots.size() ? static_cast<std::uint32_t>(freeSlots[j + 1]) : 0;
+      if (links[j] == link) continue;
+      unsigned char b[4];
+      put32(b, link);
+      if (!pwriteAll(fd.fd, b, sizeof b, slotOffset(freeSlots[j], rsize) + 1)) return lastErrno();
+    }
+  }
+  DataHeader nh = h;
+  for (std::size_t i = 0; i < codecs.size(); ++i) {
+    std::sort(entries[i].begin(), entries[i].end(), EntryLess{});
+    KeyCommit c;
+    if (ErrorState e = writeKeySnapshot(keyPath(path, i), codecs[i], i, entries[i], c, nullptr, true); e.code)
+      return e;
+    c.epoch = h.keys[i].epoch + 1;
+    nh.keys[i] = c;
+  }
+  for (std::size_t i = codecs.size(); i < kMaxKeys; ++i) nh.keys[i] = KeyCommit{};
+  nh.generation = h.generation + 1;
+  nh.keyCount = static_cast<std::uint32_t>(codecs.size());
+  nh.flags = declFlags(decl);
+  nh.freeHead = chain && !freeSlots.empty() ? freeSlots.front() : 0;
+  nh.active = active;
+  nh.pending = 0;
+  return writeHeader(fd.fd, nh);
+}
+
+}  // namespace
+
+std::string dataPath(const std::string& name) { return resolvePath(defaultExtension(name, ".DAT")); }
+
+std::string keyPath(const std::string& data, std::size_t index) {
+  char ext[] = ".K00";
+  ext[2] = static_cast<char>('0' + (index + 1) / 10 % 10);
+  ext[3] = static_cast<char>('0' + (index + 1) % 10);
+  return resolvePath(replaceExtension(data, ext));
+}
+
+Driver driver() { return Driver{&openFile, &createFile, &buildFile}; }
+
+}  // namespace zelk::storage::dat21

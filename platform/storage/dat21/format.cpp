@@ -1,0 +1,120 @@
+#include "platform/storage/dat21/format.h"
+
+#include <cstring>
+
+namespace zelk::storage::dat21 {
+namespace {
+
+// Offsets inside one header copy.
+constexpr std::size_t kOffVersion = 8, kOffRecordSize = 12, kOffKeyCount = 16, kOffFlags = 20;
+constexpr std::size_t kOffGeneration = 24, kOffSlotCount = 32, kOffFreeHead = 40, kOffActive = 48;
+constexpr std::size_t kOffPending = 56, kOffKeys = 64, kKeyCommitSize = 16;
+constexpr std::size_t kOffHeaderCrc = kHeaderCopySize - 4;
+static_assert(kOffKeys + kMaxKeys * kKeyCommitSize <= kOffHeaderCrc);
+
+// Offsets inside a key file header.
+constexpr std::size_t kOffKeyVersion = 8, kOffKeyNumber = 12, kOffKeyLength = 16, kOffLayout = 24;
+constexpr std::size_t kOffKeyCrc = kKeyHeaderSize - 4;
+
+// Record numbers are 4 bytes in key entries.
+constexpr std::uint64_t kMaxSlots = 0xFFFFFFFFu;
+
+constexpr std::array<std::uint32_t, 256> makeCrcTable() {
+  std::array<std::uint32_t, 256> t{};
+  for (std::uint32_t i = 0; i < 256; ++i) {
+    std::uint32_t c = i;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    t[i] = c;
+  }
+  return t;
+}
+constexpr std::array<std::uint32_t, 256> kCrcTable = makeCrcTable();
+
+}  // namespace
+
+std::uint32_t crc32(std::uint32_t crc, const void* data, std::size_t n) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  crc = ~crc;
+  for (std::size_t i = 0; i < n; ++i) crc = kCrcTable[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+void encodeHeader(const DataHeader& h, unsigned char* c) {
+  std::memset(c, 0, kHeaderCopySize);
+  std::memcpy(c, kDataMagic, sizeof kDataMagic);
+  put32(c + kOffVersion, h.version);
+  put32(c + kOffRecordSize, h.recordSize);
+  put32(c + kOffKeyCount, h.keyCount);
+  put32(c + kOffFlags, h.flags);
+  put64(c + kOffGeneration, h.generation);
+  put64(c + kOffSlotCount, h.slotCount);
+  put64(c + kOffFreeHead, h.freeHead);
+  put64(c + kOffActive, h.active);
+  put64(c + kOffPending, h.pending);
+  for (std::size_t k = 0; k < kMaxKeys; ++k) {
+    unsigned char* p = c + kOffKeys + k * kKeyCommitSize;
+    put64(p, h.keys[k].length);
+    put32(p + 8, h.keys[k].crc);
+    put32(p + 12, h.keys[k].epoch);
+  }
+  put32(c + kOffHeaderCrc, crc32(0, c, kOffHeaderCrc));
+}
+
+bool decodeHeader(const unsigned char* c, DataHeader& h) {
+  if (std::memcmp(c, kDataMagic, sizeof kDataMagic) != 0) return false;
+  if (get32(c + kOffHeaderCrc) != crc32(0, c, kOffHeaderCrc)) return false;
+  DataHeader d;
+  d.version = get32(c + kOffVersion);
+  d.recordSize = get32(c + kOffRecordSize);
+  d.keyCount = get32(c + kOffKeyCount);
+  d.flags = get32(c + kOffFlags);
+  d.generation = get64(c + kOffGeneration);
+  d.slotCount = get64(c + kOffSlotCount);
+  d.freeHead = get64(c + kOffFreeHead);
+  d.active = get64(c + kOffActive);
+  d.pending = get64(c + kOffPending);
+  for (std::size_t k = 0; k < kMaxKeys; ++k) {
+    const unsigned char* p = c + kOffKeys + k * kKeyCommitSize;
+    d.keys[k].length = get64(p);
+    d.keys[k].crc = get32(p + 8);
+    d.keys[k].epoch = get32(p + 12);
+  }
+  if (d.version != kVersion || d.recordSize == 0 || d.keyCount > kMaxKeys) return false;
+  if (d.slotCount > kMaxSlots || d.freeHead > d.slotCount || d.active > d.slotCount ||
+      d.pending > d.slotCount)
+    return false;
+  h = d;
+  return true;
+}
+
+bool pickHeader(const unsigned char* both, DataHeader& h) {
+  DataHeader a, b;
+  bool okA = decodeHeader(both, a);
+  bool okB = decodeHeader(both + kHeaderCopySize, b);
+  if (okA && okB) h = a.generation >= b.generation ? a : b;
+  else if (okA) h = a;
+  else if (okB) h = b;
+  return okA || okB;
+}
+
+void encodeKeyHeader(const KeyFileHeader& h, unsigned char* out) {
+  std::memset(out, 0, kKeyHeaderSize);
+  std::memcpy(out, kKeyMagic, sizeof kKeyMagic);
+  put32(out + kOffKeyVersion, h.version);
+  put32(out + kOffKeyNumber, h.keyNumber);
+  put32(out + kOffKeyLength, h.keyLength);
+  put64(out + kOffLayout, h.layout);
+  put32(out + kOffKeyCrc, crc32(0, out, kOffKeyCrc));
+}
+
+bool decodeKeyHeader(const unsigned char* in, KeyFileHeader& h) {
+  if (std::memcmp(in, kKeyMagic, sizeof kKeyMagic) != 0) return false;
+  if (get32(in + kOffKeyCrc) != crc32(0, in, kOffKeyCrc)) return false;
+  h.version = get32(in + kOffKeyVersion);
+  h.keyNumber = get32(in + kOffKeyNumber);
+  h.keyLength = get32(in + kOffKeyLength);
+  h.layout = get64(in + kOffLayout);
+  return h.version == kVersion;
+}
+
+}  // namespace zelk::storage::dat21

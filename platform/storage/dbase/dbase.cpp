@@ -1,0 +1,550 @@
+#include "platform/storage/dbase/dbase.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/core/date.h"
+#include "platform/storage/dbase/dbf_codec.h"
+#include "platform/storage/paths.h"
+#include "platform/storage/sharelock.h"
+
+namespace zelk::storage::dbase {
+namespace {
+
+constexpr std::size_t kReadAheadBytes = 64 * 1024;
+
+ErrorState fail(int code) {
+  ErrorState e;
+  e.code = code;
+  e.text = std::string(errorText(code));
+  return e;
+}
+
+ErrorState fromOpenErrno(int err) {
+  // Opening a folder as a table is refused like a file we may not open.
+  return fromErrno(err == EISDIR ? EACCES : err);
+}
+
+// Reads up to n bytes at off; the count read (short at the end of the file), or -1.
+ssize_t readAt(int fd, void* buf, std::size_t n, off_t off) {
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::pread(fd, static_cast<char*>(buf) + done, n - done, off + static_cast<off_t>(done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    done += static_cast<std::size_t>(r);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+ErrorState writeAt(int fd, const void* buf, std::size_t n, off_t off) {
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::pwrite(fd, static_cast<const char*>(buf) + done, n - done, off + static_cast<off_t>(done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return fromErrno(errno);
+    }
+    if (r == 0) return fromErrno(ENOSPC);
+    done += static_cast<std::size_t>(r);
+  }
+  return {};
+}
+
+std::uint32_t decodeLe32(const unsigned char* u) {
+  return std::uint32_t{u[0]} | std::uint32_t{u[1]} << 8 | std::uint32_t{u[2]} << 16 | std::uint32_t{u[3]} << 24;
+}
+
+std::string lowerAscii(std::string_view s) {
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return r;
+}
+
+struct Binding {
+  const FieldDesc* field;
+  const Column* column;
+};
+
+class Table final : public Backend {
+ public:
+  explicit Table(const FileDecl& decl) : decl_(decl) {}
+  ~Table() override { close(); }
+
+  ErrorState open(const std::string& name, std::uint8_t mode);
+
+  ErrorState close() override {
+    if (fd_ >= 0) {
+      share_.release();
+      ::close(fd_);
+      fd_ = -1;
+    }
+    return {};
+  }
+
+  ErrorState setRecordOrder() override {
+    at_ = At::Start;
+    have_ = false;
+    scanValid_ = false;
+    return {};
+  }
+  ErrorState setKeyOrder(int, const char*) override { return fail(kNotSupported); }
+  ErrorState get(int, char*) override { return fail(kNotSupported); }
+
+  ErrorState next(char* rec) override { return read(rec, true); }
+  ErrorState previous(char* rec) override { return read(rec, false); }
+  ErrorState add(char* rec) override;
+  ErrorState put(const char* rec) override;
+  ErrorState erase() override;
+
+  ErrorState flush() override {
+    if (writable_ && ::fdatasync(fd_) != 0) return fromErrno(errno);
+    return {};
+  }
+
+  ErrorState send(std::string_view command, std::string& reply) override;
+
+  ErrorState lock() override { return writable_ ? share_.lockWrite() : share_.lockRead(); }
+  ErrorState unlock() override {
+    share_.unlockOne();
+    return {};
+  }
+
+  ErrorState records(std::uint64_t& n) override {
+    ErrorState e = refreshCount();
+    n = count_;
+    return e;
+  }
+
+  std::string position() override { return have_ ? std::to_string(cur_ + 1) : std::string(); }
+
+  ErrorState reset(std::string_view position) override {
+    std::uint64_t k = 0;
+    auto r = std::from_chars(position.data(), position.data() + position.size(), k);
+    if (r.ec != std::errc() || r.ptr != position.data() + position.size() || k == 0 ||
+        k > static_cast<std::uint64_t>(INT64_MAX))
+      return fail(kRecordNotAvailable);
+    at_ = At::Before;
+    cur_ = static_cast<std::int64_t>(k - 1);
+    have_ = false;
+    scanValid_ = false;
+    return {};
+  }
+
+  void watch() override { watchNext_ = true; }
+
+  bool eof() const override {
+    if (!quickScan_) scanValid_ = false;
+    return findForward(nextFrom()) < 0;
+  }
+
+ private:
+  // Where the position stands: before the first record (SET), on record cur_ (read,
+  // deleted or added), or just before record cur_ (RESET, or past an end).
+  enum class At { Start, Record, Before };
+
+  std::int64_t nextFrom() const { return at_ == At::Start ? 0 : at_ == At::Before ? cur_ : cur_ + 1; }
+  std::int64_t previousFrom() const {
+    return at_ == At::Start ? INT64_MAX : at_ == At::Before ? cur_ : cur_ - 1;
+  }
+
+  off_t recordOffset(std::int64_t i) const {
+    return static_cast<off_t>(layout_.headerLength) + static_cast<off_t>(i) * static_cast<off_t>(layout_.recordLength);
+  }
+
+  ErrorState read(char* rec, bool forward);
+  ErrorState refreshCount() const;
+  bool fill(std::int64_t first, std::int64_t n) const;
+  std::int64_t findForward(std::int64_t from) const;
+  std::int64_t findBackward(std::int64_t from) const;
+  const char* cached(std::int64_t i) const {
+    return scan_.data() + static_cast<std::size_t>(i - scanFirst_) * layout_.recordLength;
+  }
+  std::int64_t chunkStart() const {
+    return quickScan_ ? std::max<std::int64_t>(1, kReadAheadBytes / layout_.recordLength) : 1;
+  }
+
+  ErrorState beginWrite();
+  void endWrite() { share_.unlockOne(); }
+  ErrorState touchDate();
+  std::int32_t todayNow();
+  void encode(const char* rec, char* raw) const {
+    for (const Binding& b : bindings_) encodeField(*b.field, rec, *b.column, raw + b.column->offset, decl_.oem);
+  }
+
+  const FileDecl& decl_;
+  int fd_ = -1;
+  ShareLock share_;
+  bool writable_ = false;
+  bool quickScan_ = false;
+  Layout layout_;
+  std::vector<Binding> bindings_;
+
+  // Records known to be there, and the header's count when it was last read.
+  mutable std::uint64_t count_ = 0;
+  mutable std::uint32_t headerCountSeen_ = 0;
+
+  At at_ = At::Start;
+  std::int64_t cur_ = 0;
+  bool have_ = false;  // cur_ is a record read or added, not deleted since
+  std::vector<char> raw_;  // its bytes as they stand on disk
+  bool watchNext_ = false;
+  bool watched_ = false;
+
+  // Records read in one go: within a statement, or kept between statements with
+  // QUICKSCAN on.
+  mutable std::vector<char> scan_;
+  mutable std::int64_t scanFirst_ = 0;
+  mutable std::int64_t scanCount_ = 0;
+  mutable bool scanValid_ = false;
+
+  std::int32_t dateWritten_ = 0;  // last-update date we last wrote into the header
+  std::int32_t today_ = 0;
+  std::time_t todayUntil_ = 0;
+};
+
+ErrorState Table::open(const std::string& name, std::uint8_t mode) {
+  const int access = mode & mode::kAccessMask;
+  writable_ = access == mode::kWrite || access == mode::kReadWrite;
+  std::string path = resolvePath(name);
+  fd_ = ::open(path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (fd_ < 0) return fromOpenErrno(errno);
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return fromErrno(errno);
+  if (S_ISDIR(st.st_mode)) return fromOpenErrno(EISDIR);
+  if (ErrorState e = share_.acquire(fd_, mode); e.code) {
+    ::close(fd_);
+    fd_ = -1;
+    return e;
+  }
+
+  char head[kHeaderSize];
+  ssize_t got = readAt(fd_, head, sizeof head, 0);
+  if (got < 0) return fromErrno(errno);
+  std::size_t headerLength = static_cast<std::size_t>(got) >= kOffHeaderLength + 2
+                                 ? (static_cast<unsigned char>(head[kOffHeaderLength]) |
+                                    static_cast<unsigned char>(head[kOffHeaderLength + 1]) << 8)
+                                 : 0;
+  std::string bytes(std::max(headerLength, kHeaderSize), '\0');
+  got = readAt(fd_, bytes.data(), bytes.size(), 0);
+  if (got < 0) return fromErrno(errno);
+  bytes.resize(static_cast<std::size_t>(got));
+  if (ErrorState e = parseHeader(bytes, layout_); e.code) return e;
+
+  for (const FieldDesc& f : decl_.fields) {
+    if (f.offset + f.size > decl_.recordSize) return fail(kInvalidRecordDeclaration);
+    std::string_view want = columnName(f);
+    auto it = std::find_if(layout_.columns.begin(), layout_.columns.end(),
+                           [&](const Column& c) { return sameName(c.name, want); });
+    if (it == layout_.columns.end()) {
+      ErrorState e = fail(kInvalidRecordDeclaration);
+      e.fileText = "column " + std::string(want) + " missing";
+      return e;
+    }
+    bindings_.push_back({&f, &*it});
+  }
+
+  std::uint64_t fit = (static_cast<std::uint64_t>(st.st_size) - layout_.headerLength) / layout_.recordLength;
+  headerCountSeen_ = layout_.headerCount;
+  count_ = std::min<std::uint64_t>(layout_.headerCount, fit);
+  raw_.assign(layout_.recordLength, ' ');
+  return {};
+}
+
+ErrorState Table::refreshCount() const {
+  unsigned char b[4];
+  ssize_t got = readAt(fd_, b, sizeof b, kOffCount);
+  if (got < 0) return fromErrno(errno);
+  if (got < 4) {
+    count_ = 0;
+    return {};
+  }
+  std::uint32_t h = decodeLe32(b);
+  if (h == headerCountSeen_) return {};
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return fromErrno(errno);
+  std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+  std::uint64_t fit = size > layout_.headerLength ? (size - layout_.headerLength) / layout_.recordLength : 0;
+  headerCountSeen_ = h;
+  count_ = std::min<std::uint64_t>(h, fit);
+  return {};
+}
+
+bool Table::fill(std::int64_t first, std::int64_t n) const {
+  const std::size_t len = layout_.recordLength;
+  scan_.resize(static_cast<std::size_t>(n) * len);
+  ssize_t got = readAt(fd_, scan_.data(), scan_.size(), recordOffset(first));
+  std::int64_t m = got > 0 ? got / static_cast<ssize_t>(len) : 0;
+  scanFirst_ = first;
+  scanCount_ = m;
+  scanValid_ = m > 0;
+  if (m < n) count_ = static_cast<std::uint64_t>(first + m);  // the file ends sooner than its count says
+  return m > 0;
+}
+
+std::int64_t Table::findForward(std::int64_t from) const {
+  if (from < 0) from = 0;
+  std::int64_t chunk = chunkStart();
+  const std::int64_t most = std::max<std::int64_t>(1, kReadAheadBytes / layout_.recordLength);
+  for (;;) {
+    if (static_cast<std::uint64_t>(from) >= count_) {
+      if (refreshCount().code || static_cast<std::uint64_t>(from) >= count_) return -1;
+    }
+    if (!scanValid_ || from < scanFirst_ || from >= scanFirst_ + scanCount_) {
+      std::int64_t n = std::min<std::int64_t>(chunk, static_cast<std::int64_t>(count_) - from);
+      if (!fill(from, n)) return -1;
+      chunk = std::min(chunk * 2, most);
+    }
+    for (; from < scanFirst_ + scanCount_; ++from) {
+      char flag = cached(from)[0];
+      if (flag == kEndMarker) {  // the records really end here
+        count_ = static_cast<std::uint64_t>(from);
+        return -1;
+      }
+      if (flag != kDeleted) return from;
+    }
+  }
+}
+
+std::int64_t Table::findBackward(std::int64_t from) const {
+  if (from < 0) return -1;
+  if (static_cast<std::uint64_t>(from) >= count_) {
+    if (refreshCount().code) return -1;
+    from = std::min<std::int64_t>(from, static_cast<std::int64_t>(count_) - 1);
+  }
+  std::int64_t chunk = chunkStart();
+  const std::int64_t most = std::max<std::int64_t>(1, kReadAheadBytes / layout_.recordLength);
+  while (from >= 0) {
+    if (!scanValid_ || from < scanFirst_ || from >= scanFirst_ + scanCount_) {
+      std::int64_t first = std::max<std::int64_t>(0, from - chunk + 1);
+      if (!fill(first, from - first + 1)) {  // the file ends before first
+        from = first - 1;
+        continue;
+      }
+      from = std::min(from, scanFirst_ + scanCount_ - 1);
+      chunk = std::min(chunk * 2, most);
+    }
+    for (; from >= scanFirst_; --from) {
+      char flag = cached(from)[0];
+      if (flag == kEndMarker) {
+        count_ = static_cast<std::uint64_t>(from);
+        continue;
+      }
+      if (flag != kDeleted) return from;
+    }
+  }
+  return -1;
+}
+
+ErrorState Table::read(char* rec, bool forward) {
+  if (!quickScan_) scanValid_ = false;
+  bool watch = std::exchange(watchNext_, false);
+  std::int64_t i = forward ? findForward(nextFrom()) : findBackward(previousFrom());
+  if (i < 0) {
+    at_ = At::Before;
+    cur_ = forward ? static_cast<std::int64_t>(count_) : -1;
+    have_ = false;
+    return fail(kRecordNotAvailable);
+  }
+  std::memcpy(raw_.data(), cached(i), layout_.recordLength);
+  at_ = At::Record;
+  cur_ = i;
+  have_ = true;
+  watched_ = watch;
+  for (const Binding& b : bindings_)
+    decodeField(*b.field, rec, *b.column, raw_.data() + b.column->offset, decl_.oem);
+  return {};
+}
+
+std::int32_t Table::todayNow() {
+  std::time_t now = std::time(nullptr);
+  if (now >= todayUntil_) {
+    today_ = date::today();
+    todayUntil_ = now + 60;
+  }
+  return today_;
+}
+
+ErrorState Table::beginWrite() {
+  if (!writable_) return fail(kAccessDenied);
+  scanValid_ = false;
+  return share_.lockWrite();
+}
+
+ErrorState Table::touchDate() {
+  std::int32_t today = todayNow();
+  if (today == dateWritten_) return {};
+  unsigned char d[3];
+  putHeaderDate(d, today);
+  ErrorState e = writeAt(fd_, d, sizeof d, kOffDate);
+  if (!e.code) dateWritten_ = today;
+  return e;
+}
+
+ErrorState Table::add(char* rec) {
+  std::vector<char> out(layout_.recordLength + 1, ' ');
+  encode(rec, out.data());
+  out.back() = kEndMarker;
+  if (ErrorState e = beginWrite(); e.code) return e;
+
+  unsigned char b[4];
+  ssize_t got = readAt(fd_, b, sizeof b, kOffCount);
+  if (got < 0) {
+    ErrorState e = fromErrno(errno);
+    endWrite();
+    return e;
+  }
+  std::uint64_t n = count_;
+  if (got == 4 && decodeLe32(b) != headerCountSeen_) {
+    if (ErrorState e = refreshCount(); e.code) {
+      endWrite();
+      return e;
+    }
+    n = count_;
+  }
+  if (n >= UINT32_MAX) {
+    endWrite();
+    return fail(kFileSystemError);
+  }
+  ErrorState e = writeAt(fd_, out.data(), out.size(), recordOffset(static_cast<std::int64_t>(n)));
+  if (!e.code) {
+    unsigned char h[7];
+    std::int32_t today = todayNow();
+    putHeaderDate(h, today);
+    std::uint32_t c = static_cast<std::uint32_t>(n + 1);
+    for (int k = 0; k < 4; ++k) h[3 + k] = static_cast<unsigned char>(c >> (8 * k));
+    e = writeAt(fd_, h, sizeof h, kOffDate);
+    if (!e.code) {
+      dateWritten_ = today;
+      headerCountSeen_ = c;
+      count_ = c;
+    }
+  }
+  endWrite();
+  if (e.code) return e;
+  std::memcpy(raw_.data(), out.data(), layout_.recordLength);
+  at_ = At::Record;
+  cur_ = static_cast<std::int64_t>(n);
+  have_ = true;
+  watched_ = false;
+  return {};
+}
+
+ErrorState Table::put(const char* rec) {
+  if (!writable_) return fail(kAccessDenied);
+  if (!have_) return fail(kRecordNotAvailable);
+  if (ErrorState e = beginWrite(); e.code) return e;
+  const std::size_t len = layout_.recordLength;
+  if (watched_) {
+    std::vector<char> disk(len);
+    ssize_t got = readAt(fd_, disk.data(), len, recordOffset(cur_));
+    if (got < 0 || static_cast<std::size_t>(got) < len || std::memcmp(disk.data(), raw_.data(), len) != 0) {
+      endWrite();
+      return fail(got < 0 ? kFileSystemError : kRecordChanged);
+    }
+  }
+  std::vector<char> out(raw_);
+  encode(rec, out.data());
+  ErrorState e = writeAt(fd_, out.data() + 1, len - 1, recordOffset(cur_) + 1);
+  if (!e.code) e = touchDate();
+  endWrite();
+  if (!e.code) raw_ = std::move(out);
+  return e;
+}
+
+ErrorState Table::erase() {
+  if (!writable_) return fail(kAccessDenied);
+  if (!have_) return fail(kRecordNotAvailable);
+  if (ErrorState e = beginWrite(); e.code) return e;
+  ErrorState e = writeAt(fd_, &kDeleted, 1, recordOffset(cur_));
+  if (!e.code) e = touchDate();
+  endWrite();
+  if (e.code) return e;
+  raw_[0] = kDeleted;
+  have_ = false;
+  return {};
+}
+
+ErrorState Table::send(std::string_view command, std::string& reply) {
+  reply.clear();
+  std::size_t eq = command.find('=');
+  std::string key = lowerAscii(command.substr(0, eq));
+  while (!key.empty() && key.back() == ' ') key.pop_back();
+  while (!key.empty() && key.front() == ' ') key.erase(key.begin());
+  if (key == "quickscan") {
+    if (eq != std::string_view::npos) {
+      std::string v = lowerAscii(command.substr(eq + 1));
+      while (!v.empty() && v.back() == ' ') v.pop_back();
+      while (!v.empty() && v.front() == ' ') v.erase(v.begin());
+      if (v == "on") quickScan_ = true;
+      else if (v == "off") quickScan_ = false;
+      scanValid_ = false;
+    }
+    reply = quickScan_ ? "on" : "off";
+  }
+  return {};
+}
+
+ErrorState openTable(const FileDecl& decl, const std::string& name, std::uint8_t mode,
+                     std::unique_ptr<Backend>& out) {
+  auto t = std::make_unique<Table>(decl);
+  ErrorState e = t->open(name, mode);
+  if (e.code) return e;  // the table closes what it opened
+  out = std::move(t);
+  return {};
+}
+
+ErrorState createTable(const FileDecl& decl, const std::string& name) {
+  Layout layout;
+  layout.version = kVersion;
+  layout.language = decl.oem ? kLanguageOem866 : kLanguageAnsi1251;
+  std::size_t width = 1;
+  for (const FieldDesc& f : decl.fields) {
+    Column c;
+    if (ErrorState e = columnFor(f, c); e.code) return e;
+    for (const Column& o : layout.columns)
+      if (sameName(o.name, c.name)) return fail(kInvalidRecordDeclaration);
+    width += c.width;
+    layout.columns.push_back(std::move(c));
+  }
+  if (layout.columns.empty() || width > 0xFFFF ||
+      kHeaderSize + kDescriptorSize * layout.columns.size() + 1 > 0xFFFF)
+    return fail(kInvalidRecordDeclaration);
+  std::string bytes = buildHeader(layout, date::today());
+  bytes += kEndMarker;
+
+  std::string path = resolvePath(name);
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return fromOpenErrno(errno);
+  ShareLock share;
+  ErrorState e = share.acquire(fd, mode::kReadWrite | mode::kDenyAll);
+  if (!e.code) {
+    if (::ftruncate(fd, 0) != 0) e = fromErrno(errno);
+    else e = writeAt(fd, bytes.data(), bytes.size(), 0);
+    share.release();
+  }
+  ::close(fd);
+  return e;
+}
+
+ErrorState buildKeys(const FileDecl&, const std::string&) { return {}; }  // no keys to build
+
+}  // namespace
+
+Driver driver() { return Driver{&openTable, &createTable, &buildKeys}; }
+
+}  // namespace zelk::storage::dbase

@@ -1,0 +1,183 @@
+#include "platform/storage/file.h"
+
+#include <array>
+#include <cstring>
+#include <mutex>
+
+#include "platform/core/codepage.h"
+#include "platform/core/text.h"
+
+namespace zelk::storage {
+namespace {
+
+thread_local ErrorState tlsError;
+
+std::mutex driversMutex;
+std::array<Driver, 4> drivers{};
+std::array<bool, 4> haveDriver{};
+
+ErrorState make(int code) {
+  ErrorState e;
+  e.code = code;
+  e.text = std::string(errorText(code));
+  return e;
+}
+
+}  // namespace
+
+std::string_view errorText(int code) {
+  switch (code) {
+    case kNoError: return "";
+    case kFileNotFound: return "File Not Found";
+    case kPathNotFound: return "Path Not Found";
+    case kAccessDenied: return "Access Denied";
+    case kFileLocked: return "File Is Already Locked";
+    case kRecordNotAvailable: return "Record Not Available";
+    case kRecordNotFound: return "Record Not Found";
+    case kInvalidDataFile: return "Invalid Data File";
+    case kFileNotOpen: return "File Not Open";
+    case kInvalidKeyFile: return "Invalid Key File";
+    case kDuplicateKey: return "Creates Duplicate Key";
+    case kKeysMustBeRebuilt: return "Keys Must Be Rebuilt";
+    case kInvalidRecordDeclaration: return "Invalid Record Declaration";
+    case kAlreadyOpen: return "File Already Open";
+    case kNotSupported: return "Function Not Supported";
+    case kRecordChanged: return "Record Changed By Another Station";
+    case kFileSystemError: return "File System Error";
+    case kDriverError: return "Driver Error";
+    default: return "Unknown Error";
+  }
+}
+
+const ErrorState& lastError() { return tlsError; }
+void setLastError(ErrorState e) { tlsError = std::move(e); }
+
+std::string_view columnName(const FieldDesc& f) {
+  if (f.external.empty()) return f.name;
+  std::size_t eq = f.external.find('=');
+  return eq == std::string_view::npos ? f.external : f.external.substr(0, eq);
+}
+
+void registerDriver(DriverKind kind, Driver d) {
+  std::lock_guard g(driversMutex);
+  drivers[static_cast<int>(kind)] = d;
+  haveDriver[static_cast<int>(kind)] = true;
+}
+
+const Driver* findDriver(DriverKind kind) {
+  std::lock_guard g(driversMutex);
+  return haveDriver[static_cast<int>(kind)] ? &drivers[static_cast<int>(kind)] : nullptr;
+}
+
+void clearRecord(const FileDecl& decl, char* rec) {
+  std::memset(rec, 0, decl.recordSize);
+  for (const FieldDesc& f : decl.fields)
+    if (f.type == FieldType::Text || f.type == FieldType::Memo) std::memset(rec + f.offset, ' ', f.size);
+}
+
+void convertTextFields(const FileDecl& decl, char* rec, bool toOem) {
+  for (const FieldDesc& f : decl.fields) {
+    if (f.type != FieldType::Text && f.type != FieldType::Memo) continue;
+    if (toOem) cp::ansiToOem(rec + f.offset, f.size);
+    else cp::oemToAnsi(rec + f.offset, f.size);
+  }
+}
+
+File::File(const FileDecl& decl, char* buffer) : decl_(decl), buf_(buffer) {}
+
+File::~File() {
+  if (backend_) backend_->close();
+}
+
+void File::clearBuffer() { clearRecord(decl_, buf_); }
+
+std::string File::name() const {
+  if (nameSource_) {
+    std::string n = nameSource_();
+    return std::string(trimRight(n));
+  }
+  return std::string(decl_.defaultName);
+}
+
+int File::finish(ErrorState e) {
+  int code = e.code;
+  setLastError(std::move(e));
+  return code;
+}
+
+int File::open(std::uint8_t m) {
+  if (backend_) return finish(make(kAlreadyOpen));
+  const Driver* d = findDriver(decl_.driver);
+  if (!d) return finish(make(kNotSupported));
+  std::unique_ptr<Backend> b;
+  ErrorState e = d->open(decl_, name(), m, b);
+  if (e.code == 0) {
+    backend_ = std::move(b);
+    mode_ = m;
+  }
+  return finish(std::move(e));
+}
+
+int File::close() {
+  if (!backend_) return finish(make(kFileNotOpen));
+  ErrorState e = backend_->close();
+  backend_.reset();
+  return finish(std::move(e));
+}
+
+int File::create() {
+  const Driver* d = findDriver(decl_.driver);
+  if (!d || !d->create) return finish(make(kNotSupported));
+  return finish(d->create(decl_, name()));
+}
+
+int File::build() {
+  const Driver* d = findDriver(decl_.driver);
+  if (!d || !d->build) return finish(make(kNotSupported));
+  return finish(d->build(decl_, name()));
+}
+
+#define ZELK_NEED_OPEN() \
+  if (!backend_) return finish(make(kFileNotOpen))
+
+int File::set() { ZELK_NEED_OPEN(); return finish(backend_->setRecordOrder()); }
+int File::set(int key) { ZELK_NEED_OPEN(); return finish(backend_->setKeyOrder(key, nullptr)); }
+int File::setAt(int key) { ZELK_NEED_OPEN(); return finish(backend_->setKeyOrder(key, buf_)); }
+int File::next() { ZELK_NEED_OPEN(); return finish(backend_->next(buf_)); }
+int File::previous() { ZELK_NEED_OPEN(); return finish(backend_->previous(buf_)); }
+int File::get(int key) { ZELK_NEED_OPEN(); return finish(backend_->get(key, buf_)); }
+int File::add() { ZELK_NEED_OPEN(); return finish(backend_->add(buf_)); }
+int File::put() { ZELK_NEED_OPEN(); return finish(backend_->put(buf_)); }
+int File::erase() { ZELK_NEED_OPEN(); return finish(backend_->erase()); }
+int File::flush() { ZELK_NEED_OPEN(); return finish(backend_->flush()); }
+int File::lock() { ZELK_NEED_OPEN(); return finish(backend_->lock()); }
+int File::unlock() { ZELK_NEED_OPEN(); return finish(backend_->unlock()); }
+int File::reset(std::string_view p) { ZELK_NEED_OPEN(); return finish(backend_->reset(p)); }
+
+#undef ZELK_NEED_OPEN
+
+int File::send(std::string_view command, std::string* reply) {
+  if (!backend_) return finish(make(kFileNotOpen));
+  std::string r;
+  ErrorState e = backend_->send(command, r);
+  if (reply) *reply = std::move(r);
+  return finish(std::move(e));
+}
+
+std::uint64_t File::records() {
+  if (!backend_) {
+    finish(make(kFileNotOpen));
+    return 0;
+  }
+  std::uint64_t n = 0;
+  finish(backend_->records(n));
+  return n;
+}
+
+std::string File::position() { return backend_ ? backend_->position() : std::string(); }
+void File::watch() {
+  if (backend_) backend_->watch();
+}
+bool File::eof() const { return backend_ ? backend_->eof() : true; }
+
+}  // namespace zelk::storage

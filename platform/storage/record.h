@@ -1,0 +1,38 @@
+#pragma once
+// Field descriptors of record structs built from the core field types.
+#include <cstddef>
+#include <type_traits>
+
+#include "platform/core/fields.h"
+#include "platform/core/text.h"
+#include "platform/storage/file.h"
+
+namespace zelk::storage {
+
+template <class T>
+struct FieldTypeOf;
+template <std::size_t N>
+struct FieldTypeOf<Text<N>> { static constexpr FieldType value = FieldType::Text; };
+template <std::size_t N>
+struct FieldTypeOf<Memo<N>> { static constexpr FieldType value = FieldType::Memo; };
+template <>
+struct FieldTypeOf<Int16> { static constexpr FieldType value = FieldType::Int16; };
+template <>
+struct FieldTypeOf<Int32> { static constexpr FieldType value = FieldType::Int32; };
+template <>
+struct FieldTypeOf<UInt8> { static constexpr FieldType value = FieldType::UInt8; };
+template <>
+struct FieldTypeOf<Real> { static constexpr FieldType value = FieldType::Real; };
+template <>
+struct FieldTypeOf<DateField> { static constexpr FieldType value = FieldType::Date; };
+template <>
+struct FieldTypeOf<Packed6> { static constexpr FieldType value = FieldType::Packed6; };
+
+}  // namespace zelk::storage
+
+// The descriptor of member m of record struct R, with its external name.
+#define ZELK_FIELD(R, m, ext)                                                                    \
+  ::zelk::storage::FieldDesc {                                                                   \
+    #m, ::zelk::storage::FieldTypeOf<std::remove_cv_t<decltype(R::m)>>::value, offsetof(R, m), \
+        sizeof(R::m), ext                                                                        \
+  }

@@ -1,0 +1,48 @@
+#pragma once
+// Sharing modes and locks between processes and threads, with open-file-description
+// locks (each open of a file has its own locks, so two threads that open one file
+// lock against each other as two processes do; the kernel drops the locks of a
+// process that dies).
+#include <cstdint>
+#include <string>
+
+#include "platform/storage/file.h"
+
+namespace zelk::storage {
+
+class ShareLock {
+ public:
+  ShareLock() = default;
+  ShareLock(const ShareLock&) = delete;
+  ShareLock& operator=(const ShareLock&) = delete;
+
+  // Claims the access and sharing of mode on the open descriptor fd: fails with
+  // kAccessDenied when another open of the file denies what mode asks, or asks what
+  // mode denies.
+  ErrorState acquire(int fd, std::uint8_t mode);
+  void release();
+
+  // The file's write lock: exclusive for writers, shared for readers. Nested calls
+  // count; the lock is taken at the first and dropped at the last. A lock held
+  // elsewhere is waited for up to waitSeconds, then kFileLocked. lockWrite needs a
+  // descriptor open for writing (open O_RDWR for any write access).
+  ErrorState lockWrite();
+  ErrorState lockRead();
+  void unlockOne();
+  int depth() const { return depth_; }
+
+  void setWaitSeconds(int s) { waitSeconds_ = s; }
+
+ private:
+  ErrorState take(short type);
+  int fd_ = -1;
+  int depth_ = 0;
+  short held_ = 0;
+  int waitSeconds_ = 10;
+};
+
+// errno as an ErrorState: ENOENT 2, EACCES/EPERM/EROFS 5, anything else 90 with the
+// system's text.
+ErrorState fromErrno(int err, int fallback = kFileSystemError);
+
+}  // namespace zelk::storage

@@ -1,0 +1,188 @@
+#include "platform/storage/text/textfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/core/codepage.h"
+#include "platform/storage/paths.h"
+#include "platform/storage/sharelock.h"
+
+namespace zelk::storage::textfile {
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr int kCR = 13, kLF = 10, kTab = 9, kCtrlZ = 26;
+constexpr int kEnd = -1, kError = -2;
+constexpr std::size_t kTabStop = 8;
+
+ErrorState fail(int code) {
+  ErrorState e;
+  e.code = code;
+  e.text = std::string(errorText(code));
+  return e;
+}
+
+class TextFile final : public Backend {
+ public:
+  explicit TextFile(const FileDecl& decl) : decl_(decl), buf_(kBufferSize) {
+    field_ = decl.recordSize;
+    for (const FieldDesc& f : decl.fields) {
+      if ((f.type == FieldType::Text || f.type == FieldType::Memo) && f.offset < decl.recordSize) {
+        offset_ = f.offset;
+        field_ = std::min(f.size, decl.recordSize - f.offset);
+        break;
+      }
+    }
+  }
+  ~TextFile() override { close(); }
+
+  ErrorState open(const std::string& name, std::uint8_t mode) {
+    const int access = mode & mode::kAccessMask;
+    const bool write = access == mode::kWrite || access == mode::kReadWrite;
+    std::string path = resolvePath(name);
+    fd_ = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    if (fd_ < 0) return fromErrno(errno == EISDIR ? EACCES : errno);
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return fromErrno(errno);
+    if (S_ISDIR(st.st_mode)) return fromErrno(EACCES);
+    ErrorState e = share_.acquire(fd_, mode);
+    if (e.code) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+    return e;
+  }
+
+  ErrorState close() override {
+    if (fd_ >= 0) {
+      share_.release();
+      ::close(fd_);
+      fd_ = -1;
+    }
+    return {};
+  }
+
+  ErrorState setRecordOrder() override {
+    off_ = 0;
+    line_ = -1;
+    bufLen_ = 0;  // read the file afresh
+    return {};
+  }
+  ErrorState setKeyOrder(int, const char*) override { return fail(kNotSupported); }
+  ErrorState get(int, char*) override { return fail(kNotSupported); }
+  ErrorState previous(char*) override { return fail(kNotSupported); }
+  ErrorState add(char*) override { return fail(kNotSupported); }
+  ErrorState put(const char*) override { return fail(kNotSupported); }
+  ErrorState erase() override { return fail(kNotSupported); }
+  ErrorState flush() override { return {}; }
+  ErrorState send(std::string_view, std::string& reply) override {
+    reply.clear();
+    return {};
+  }
+  ErrorState lock() override { return fail(kNotSupported); }
+  ErrorState unlock() override { return fail(kNotSupported); }
+  ErrorState records(std::uint64_t& n) override {
+    n = 0;
+    return fail(kNotSupported);
+  }
+  std::string position() override { return line_ >= 0 ? std::to_string(line_) : std::string(); }
+  ErrorState reset(std::string_view position) override {
+    std::uint64_t at = 0;
+    auto r = std::from_chars(position.data(), position.data() + position.size(), at);
+    if (r.ec != std::errc() || r.ptr != position.data() + position.size() ||
+        at > static_cast<std::uint64_t>(INT64_MAX))
+      return fail(kRecordNotAvailable);
+    off_ = static_cast<off_t>(at);
+    line_ = -1;
+    return {};
+  }
+  void watch() override {}
+  bool eof() const override {
+    int c = peek();
+    return c < 0 || c == kCtrlZ;
+  }
+
+  ErrorState next(char* rec) override {
+    char* dst = rec + offset_;
+    int c = peek();
+    if (c == kError) return fromErrno(error_);
+    if (c == kEnd) return fail(kRecordNotAvailable);  // the record keeps the last line
+    std::memset(dst, ' ', field_);
+    if (c == kCtrlZ) {
+      line_ = -1;
+      return fail(kRecordNotAvailable);
+    }
+    line_ = off_;
+    std::size_t col = 0;
+    for (;;) {
+      c = peek();
+      if (c < 0 || c == kCtrlZ) break;  // the Ctrl-Z stays: the next read meets it
+      ++off_;
+      if (c == kCR && peek() == kLF) {
+        ++off_;
+        break;
+      }
+      if (col >= field_) continue;  // past the record: skipped up to the line's end
+      if (c == kTab) {
+        col = std::min((col / kTabStop + 1) * kTabStop, field_);
+      } else {
+        dst[col++] = static_cast<char>(c);
+      }
+    }
+    if (decl_.oem) cp::oemToAnsi(dst, col);
+    return {};
+  }
+
+ private:
+  // The byte at off_, kEnd at the end of the file, kError when the read fails.
+  int peek() const {
+    if (off_ >= bufStart_ && off_ < bufStart_ + static_cast<off_t>(bufLen_))
+      return static_cast<unsigned char>(buf_[static_cast<std::size_t>(off_ - bufStart_)]);
+    ssize_t r;
+    do r = ::pread(fd_, buf_.data(), buf_.size(), off_);
+    while (r < 0 && errno == EINTR);
+    bufStart_ = off_;
+    bufLen_ = 0;
+    if (r < 0) {
+      error_ = errno;
+      return kError;
+    }
+    bufLen_ = static_cast<std::size_t>(r);
+    return r == 0 ? kEnd : static_cast<unsigned char>(buf_[0]);
+  }
+
+  const FileDecl& decl_;
+  std::size_t offset_ = 0;  // the line's field in the record
+  std::size_t field_ = 0;
+  int fd_ = -1;
+  ShareLock share_;
+  off_t off_ = 0;    // next byte to read
+  off_t line_ = -1;  // offset of the line last read, -1 when there is none
+  mutable std::vector<char> buf_;
+  mutable off_t bufStart_ = 0;
+  mutable std::size_t bufLen_ = 0;
+  mutable int error_ = 0;
+};
+
+ErrorState openText(const FileDecl& decl, const std::string& name, std::uint8_t mode,
+                    std::unique_ptr<Backend>& out) {
+  auto t = std::make_unique<TextFile>(decl);
+  ErrorState e = t->open(name, mode);
+  if (e.code) return e;
+  out = std::move(t);
+  return {};
+}
+
+}  // namespace
+
+Driver driver() { return Driver{&openText, nullptr, nullptr}; }
+
+}  // namespace zelk::storage::textfile

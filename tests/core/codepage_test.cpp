@@ -1,0 +1,86 @@
+#include "platform/core/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zelk {
+namespace {
+
+// The 66 Cyrillic letters in 1251 and in 866, in the same order: А-Я, а-я, Ё, ё.
+std::string ansiLetters() {
+  std::string s;
+  for (int c = 0xC0; c <= 0xFF; ++c) s += static_cast<char>(c);
+  s += '\xA8';
+  s += '\xB8';
+  return s;
+}
+std::string oemLetters() {
+  std::string s;
+  for (int c = 0x80; c <= 0xAF; ++c) s += static_cast<char>(c);  // А-Я, а-п
+  for (int c = 0xE0; c <= 0xEF; ++c) s += static_cast<char>(c);  // р-я
+  s += '\xF0';
+  s += '\xF1';
+  return s;
+}
+
+TEST(CodePage, CyrillicLettersBetween1251And866) {
+  const std::string ansi1251 = ansiLetters(), oem866 = oemLetters();
+  ASSERT_EQ(ansi1251.size(), 66u);
+  EXPECT_EQ(cp::ansiToOem(ansi1251), oem866);
+  EXPECT_EQ(cp::oemToAnsi(oem866), ansi1251);
+  EXPECT_EQ(cp::oemToAnsi(cp::ansiToOem(ansi1251)), ansi1251);
+  for (std::size_t i = 0; i < ansi1251.size(); ++i) {
+    EXPECT_EQ(cp::ansiToOem(ansi1251[i]), oem866[i]) << i;
+    EXPECT_EQ(cp::oemToAnsi(oem866[i]), ansi1251[i]) << i;
+  }
+}
+
+TEST(CodePage, AsciiUnchangedAndInPlaceConversion) {
+  std::string ascii;
+  for (int c = 0; c < 128; ++c) ascii += static_cast<char>(c);
+  EXPECT_EQ(cp::ansiToOem(ascii), ascii);
+  EXPECT_EQ(cp::oemToAnsi(ascii), ascii);
+
+  std::string buf = ansi("Счёт 60.1 №5");
+  cp::ansiToOem(buf.data(), buf.size());
+  EXPECT_EQ(buf, "\x91\xE7\xF1\xE2 60.1 \xFC" "5");
+  cp::oemToAnsi(buf.data(), buf.size());
+  EXPECT_EQ(buf, ansi("Счёт 60.1 №5"));
+}
+
+TEST(CodePage, CharactersMissingIn866BecomeOneByte) {
+  // «, » and € have no place in 866: each stays one byte, the text keeps its length.
+  const std::string s = ansi("a«b»c€");
+  ASSERT_EQ(s.size(), 6u);
+  const std::string o = cp::ansiToOem(s);
+  ASSERT_EQ(o.size(), 6u);
+  EXPECT_EQ(o[0], 'a');
+  EXPECT_EQ(o[2], 'b');
+  EXPECT_EQ(o[4], 'c');
+}
+
+TEST(CodePage, Utf8And1251) {
+  EXPECT_EQ(ansi("Ёлка ёж"), "\xA8\xEB\xEA\xE0 \xB8\xE6");
+  EXPECT_EQ(ansi("Задание выполнено").size(), 17u);
+  EXPECT_EQ(cp::toUtf8(ansi("Не найден входной файл")), "Не найден входной файл");
+  EXPECT_EQ(cp::toUtf8(ansiLetters()),
+            "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюяЁё");
+  EXPECT_EQ(cp::toUtf8(ansi("№ «РУБ» – €")), "№ «РУБ» – €");
+  EXPECT_EQ(ansi("日本"), "??");          // 1251 lacks them
+  EXPECT_EQ(cp::fromUtf8("a\xFF" "b"), "a?b");  // an invalid byte
+  EXPECT_EQ(cp::fromUtf8("a\xD0"), "a?");       // a cut sequence
+}
+
+TEST(CodePage, LetterCase) {
+  const std::string upper = ansi("АБВЯЁQZ1"), lower = ansi("абвяёqz1");
+  for (std::size_t i = 0; i < upper.size(); ++i) {
+    EXPECT_EQ(cp::upper(lower[i]), upper[i]) << i;
+    EXPECT_EQ(cp::lower(upper[i]), lower[i]) << i;
+  }
+  const std::string all = ansiLetters();
+  for (std::size_t i = 0; i < 32; ++i) EXPECT_EQ(cp::upper(all[32 + i]), all[i]) << i;
+}
+
+}  // namespace
+}  // namespace zelk
