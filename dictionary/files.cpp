@@ -7,6 +7,7 @@
 #include "dictionary/globals.h"
 #include "platform/storage/dat21/dat21.h"
 #include "platform/storage/dbase/dbase.h"
+#include "platform/storage/odbc/odbc.h"
 #include "platform/storage/text/textfile.h"
 
 namespace zelk::dict {
@@ -84,6 +85,7 @@ void registerDrivers() {
     storage::registerDriver(storage::DriverKind::Dat21, storage::dat21::driver());
     storage::registerDriver(storage::DriverKind::Dbase, storage::dbase::driver());
     storage::registerDriver(storage::DriverKind::Text, storage::textfile::driver());
+    storage::registerDriver(storage::DriverKind::Odbc, storage::odbc::driver());
   });
 }
 

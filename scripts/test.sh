@@ -4,6 +4,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh"
+# The ODBC tests run against a private PostgreSQL server too, started around this run.
+[ -n "${ZELK_TEST_PG_DSN:-}" ] || exec "$top/scripts/pg-test-server.sh" "$top/scripts/test.sh" "$@"
 
 export QT_QPA_PLATFORM=offscreen
 scratch=$(mktemp -d)

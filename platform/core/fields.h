@@ -5,10 +5,26 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 namespace zelk {
 
 static_assert(std::endian::native == std::endian::little, "record layouts are little-endian");
+
+// A number converted to the type T of a variable: an integer takes the value's
+// integer part, held within T's range (NaN gives 0), never undefined behaviour.
+template <class T>
+T numberTo(double d) {
+  if constexpr (std::is_floating_point_v<T>) {
+    return static_cast<T>(d);
+  } else {
+    if (d != d) return 0;
+    if (d <= static_cast<double>(std::numeric_limits<T>::min())) return std::numeric_limits<T>::min();
+    if (d >= static_cast<double>(std::numeric_limits<T>::max())) return std::numeric_limits<T>::max();
+    return static_cast<T>(d);
+  }
+}
 
 template <class T>
 class LeField {

@@ -263,7 +263,10 @@ std::optional<double> Picture::read(std::string_view text) const {
 
       // The entry is kept as the picture shows it: rounded to its decimals.
       DecimalText t = roundDigits(negative, whole, fraction, decimals_);
-      std::string num = t.whole + "." + t.fraction + "0";
+      std::string num = t.whole;
+      num += '.';
+      num += t.fraction;
+      num += '0';
       double v = 0;
       auto [end, ec] = std::from_chars(num.data(), num.data() + num.size(), v);
       if (ec != std::errc{}) return std::nullopt;

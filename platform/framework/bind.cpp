@@ -1,6 +1,7 @@
 #include "platform/framework/bind.h"
 
 #include <map>
+#include <vector>
 
 #include "platform/core/codepage.h"
 
@@ -13,15 +14,28 @@ std::string fold(std::string_view s) {
   return r;
 }
 
-thread_local std::map<std::string, BoundName> names;
+using Scope = std::map<std::string, BoundName>;
+
+// Innermost last; never empty.
+thread_local std::vector<Scope> scopes(1);
 
 }  // namespace
 
-void bindName(std::string_view name, BoundName value) { names[fold(name)] = std::move(value); }
+void bindName(std::string_view name, BoundName value) { scopes.back()[fold(name)] = std::move(value); }
 
 const BoundName* findBound(std::string_view name) {
-  auto it = names.find(fold(name));
-  return it == names.end() ? nullptr : &it->second;
+  std::string key = fold(name);
+  for (auto s = scopes.rbegin(); s != scopes.rend(); ++s) {
+    auto it = s->find(key);
+    if (it != s->end()) return &it->second;
+  }
+  return nullptr;
+}
+
+void pushBindScope() { scopes.emplace_back(); }
+
+void popBindScope() {
+  if (scopes.size() > 1) scopes.pop_back();
 }
 
 }  // namespace zelk::fw

@@ -20,4 +20,10 @@ struct BoundName {
 void bindName(std::string_view name, BoundName value);
 const BoundName* findBound(std::string_view name);
 
+// Scopes of the calling thread: a window opens one for the names it binds and closes
+// it when it ends. Closing drops the names bound since it was opened, so the names
+// bound before are seen again. The outermost scope is never closed.
+void pushBindScope();
+void popBindScope();
+
 }  // namespace zelk::fw

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "platform/core/codepage.h"
+#include "platform/ui/window.h"
 
 namespace zelk::fw {
 namespace {
@@ -187,6 +188,71 @@ std::string INIClass::fetch(std::string_view section, std::string_view key, std:
 void INIClass::update(std::string_view section, std::string_view key, std::optional<std::string> value) {
   std::lock_guard lock(m_);
   write(section, key, std::move(value));
+}
+
+namespace {
+
+constexpr std::string_view kMaximize = "Maximize", kMinimize = "Minimize", kXPos = "XPos", kYPos = "YPos",
+                           kWidth = "Width", kHeight = "Height";
+constexpr std::string_view kYes = "Yes", kNo = "No";
+
+std::optional<std::string> number(bool recorded, int v) {
+  if (!recorded) return std::nullopt;
+  char buf[16];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+// A stored coordinate, or the marker of one not recorded.
+int coordinate(const std::optional<std::string>& v) {
+  if (!v) return ui::kDefaultPosition;
+  std::string_view t = trim(*v);
+  int n = 0;
+  auto r = std::from_chars(t.data(), t.data() + t.size(), n);
+  if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return ui::kDefaultPosition;
+  return n;
+}
+
+}  // namespace
+
+void INIClass::Update(std::string_view section, const ui::Window& w) {
+  bool maximized = w.maximized(), minimized = w.minimized();
+  ui::Rect p = w.place();
+  bool edges = !maximized && !minimized;
+  bool size = edges && w.def().resizable;
+  std::lock_guard lock(m_);
+  write(section, kMaximize, std::string(maximized ? kYes : kNo));
+  write(section, kMinimize, std::string(minimized ? kYes : kNo));
+  write(section, kXPos, number(edges, p.x));
+  write(section, kYPos, number(edges, p.y));
+  write(section, kWidth, number(size, p.w));
+  write(section, kHeight, number(size, p.h));
+}
+
+void INIClass::Fetch(std::string_view section, ui::Window& w) {
+  std::optional<std::string> maximize, x, y, width, height;
+  {
+    std::lock_guard lock(m_);
+    maximize = read(section, kMaximize);
+    if (!maximize || (*maximize != kYes && *maximize != kNo)) return;
+    x = read(section, kXPos);
+    y = read(section, kYPos);
+    width = read(section, kWidth);
+    height = read(section, kHeight);
+  }
+  bool storedMaximized = *maximize == kYes;
+  if (!storedMaximized && w.maximized()) w.setMaximized(false);
+  ui::Rect p = w.place();
+  p.x = coordinate(x);
+  p.y = coordinate(y);
+  if (w.def().resizable) {
+    if (int v = coordinate(width); v != ui::kDefaultPosition) p.w = v;
+    if (int v = coordinate(height); v != ui::kDefaultPosition) p.h = v;
+  }
+  w.setPlace(p);
+  if (storedMaximized && !w.maximized()) w.setMaximized(true);
+  // The stored "Minimize" is a word, which read as a number is 0: never minimised.
+  w.setMinimized(false);
 }
 
 std::vector<INIClass::Sector> INIClass::sectors() const {

@@ -11,6 +11,10 @@
 #include <string_view>
 #include <vector>
 
+namespace zelk::ui {
+class Window;
+}
+
 namespace zelk::fw {
 
 class INIClass {
@@ -40,6 +44,15 @@ class INIClass {
   std::string fetch(std::string_view section, std::string_view key, std::string_view dflt = {}) const;
   // Writes value under key in section; nullopt removes the key.
   void update(std::string_view section, std::string_view key, std::optional<std::string> value);
+
+  // A window's place under section: "Maximize" and "Minimize" ("Yes" or "No"), then
+  // "XPos", "YPos" when the window is neither maximised nor minimised, and "Width",
+  // "Height" when it can also be resized; a value not recorded removes its key.
+  void Update(std::string_view section, const ui::Window& w);
+  // Restores a place stored so. A section without "Maximize" of "Yes" or "No" leaves
+  // the window as defined; a missing edge is ui::kDefaultPosition (the default
+  // place). A window stored minimised opens restored, at its default place.
+  void Fetch(std::string_view section, ui::Window& w);
 
   std::vector<Sector> sectors() const;
   std::filesystem::path path() const;  // the file's full name; empty before Init

@@ -27,9 +27,12 @@ static_assert(sizeof(PrtRec) == 162);
 inline const FieldDesc prtFields[] = {ZELK_FIELD(PrtRec, KOD, ""), ZELK_FIELD(PrtRec, NAME, "")};
 inline const KeyComponent prtKey1[] = {{0}};
 inline const KeyDecl prtKeys[] = {{"KEY_1", prtKey1, kOpt | kNoCase | kPrimary, "key_1"}};
-inline FileDecl prtDecl(bool reclaim = true) {
-  return {"PRT", "PRT", DriverKind::Dat21, sizeof(PrtRec), prtFields, prtKeys, true, reclaim, false, "prt.dat"};
-}
+inline const FileDecl prtReclaim{"PRT", "PRT", DriverKind::Dat21, sizeof(PrtRec), prtFields, prtKeys,
+                                 true,  true,  false, "prt.dat"};
+inline const FileDecl prtAppend{"PRT", "PRT", DriverKind::Dat21, sizeof(PrtRec), prtFields, prtKeys,
+                                true,  false, false, "prt.dat"};
+// Files keep a reference to their declaration: hand out lasting ones.
+inline const FileDecl& prtDecl(bool reclaim = true) { return reclaim ? prtReclaim : prtAppend; }
 
 // The chart fragment: KOD unique, NOMER with duplicates.
 struct PlnRec {
@@ -85,9 +88,11 @@ inline constexpr std::uint8_t kShared = mode::kReadWrite | mode::kDenyNone;
 
 // A test with a temporary folder and the driver registered.
 class Dat21Test : public ::testing::Test {
+ public:
+  std::string path(const std::string& name) const { return dir / name; }
+
  protected:
   void SetUp() override { registerDriver(DriverKind::Dat21, dat21::driver()); }
-  std::string path(const std::string& name) const { return dir / name; }
   // A file of decl named name: created, opened shared, filled with the records.
   template <class R>
   void makeFile(const FileDecl& decl, const std::string& name, const std::vector<R>& rows) {
@@ -136,10 +141,10 @@ std::vector<int> readAll(TypedFile<R>& f, int key, bool forward, F code) {
   return out;
 }
 inline std::vector<int> prtCodes(TypedFile<PrtRec>& f, int key = 0, bool forward = true) {
-  return readAll(f, key, forward, [](const PrtRec& r) { return int{r.KOD}; });
+  return readAll(f, key, forward, [](const PrtRec& r) { return static_cast<int>(r.KOD.get()); });
 }
 inline std::vector<int> plnCodes(TypedFile<PlnRec>& f, int key, bool forward = true) {
-  return readAll(f, key, forward, [](const PlnRec& r) { return int{r.KOD}; });
+  return readAll(f, key, forward, [](const PlnRec& r) { return static_cast<int>(r.KOD.get()); });
 }
 
 }  // namespace zelk::dat21test

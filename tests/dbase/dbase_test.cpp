@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -440,14 +442,14 @@ TEST_F(DbaseTest, CreateRefusesColumnsItCannotWrite) {
   struct Bad {
     Real A;
   };
-  const char* specs[] = {"A=N", "A=N(x.2)", "A=Q(5)", "A=N(5.4)", "A=C(300)", "VERYLONGNAME", "A=N(7.0"};
-  for (const char* spec : specs) {
-    const FieldDesc fields[] = {{"A", storage::FieldType::Real, 0, 8, spec}};
+  const char* columnTypes[] = {"A=N", "A=N(x.2)", "A=Q(5)", "A=N(5.4)", "A=C(300)", "VERYLONGNAME", "A=N(7.0"};
+  for (const char* columnType : columnTypes) {
+    const FieldDesc fields[] = {{"A", storage::FieldType::Real, 0, 8, columnType}};
     const FileDecl decl{"B", "B", DriverKind::Dbase, sizeof(Bad), fields, {}, false, false, true, ""};
     File f(decl, nullptr);
     std::string path = dir / "bad.dbf";
     f.setNameSource([path] { return path; });
-    EXPECT_EQ(f.create(), storage::kInvalidRecordDeclaration) << spec;
+    EXPECT_EQ(f.create(), storage::kInvalidRecordDeclaration) << columnType;
   }
 }
 
@@ -616,6 +618,19 @@ TEST_F(DbaseTest, StatementErrors) {
   ASSERT_EQ(g->next(), 0);
   EXPECT_EQ(g->put(), storage::kAccessDenied);
   EXPECT_EQ(g->erase(), storage::kAccessDenied);
+}
+
+TEST_F(DbaseTest, ATableWeMayNotOpenIsAccessDenied) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may open any file";
+  postings().reset();
+  const std::string path = dir / "dbi.dbf";
+  ::chmod(path.c_str(), 0444);
+  auto f = file<Posting>(kPostings, "dbi.dbf");
+  EXPECT_EQ(f->open(kShared), storage::kAccessDenied);
+  EXPECT_EQ(f->open(mode::kRead | mode::kDenyNone), 0);
+  ASSERT_EQ(f->close(), 0);
+  ::chmod(path.c_str(), 0);
+  EXPECT_EQ(f->open(mode::kRead | mode::kDenyNone), storage::kAccessDenied);
 }
 
 // --- other readers -------------------------------------------------------------------

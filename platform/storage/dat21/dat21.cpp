@@ -51,7 +51,7 @@
 // correctly whatever other writers did in between. SET(key, value) then NEXT reads
 // the first record whose key value is >= value, PREVIOUS the last one <= value. GET
 // and ADD make a record current (for PUT, DELETE, POSITION) without moving the
-// sequence.
+// sequence. EOF looks at the file as it stands: no record follows the position.
 #include "platform/storage/dat21/dat21.h"
 
 #include <fcntl.h>
@@ -325,7 +325,8 @@ class Dat21File final : public Backend {
   std::string position() override;
   ErrorState reset(std::string_view position) override;
   void watch() override { watchNext_ = true; }
-  bool eof() const override { return eof_; }
+  // Live: no record follows the position (for NEXT), as the file stands now.
+  bool eof() const override { return const_cast<Dat21File*>(this)->atEnd(); }
 
  private:
   struct Key {
@@ -384,6 +385,7 @@ class Dat21File final : public Backend {
   void setCurrent(std::uint64_t recno, std::string stored, std::string image);
 
   ErrorState step(char* rec, bool forward);
+  bool atEnd();
   ErrorState findActive(std::uint64_t from, bool forward, std::uint64_t& found);
   ErrorState loadChunk(std::uint64_t recno, bool forward);
 
@@ -414,12 +416,12 @@ class Dat21File final : public Backend {
   ShareLock share_;
   bool locked_ = false;
   DataHeader hdr_;
+  unsigned char raw_[kHeaderSize] = {};  // the header bytes hdr_ was taken from
   bool stale_ = true;  // hdr_ and the keys must be read again
   std::vector<Key> keys_;
 
   int order_ = -1;  // -1 record order, else a key
   Cursor cursor_;
-  bool eof_ = false;
 
   std::uint64_t curRec_ = 0;  // the current record, 0 none
   std::string curStored_, curImage_;
@@ -476,11 +478,13 @@ ErrorState Dat21File::close() {
 // Reads the header; when its generation moved, checks it and brings every key up to
 // what the header commits.
 ErrorState Dat21File::refresh() {
-  DataHeader h;
   unsigned char buf[kHeaderSize];
   ssize_t n = preadAll(fd_, buf, sizeof buf, 0);
   if (n < 0) return lastErrno();
+  if (!stale_ && static_cast<std::size_t>(n) == sizeof buf && std::memcmp(buf, raw_, sizeof buf) == 0) return {};
+  DataHeader h;
   if (static_cast<std::size_t>(n) != sizeof buf || !pickHeader(buf, h)) return make(kInvalidDataFile);
+  std::memcpy(raw_, buf, sizeof buf);
   if (!stale_ && h.generation == hdr_.generation) return {};
   stale_ = true;
   if (h.recordSize != rsize_) return make(kInvalidRecordDeclaration);
@@ -636,7 +640,6 @@ void Dat21File::setCurrent(std::uint64_t recno, std::string stored, std::string 
 ErrorState Dat21File::setRecordOrder() {
   order_ = -1;
   cursor_ = Cursor{};
-  eof_ = false;
   return {};
 }
 
@@ -644,7 +647,6 @@ ErrorState Dat21File::setKeyOrder(int key, const char* at) {
   if (key < 0 || static_cast<std::size_t>(key) >= keys_.size()) return make(kInvalidKeyFile);
   order_ = key;
   cursor_ = Cursor{};
-  eof_ = false;
   if (at) {
     std::string stored, image, sk;
     images(at, stored, image);
@@ -665,32 +667,18 @@ ErrorState Dat21File::step(char* rec, bool forward) {
     std::uint64_t found = 0;
     ErrorState e = findActive(from, forward, found);
     if (e.code) return e;
-    if (found == 0) {
-      if (forward) eof_ = true;
-      return make(kRecordNotAvailable);
-    }
+    if (found == 0) return make(kRecordNotAvailable);
     std::string_view bytes(reinterpret_cast<const char*>(chunk_.data()) + (found - chunkFirst_) * ssize_ + 1, rsize_);
     e = deliver(found, bytes, rec, -1, {});
     if (e.code) return e;
     cursorOn(cursor_, {}, found);
-    if (forward) {
-      std::uint64_t after = 0;
-      e = findActive(found + 1, true, after);
-      if (e.code) return e;
-      eof_ = after == 0;
-    } else {
-      eof_ = false;
-    }
     return {};
   }
   Key& k = keys_[static_cast<std::size_t>(order_)];
   Index::iterator it;
   if (forward) {
     it = cursor_.set ? k.index.lower_bound(Probe{cursor_.lowSk, cursor_.lowRec}) : k.index.begin();
-    if (it == k.index.end()) {
-      eof_ = true;
-      return make(kRecordNotAvailable);
-    }
+    if (it == k.index.end()) return make(kRecordNotAvailable);
   } else {
     it = cursor_.set ? k.index.upper_bound(Probe{cursor_.highSk, cursor_.highRec}) : k.index.end();
     if (it == k.index.begin()) return make(kRecordNotAvailable);
@@ -707,8 +695,18 @@ ErrorState Dat21File::step(char* rec, bool forward) {
   e = deliver(it->rec, bytes, rec, order_, it->sk);
   if (e.code) return e;
   cursorOn(cursor_, it->sk, it->rec);
-  eof_ = forward && std::next(it) == k.index.end();
   return {};
+}
+
+bool Dat21File::atEnd() {
+  Statement s(*this, false);
+  if (s.e.code) return true;
+  if (order_ < 0) {
+    std::uint64_t found = 0;
+    return findActive(cursor_.set ? cursor_.lowRec : 1, true, found).code != 0 || found == 0;
+  }
+  const Index& idx = keys_[static_cast<std::size_t>(order_)].index;
+  return (cursor_.set ? idx.lower_bound(Probe{cursor_.lowSk, cursor_.lowRec}) : idx.begin()) == idx.end();
 }
 
 // The first active slot from `from` on (forward) or back (backward), 0 for none.
@@ -776,8 +774,9 @@ bool Dat21File::hasOther(std::size_t key, const std::string& sk, std::uint64_t e
 
 ErrorState Dat21File::commit(DataHeader& nh) {
   nh.generation = hdr_.generation + 1;
-  ErrorState e = writeHeader(fd_, nh);
-  if (e.code) return writeFailed(e);
+  unsigned char* copy = raw_ + (nh.generation % 2) * kHeaderCopySize;
+  encodeHeader(nh, copy);
+  if (!pwriteAll(fd_, copy, kHeaderCopySize, (nh.generation % 2) * kHeaderCopySize)) return writeFailed(lastErrno());
   hdr_ = nh;
   return {};
 }
@@ -1056,7 +1055,6 @@ ErrorState Dat21File::reset(std::string_view p) {
   }
   c.lowRec = c.highRec = rec;
   cursor_ = std::move(c);
-  eof_ = false;
   return {};
 }
 

@@ -15,6 +15,8 @@
 //   never packed. The record count in the header is kept current at every ADD and
 //   read again whenever a statement reaches the end of the records it knows, so the
 //   appends of another station are seen.
+// - EOF: no live record follows the position (right after SET: the table has none),
+//   looked up afresh, so the importers' "EOF before each read" pass ends cleanly.
 // - records() is the header's count of records, deleted ones included (it costs one
 //   read; use it for progress, not to count postings).
 // - No keys: SET(key) and GET give kNotSupported.

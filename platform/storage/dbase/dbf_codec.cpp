@@ -227,12 +227,12 @@ ErrorState columnFor(const FieldDesc& f, Column& out) {
   for (char ch : name) out.name += asciiUpper(ch);
   if (f.type == FieldType::Memo) return fail(kNotSupported);
 
-  std::string_view spec;
-  if (std::size_t eq = f.external.find('='); eq != std::string_view::npos) spec = f.external.substr(eq + 1);
-  while (!spec.empty() && spec.front() == ' ') spec.remove_prefix(1);
-  while (!spec.empty() && spec.back() == ' ') spec.remove_suffix(1);
+  std::string_view columnType;
+  if (std::size_t eq = f.external.find('='); eq != std::string_view::npos) columnType = f.external.substr(eq + 1);
+  while (!columnType.empty() && columnType.front() == ' ') columnType.remove_prefix(1);
+  while (!columnType.empty() && columnType.back() == ' ') columnType.remove_suffix(1);
 
-  if (spec.empty()) {
+  if (columnType.empty()) {
     switch (f.type) {
       case FieldType::Text:
         out.type = 'C';
@@ -251,12 +251,12 @@ ErrorState columnFor(const FieldDesc& f, Column& out) {
       case FieldType::Memo: return fail(kNotSupported);
     }
   } else {
-    out.type = asciiUpper(spec.front());
-    spec.remove_prefix(1);
+    out.type = asciiUpper(columnType.front());
+    columnType.remove_prefix(1);
     bool haveWidth = false;
-    if (!spec.empty()) {
-      if (spec.front() != '(' || spec.back() != ')') return fail(kInvalidRecordDeclaration);
-      std::string_view inner = spec.substr(1, spec.size() - 2);
+    if (!columnType.empty()) {
+      if (columnType.front() != '(' || columnType.back() != ')') return fail(kInvalidRecordDeclaration);
+      std::string_view inner = columnType.substr(1, columnType.size() - 2);
       std::size_t sep = inner.find_first_of(".,");
       std::string_view w = inner.substr(0, sep);
       std::string_view d = sep == std::string_view::npos ? std::string_view{} : inner.substr(sep + 1);

@@ -68,7 +68,7 @@ void putHeaderDate(unsigned char* dst, std::int32_t day);
 bool sameName(std::string_view a, std::string_view b);
 
 // The dBase type of a declared field: from an external name "NAME=N(7.0)", else from
-// the field's own type. Fails with kInvalidRecordDeclaration for a spec that cannot
+// the field's own type. Fails with kInvalidRecordDeclaration for a type that cannot
 // be a column, kNotSupported for memo fields.
 ErrorState columnFor(const FieldDesc& f, Column& out);
 

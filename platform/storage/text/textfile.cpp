@@ -146,17 +146,19 @@ class TextFile final : public Backend {
   int peek() const {
     if (off_ >= bufStart_ && off_ < bufStart_ + static_cast<off_t>(bufLen_))
       return static_cast<unsigned char>(buf_[static_cast<std::size_t>(off_ - bufStart_)]);
+    const off_t start = off_ - off_ % static_cast<off_t>(buf_.size());  // aligned reads
     ssize_t r;
-    do r = ::pread(fd_, buf_.data(), buf_.size(), off_);
+    do r = ::pread(fd_, buf_.data(), buf_.size(), start);
     while (r < 0 && errno == EINTR);
-    bufStart_ = off_;
+    bufStart_ = start;
     bufLen_ = 0;
     if (r < 0) {
       error_ = errno;
       return kError;
     }
     bufLen_ = static_cast<std::size_t>(r);
-    return r == 0 ? kEnd : static_cast<unsigned char>(buf_[0]);
+    if (off_ >= start + static_cast<off_t>(bufLen_)) return kEnd;
+    return static_cast<unsigned char>(buf_[static_cast<std::size_t>(off_ - start)]);
   }
 
   const FileDecl& decl_;
