@@ -259,7 +259,7 @@ std::optional<double> Picture::read(std::string_view text) const {
         for (++i; i < n && isDigit(s[i]); ++i) fraction += s[i];
       }
       if (i != n || (whole.empty() && fraction.empty())) return std::nullopt;
-      if (whole.empty()) whole = "0";
+      if (whole.empty()) whole.push_back('0');
 
       // The entry is kept as the picture shows it: rounded to its decimals.
       DecimalText t = roundDigits(negative, whole, fraction, decimals_);
