@@ -276,3 +276,37 @@ TEST_F(ManagersDeathTest, AGarbageDataFileEndsTheProgramWithMessage26AndIsLeftAs
 
 }  // namespace
 }  // namespace zelk::test
+
+namespace zelk::test {
+namespace {
+
+// Files copied from Windows keep their letter case; the names the firm choice
+// builds have backslashes and small letters.
+TEST_F(ManagersTest, FilesCopiedFromWindowsOpenUnderTheNamesTheProgramBuilds) {
+  fs::create_directories(dir.path() / "FIRM1");
+  ASSERT_EQ(storage::dbase::driver().create(DBI_DECL, dir / "FIRM1/DBI.DBF").code, 0);
+  P_PLN = dir / "FIRM1/PLN.DAT";
+  Relate::PLN->Open();
+  PLN().clearBuffer();
+  PLN().rec.KOD = 1;
+  PLN().rec.NOMER = "51";
+  ASSERT_EQ(PLN().add(), 0);
+  Relate::PLN->Close();
+  fs::rename(dir.path() / "FIRM1/PLN.K01", dir.path() / "FIRM1/pln.k01");
+
+  P_DBI = dir.path().string() + "\\firm1\\dbi.dbf";
+  P_PLN = dir.path().string() + "\\firm1\\pln.dat";
+  Relate::DBI->Open();
+  Relate::PLN->Open();
+  EXPECT_TRUE(DBI().isOpen());
+  EXPECT_EQ(PLN().records(), 1u);
+  PLN().rec.KOD = 1;
+  EXPECT_EQ(PLN().get(pln::KEY_1), 0);
+  EXPECT_EQ(boxes.count(), 0u);  // no key rebuilt, nothing created
+  EXPECT_FALSE(fs::exists(dir.path() / "FIRM1/pln.dat"));
+  Relate::PLN->Close();
+  Relate::DBI->Close();
+}
+
+}  // namespace
+}  // namespace zelk::test
