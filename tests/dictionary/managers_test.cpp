@@ -310,3 +310,30 @@ TEST_F(ManagersTest, FilesCopiedFromWindowsOpenUnderTheNamesTheProgramBuilds) {
 
 }  // namespace
 }  // namespace zelk::test
+
+namespace zelk::test {
+namespace {
+
+TEST_F(ManagersDeathTest, AFileDeniedAlsoForReadingEndsTheProgramWithMessage26AfterNotice2) {
+  boxes.setEcho(true);
+  ASSERT_EQ(storage::dbase::driver().create(DBI_DECL, dir / "dbi.dbf").code, 0);
+  storage::TypedFile<DbiRecord> other(DBI_DECL);
+  other.setNameSource([&] { return dir / "dbi.dbf"; });
+  ASSERT_EQ(other.open(storage::mode::kReadWrite | storage::mode::kDenyAll), 0);
+  EXPECT_EXIT(Relate::DBI->Open(), ::testing::ExitedWithCode(0),
+              "Доступ запрещен\n.*\n\\*\\*\\* Ошибка доступа к файлу\nФайл .*dbi.dbf не может быть открыт.  Ошибка: "
+              "Access Denied \\(5\\)");
+}
+
+TEST_F(ManagersDeathTest, AKeyThatCannotBeRebuiltEndsTheProgramWithMessage29) {
+  boxes.setEcho(true);
+  Relate::PLN->Open();
+  Relate::PLN->Close();
+  fs::remove(dir / "pln.K02");
+  fs::create_directories(dir.path() / "pln.K02/in-the-way");
+  EXPECT_EXIT(Relate::PLN->Open(), ::testing::ExitedWithCode(0),
+              "Неверный ключ\n.*\n\\*\\*\\* Ключ не построен\nОшибка: \\(.*\\) восстановления ключа для .*pln.dat\\.");
+}
+
+}  // namespace
+}  // namespace zelk::test
