@@ -66,7 +66,7 @@ std::string formatUse(const ControlDef& d, const Use& u) {
   std::optional<Picture> pic = d.picture.empty() ? std::nullopt : Picture::parse(d.picture);
   if (u.type == Use::Type::Text) {
     std::string v = u.getText();
-    return pic ? pic->formatText(v) : std::string(trimRight(v));
+    return std::string(trimRight(pic ? pic->formatText(v) : v));
   }
   double v = u.getNumber();
   if (pic) return pic->format(v);
@@ -370,6 +370,8 @@ void Window::display(int ctl) {
 
 bool Window::update(int ctl) {
   bool ok = true;
+  std::vector<int> touched;
+  {
   std::lock_guard g(m_);
   for (int n = first(); n <= last(); ++n) {
     if (n == 0 || (ctl != 0 && n != ctl)) continue;
@@ -409,9 +411,16 @@ bool Window::update(int ctl) {
       }
       d.use.setNumber(*v);
     }
+    // The entry shows the value as its picture formats it.
     c.shown = formatUse(d, d.use);
     c.everShown = true;
+    if (c.text != c.shown) {
+      c.text = c.shown;
+      touched.push_back(n);
+    }
   }
+  }
+  for (int n : touched) notify(n);
   return ok;
 }
 

@@ -1,0 +1,679 @@
+// The script runner: reads a script, starts the program's layers with the scripted
+// user as the backend and scripted message boxes, and plays the script's lines.
+#include "tools/zelk-script/runner.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "app/procedures.h"
+#include "app/startup.h"
+#include "dictionary/globals.h"
+#include "platform/core/codepage.h"
+#include "platform/core/date.h"
+#include "platform/framework/scriptedboxes.h"
+#include "platform/script/scripted_user.h"
+#include "platform/storage/odbc/odbc.h"
+#include "platform/ui/window.h"
+
+namespace zelk::script {
+namespace {
+
+struct ScriptError {
+  int line;
+  std::string message;
+};
+
+std::string str(double d) {
+  char buf[40];
+  auto r = std::to_chars(buf, buf + sizeof buf, d);
+  return std::string(buf, r.ptr);
+}
+
+std::string str(int n) { return str(static_cast<double>(n)); }
+
+std::optional<double> parseNumber(std::string_view s) {
+  double d = 0;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), d);
+  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
+  return d;
+}
+
+std::optional<int> parseInt(std::string_view s) {
+  int base = 10;
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    s.remove_prefix(2);
+    base = 16;
+  }
+  int v = 0;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), v, base);
+  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
+// A date "YYYY-MM-DD" as its day number, or a day number itself.
+std::optional<double> parseDate(std::string_view s) {
+  if (s.size() == 10 && s[4] == '-' && s[7] == '-') {
+    std::optional<int> y = parseInt(s.substr(0, 4)), m = parseInt(s.substr(5, 2)), d = parseInt(s.substr(8, 2));
+    if (!y || !m || !d || *m < 1 || *m > 12 || *d < 1 || *d > date::daysInMonth(*y, *m)) return std::nullopt;
+    return static_cast<double>(date::dayNumber(*y, *m, *d));
+  }
+  return parseNumber(s);
+}
+
+std::string dateText(double day) {
+  if (!date::valid(static_cast<std::int32_t>(day))) return str(day);
+  date::Ymd d = date::fromDay(static_cast<std::int32_t>(day));
+  auto pad = [](int v, int w) {
+    std::string s = str(v);
+    return std::string(s.size() < static_cast<std::size_t>(w) ? w - s.size() : 0, '0') + s;
+  };
+  return pad(d.year, 4) + "-" + pad(d.month, 2) + "-" + pad(d.day, 2);
+}
+
+bool sameWord(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (cp::upper(a[i]) != cp::upper(b[i])) return false;
+  return true;
+}
+
+// The words of a line: blanks separate them; a word in double quotes may hold
+// blanks, \" and \\. A line starting with # is a comment.
+std::vector<std::string> words(std::string_view line, int number) {
+  std::vector<std::string> w;
+  std::size_t i = 0;
+  auto blank = [&](char c) { return c == ' ' || c == '\t'; };
+  while (i < line.size()) {
+    while (i < line.size() && blank(line[i])) ++i;
+    if (i >= line.size()) break;
+    if (w.empty() && line[i] == '#') break;
+    std::string word;
+    if (line[i] == '"') {
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        char c = line[i++];
+        if (c == '"') {
+          closed = true;
+          break;
+        }
+        if (c == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\')) c = line[i++];
+        word += c;
+      }
+      if (!closed) throw ScriptError{number, "a quoted text is not closed"};
+      if (i < line.size() && !blank(line[i])) throw ScriptError{number, "a blank must follow a quoted text"};
+    } else {
+      while (i < line.size() && !blank(line[i])) word += line[i++];
+    }
+    w.push_back(std::move(word));
+  }
+  return w;
+}
+
+// Program-wide variables by name.
+struct Variable {
+  enum class Type { Text, Number, Date } type;
+  std::function<void(std::string_view)> setText;  // 1251
+  std::function<std::string()> text;
+  std::function<void(double)> setNumber;
+  std::function<double()> number;
+};
+
+template <std::size_t N>
+Variable textVariable(SharedText<N>& v) {
+  return {Variable::Type::Text, [&v](std::string_view s) { v = s; }, [&v] { return v.str(); }, {}, {}};
+}
+
+template <class T>
+Variable numberVariable(std::atomic<T>& v, Variable::Type type = Variable::Type::Number) {
+  return {type, {}, {}, [&v](double d) { v = numberTo<T>(d); }, [&v] { return static_cast<double>(v.load()); }};
+}
+
+const Variable* variable(std::string_view name) {
+  using namespace dict;
+  static const std::pair<const char*, Variable> all[] = {
+      {"PATHZELK", textVariable(PATHZELK)},     {"P_DBI", textVariable(P_DBI)},
+      {"P_PAR", textVariable(P_PAR)},           {"P_ANA", textVariable(P_ANA)},
+      {"P_PRT", textVariable(P_PRT)},           {"P_LVO", textVariable(P_LVO)},
+      {"P_PLN", textVariable(P_PLN)},           {"RFKPATH", textVariable(RFKPATH)},
+      {"NAME_P", textVariable(NAME_P)},         {"N_SC_B", textVariable(N_SC_B)},
+      {"NAME_D", textVariable(NAME_D)},         {"DT_SCHET_A", textVariable(DT_SCHET_A)},
+      {"KT_SCHET_A", textVariable(KT_SCHET_A)}, {"N_SC_P", textVariable(N_SC_P)},
+      {"N_FIR_A", textVariable(N_FIR_A)},       {"N_KL_A", numberVariable(N_KL_A)},
+      {"D1", numberVariable(D1, Variable::Type::Date)}, {"D2", numberVariable(D2, Variable::Type::Date)},
+      {"PLN_AD", numberVariable(PLN_AD)},       {"PLN_AK", numberVariable(PLN_AK)},
+      {"PAR_AD", numberVariable(PAR_AD)},       {"PAR_AK", numberVariable(PAR_AK)},
+      {"FIR", numberVariable(FIR)},
+  };
+  for (const auto& [n, v] : all)
+    if (sameWord(n, name)) return &v;
+  return nullptr;
+}
+
+// The value of a variable as a script writes it (UTF-8).
+std::string shown(const Variable& v) {
+  switch (v.type) {
+    case Variable::Type::Text: return cp::toUtf8(v.text());
+    case Variable::Type::Date: return dateText(v.number());
+    case Variable::Type::Number: break;
+  }
+  return str(v.number());
+}
+
+std::optional<double> variableNumber(const Variable& v, std::string_view s) {
+  return v.type == Variable::Type::Date ? parseDate(s) : parseNumber(s);
+}
+
+std::optional<unsigned> buttonNamed(std::string_view s) {
+  static const std::pair<const char*, unsigned> all[] = {
+      {"ok", fw::kButtonOk},       {"yes", fw::kButtonYes},     {"no", fw::kButtonNo},
+      {"cancel", fw::kButtonCancel}, {"retry", fw::kButtonRetry}, {"abort", fw::kButtonAbort},
+      {"ignore", fw::kButtonIgnore},
+  };
+  std::string plain;
+  for (char c : s)
+    if (c != '&') plain += c;
+  for (const auto& [n, b] : all)
+    if (sameWord(n, plain)) return b;
+  return std::nullopt;
+}
+
+std::optional<int> keyNamed(std::string_view s) {
+  static const std::pair<const char*, int> all[] = {
+      {"Enter", ui::key::kEnter},           {"Esc", ui::key::kEsc},
+      {"Ins", ui::key::kInsert},            {"Insert", ui::key::kInsert},
+      {"Del", ui::key::kDelete},            {"Delete", ui::key::kDelete},
+      {"Ctrl+Enter", ui::key::kCtrlEnter},  {"Shift+Enter", ui::key::kShiftEnter},
+      {"Ctrl+H", ui::key::kCtrlH},
+  };
+  for (const auto& [n, k] : all)
+    if (sameWord(n, s)) return k;
+  std::string one = cp::fromUtf8(s);
+  if (one.size() == 1 && one != "?") return static_cast<unsigned char>(one[0]);
+  if (s.size() > 1) return parseInt(s);
+  return std::nullopt;
+}
+
+std::optional<int> codeNamed(std::string_view s, std::initializer_list<std::pair<const char*, int>> names) {
+  for (const auto& [n, v] : names)
+    if (sameWord(n, s)) return v;
+  return parseInt(s);
+}
+
+struct Context;
+using Action = std::function<void(Context&)>;
+
+struct Command {
+  int line = 0;
+  Action act;
+  // A run: the procedure, its request, the user's steps until the end line.
+  bool isRun = false;
+  std::string procedure;
+  int request = 0;
+  std::vector<Command> steps;
+  int endLine = 0;
+};
+
+class RunnerBoxes : public fw::ScriptedBoxes {
+ public:
+  explicit RunnerBoxes(Context& c) : c_(c) {}
+  unsigned show(const fw::Box& box) override;
+
+ private:
+  Context& c_;
+};
+
+struct Context {
+  Context(std::string p, std::vector<std::string> l) : path(std::move(p)), lines(std::move(l)), boxes(*this) {}
+  std::string path;
+  std::vector<std::string> lines;
+  std::atomic<int> line{0};
+  ScriptedUser user;
+  RunnerBoxes boxes;
+
+  void fail(const std::string& utf8) { user.fail(cp::fromUtf8(utf8)); }
+};
+
+// Ends the process at once: nothing more of the program or the script runs.
+[[noreturn]] void stop(Context& c, int status, const std::string& utf8) {
+  int n = c.line;
+  std::string out = c.path + ":" + str(n) + ": " + utf8 + "\n";
+  if (n >= 1 && n <= static_cast<int>(c.lines.size())) out += "    " + c.lines[static_cast<std::size_t>(n - 1)] + "\n";
+  std::fflush(stdout);
+  std::fwrite(out.data(), 1, out.size(), stderr);
+  std::fflush(stderr);
+  _exit(status);
+}
+
+// The error manager's fatal stop shows its message, then the halt box, then ends
+// the process.
+unsigned RunnerBoxes::show(const fw::Box& box) {
+  if (box.caption == "Halt" && box.buttons == fw::kButtonOk) {
+    fw::Box fatal = last();
+    stop(c_, kProgramStopped,
+         "the program stopped with a fatal error: " + cp::toUtf8(fatal.caption) + ": " + cp::toUtf8(fatal.text));
+  }
+  return ScriptedBoxes::show(box);
+}
+
+// Parsing: every line becomes an action, checked before anything runs.
+class Parser {
+ public:
+  explicit Parser(const std::vector<std::string>& lines) : lines_(lines) {}
+
+  std::vector<Command> parse() {
+    std::vector<Command> top;
+    Command* run = nullptr;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      line_ = static_cast<int>(i) + 1;
+      std::vector<std::string> w = words(lines_[i], line_);
+      if (w.empty()) continue;
+      const std::string& c = w[0];
+      if (c == "run") {
+        if (run) error("a run inside a run (end the first one with end)");
+        top.push_back(parseRun(w));
+        run = &top.back();
+        continue;
+      }
+      if (c == "end") {
+        if (!run) error("end without run");
+        if (w.size() != 1) error("end takes nothing");
+        run->endLine = line_;
+        run = nullptr;
+        continue;
+      }
+      Command cmd;
+      cmd.line = line_;
+      cmd.act = c == "expect-dump" ? parseExpectDump(w, i) : action(w);
+      (run ? run->steps : top).push_back(std::move(cmd));
+    }
+    if (run) {
+      line_ = run->line;
+      error("run without end");
+    }
+    return top;
+  }
+
+ private:
+  [[noreturn]] void error(const std::string& m) { throw ScriptError{line_, m}; }
+
+  void count(const std::vector<std::string>& w, std::size_t least, std::size_t most, const char* form) {
+    if (w.size() - 1 < least || w.size() - 1 > most) error("expected: " + std::string(form));
+  }
+
+  int integer(const std::string& s, const char* what) {
+    std::optional<int> v = parseInt(s);
+    if (!v || *v < 0) error(std::string(what) + " must be a number: " + s);
+    return *v;
+  }
+
+  Command parseRun(const std::vector<std::string>& w) {
+    if (w.size() != 2 && !(w.size() == 4 && w[2] == "request")) error("expected: run <procedure> [request <r>]");
+    if (!app::findProcedure(w[1])) error("no procedure " + w[1]);
+    Command r;
+    r.line = line_;
+    r.isRun = true;
+    r.procedure = w[1];
+    if (w.size() == 4) {
+      std::optional<int> q = codeNamed(w[3], {{"none", 0}, {"insert", 1}, {"change", 2}, {"delete", 3},
+                                              {"select", 4}, {"view", 6}});
+      if (!q) error("no request " + w[3]);
+      r.request = *q;
+    }
+    return r;
+  }
+
+  // FILE [key K] [> PATH]
+  struct Dump {
+    const storage::FileDecl* decl = nullptr;
+    int key = 0;
+    std::string to;
+  };
+  Dump parseDumpArgs(const std::vector<std::string>& w, bool allowTo, const char* form) {
+    Dump d;
+    if (w.size() < 2) error(std::string("expected: ") + form);
+    d.decl = dictionaryFile(w[1]);
+    if (!d.decl) error("no file " + w[1] + " in the dictionary");
+    for (std::size_t i = 2; i < w.size(); i += 2) {
+      if (i + 1 >= w.size()) error(std::string("expected: ") + form);
+      if (w[i] == "key") {
+        d.key = keyNumber(*d.decl, w[i + 1]);
+        if (!d.key) error(w[1] + " has no key " + w[i + 1]);
+      } else if (w[i] == ">" && allowTo) {
+        d.to = w[i + 1];
+      } else {
+        error(std::string("expected: ") + form);
+      }
+    }
+    return d;
+  }
+
+  Action parseExpectDump(const std::vector<std::string>& w, std::size_t& i) {
+    int start = line_;
+    Dump d = parseDumpArgs(w, false, "expect-dump <file> [key <k>], the records' JSON lines, end");
+    std::vector<JsonObject> want;
+    for (++i;; ++i) {
+      if (i >= lines_.size()) {
+        line_ = start;
+        error("expect-dump without end");
+      }
+      line_ = static_cast<int>(i) + 1;
+      std::string_view l = lines_[i];
+      std::size_t first = l.find_first_not_of(" \t");
+      if (first == std::string_view::npos || l[first] == '#') continue;
+      if (trimRight(l.substr(first)) == "end") break;
+      std::string why;
+      std::optional<JsonObject> o = parseJsonObject(l, why);
+      if (!o) error("not a JSON object: " + why);
+      for (const auto& member : *o) {
+        bool known = false;
+        for (const storage::FieldDesc& f : d.decl->fields)
+          known = known || sameWord(std::string(d.decl->prefix) + ":" + std::string(f.name), member.first);
+        if (!known) error(std::string(d.decl->label) + " has no field " + member.first);
+      }
+      want.push_back(std::move(*o));
+    }
+    return [d, want, start](Context& c) {
+      c.line = start;
+      std::vector<JsonObject> got;
+      std::string why;
+      if (!readRecords(*d.decl, d.key, got, why)) return c.fail(why);
+      std::string file(d.decl->label);
+      if (got.size() != want.size())
+        return c.fail(file + " has " + str(static_cast<int>(got.size())) + " record(s), expected " +
+                      str(static_cast<int>(want.size())));
+      for (std::size_t r = 0; r < want.size(); ++r) {
+        c.line = start + 1 + static_cast<int>(r);  // near enough when the lines hold comments
+        for (const auto& [label, value] : want[r]) {
+          for (const auto& [field, v] : got[r]) {
+            if (!sameWord(field, label)) continue;
+            if (!(v == value))
+              return c.fail(file + " record " + str(static_cast<int>(r + 1)) + ": " + toJson({{field, v}}) +
+                            ", expected " + toJson({{field, value}}));
+          }
+        }
+      }
+    };
+  }
+
+  Action action(const std::vector<std::string>& w) {
+    const std::string& c = w[0];
+    auto ansiArg = [&](std::size_t i) { return cp::fromUtf8(w[i]); };
+
+    if (c == "cd") {
+      count(w, 1, 1, "cd <folder>");
+      std::string to = w[1];
+      return [to](Context& x) {
+        std::error_code ec;
+        std::filesystem::current_path(to, ec);
+        if (ec) x.fail("cannot change to the folder " + to + ": " + ec.message());
+      };
+    }
+    if (c == "set") {
+      count(w, 2, 2, "set <variable> <value>");
+      const Variable* v = variable(w[1]);
+      if (!v) error("no program-wide variable " + w[1]);
+      if (v->type == Variable::Type::Text) {
+        std::string t = ansiArg(2);
+        return [v, t](Context&) { v->setText(t); };
+      }
+      std::optional<double> d = variableNumber(*v, w[2]);
+      if (!d) error("not a value of " + w[1] + ": " + w[2]);
+      return [v, n = *d](Context&) { v->setNumber(n); };
+    }
+    if (c == "odbc") {
+      count(w, 1, 1, "odbc <connection string>");
+      return [s = w[1]](Context&) { storage::odbc::setConnectionString(s); };
+    }
+    if (c == "timeout") {
+      count(w, 1, 1, "timeout <milliseconds>");
+      int ms = integer(w[1], "the timeout");
+      return [ms](Context& x) { x.user.timeout = std::chrono::milliseconds(ms); };
+    }
+    if (c == "wait") {
+      count(w, 1, 1, "wait <title>");
+      return [t = ansiArg(1)](Context& x) { x.user.wait(t); };
+    }
+    using Do = void (ScriptedUser::*)(ui::Window&, std::string_view);
+    static const std::pair<const char*, Do> onControl[] = {
+        {"press", &ScriptedUser::press}, {"accept", &ScriptedUser::accept}, {"menu", &ScriptedUser::menu},
+        {"choose", &ScriptedUser::choose}, {"focus", &ScriptedUser::focus},
+    };
+    for (const auto& [name, f] : onControl) {
+      if (c != name) continue;
+      count(w, 1, 1, "<action> <control>");
+      return [f, ctl = ansiArg(1)](Context& x) { (x.user.*f)(x.user.current(), ctl); };
+    }
+    if (c == "type") {
+      count(w, 2, 2, "type <entry> <text>");
+      return [ctl = ansiArg(1), t = ansiArg(2)](Context& x) { x.user.type(x.user.current(), ctl, t); };
+    }
+    using DoRow = void (ScriptedUser::*)(ui::Window&, std::string_view, int);
+    static const std::pair<const char*, DoRow> onRow[] = {
+        {"row", &ScriptedUser::selectRow}, {"dblclick", &ScriptedUser::doubleClick},
+        {"rclick", &ScriptedUser::rightClick},
+    };
+    for (const auto& [name, f] : onRow) {
+      if (c != name) continue;
+      count(w, 2, 2, "<action> <list> <row>");
+      int r = integer(w[2], "the row");
+      return [f, ctl = ansiArg(1), r](Context& x) { (x.user.*f)(x.user.current(), ctl, r); };
+    }
+    if (c == "key") {
+      count(w, 1, 2, "key [<control>] <key>");
+      std::optional<int> k = keyNamed(w.back());
+      if (!k) error("no key " + w.back());
+      std::string ctl = w.size() == 3 ? ansiArg(1) : std::string();
+      return [ctl, k = *k](Context& x) { x.user.key(x.user.current(), ctl, k); };
+    }
+    if (c == "close") {
+      count(w, 0, 0, "close");
+      return [](Context& x) { x.user.close(x.user.current()); };
+    }
+    if (c == "answer") {
+      count(w, 1, 1, "answer <button>");
+      std::optional<unsigned> b = buttonNamed(w[1]);
+      if (!b) error("no button " + w[1] + " (Ok, Yes, No, Cancel, Retry, Abort, Ignore)");
+      return [b = *b](Context& x) { x.user.answerBox(b); };
+    }
+    if (c == "file") {
+      count(w, 1, 1, "file <path> | file cancel");
+      if (w[1] == "cancel") return [](Context& x) { x.user.answerFile(std::nullopt); };
+      return [p = w[1]](Context& x) {
+        x.user.answerFile(cp::fromUtf8(std::filesystem::absolute(p).lexically_normal().string()));
+      };
+    }
+    if (c == "expect") return parseExpect(w);
+    if (c == "expect-box") {
+      count(w, 1, 2, "expect-box <caption> [<text>]");
+      std::optional<std::string> text;
+      if (w.size() == 3) text = ansiArg(2);
+      return [cap = ansiArg(1), text](Context& x) { x.user.expectBox(cap, text); };
+    }
+    if (c == "expect-no-box") {
+      count(w, 0, 0, "expect-no-box");
+      return [](Context& x) { x.user.expectNoBox(); };
+    }
+    if (c == "expect-var") {
+      count(w, 2, 2, "expect-var <variable> <value>");
+      const Variable* v = variable(w[1]);
+      if (!v) error("no program-wide variable " + w[1]);
+      std::string want = w[2];
+      std::optional<double> n;
+      if (v->type != Variable::Type::Text && !(n = variableNumber(*v, want))) error("not a value of " + w[1] + ": " + want);
+      return [v, want, n, name = w[1]](Context& x) {
+        bool ok = v->type == Variable::Type::Text ? trimRight(v->text()) == trimRight(cp::fromUtf8(want))
+                                                  : v->number() == *n;
+        if (!ok) x.fail(name + " is \"" + shown(*v) + "\", expected \"" + want + "\"");
+      };
+    }
+    if (c == "expect-response") {
+      count(w, 1, 1, "expect-response <completed|cancelled|none|n>");
+      std::optional<int> r = codeNamed(w[1], {{"none", 0}, {"completed", 1}, {"cancelled", 2}});
+      if (!r) error("no response " + w[1]);
+      return [r = *r](Context& x) {
+        if (dict::GLOBALRESPONSE != r)
+          x.fail("the response is " + str(static_cast<int>(dict::GLOBALRESPONSE)) + ", expected " + str(r));
+      };
+    }
+    if (c == "expect-beeps") {
+      count(w, 1, 1, "expect-beeps <n>");
+      int n = integer(w[1], "the count");
+      return [n](Context& x) {
+        if (x.user.beeps() != n) x.fail(str(x.user.beeps()) + " beep(s), expected " + str(n));
+      };
+    }
+    if (c == "dump") {
+      Dump d = parseDumpArgs(w, true, "dump <file> [key <k>] [> <path>]");
+      return [d](Context& x) {
+        std::vector<JsonObject> records;
+        std::string why;
+        if (!readRecords(*d.decl, d.key, records, why)) return x.fail(why);
+        std::string out;
+        for (const JsonObject& r : records) out += toJson(r) + "\n";
+        if (d.to.empty()) {
+          std::fwrite(out.data(), 1, out.size(), stdout);
+          std::fflush(stdout);
+          return;
+        }
+        std::ofstream f(d.to, std::ios::binary | std::ios::trunc);
+        f.write(out.data(), static_cast<std::streamsize>(out.size()));
+        if (!f) x.fail("cannot write " + d.to);
+      };
+    }
+    error("no command " + c);
+  }
+
+  // expect title T | expect focus C | expect C <property> V | expect C row R cells... |
+  // expect C cell R K T
+  Action parseExpect(const std::vector<std::string>& w) {
+    const char* form = "expect <control> <property> <value>";
+    if (w.size() == 3 && (w[1] == "title" || w[1] == "focus")) {
+      std::string prop = w[1], v = cp::fromUtf8(w[2]);
+      return [prop, v](Context& x) { x.user.expect(x.user.current(), "", prop, v); };
+    }
+    if (w.size() < 4) error(std::string("expected: ") + form);
+    std::string ctl = cp::fromUtf8(w[1]);
+    const std::string& prop = w[2];
+    if (prop == "row") {
+      int r = integer(w[3], "the row");
+      ui::Window::Row cells;
+      for (std::size_t i = 4; i < w.size(); ++i) cells.push_back(cp::fromUtf8(w[i]));
+      return [ctl, r, cells](Context& x) { x.user.expectRow(x.user.current(), ctl, r, cells); };
+    }
+    if (prop == "cell") {
+      count(w, 5, 5, "expect <list> cell <row> <column> <text>");
+      int r = integer(w[3], "the row"), k = integer(w[4], "the column");
+      return [ctl, r, k, t = cp::fromUtf8(w[5])](Context& x) { x.user.expectCell(x.user.current(), ctl, r, k, t); };
+    }
+    count(w, 3, 3, form);
+    static const char* const flags[] = {"hidden", "disabled", "readonly", "default"};
+    static const char* const numbers[] = {"rows", "selected"};
+    static const char* const texts[] = {"text", "choice"};
+    bool known = false;
+    for (const char* f : flags)
+      if (prop == f) {
+        known = true;
+        if (w[3] != "true" && w[3] != "false") error(prop + " is true or false");
+      }
+    for (const char* f : numbers)
+      if (prop == f) {
+        known = true;
+        integer(w[3], prop.c_str());
+      }
+    for (const char* f : texts) known = known || prop == f;
+    if (!known) error("no property " + prop);
+    return [ctl, prop, v = cp::fromUtf8(w[3])](Context& x) { x.user.expect(x.user.current(), ctl, prop, v); };
+  }
+
+  const std::vector<std::string>& lines_;
+  int line_ = 0;
+};
+
+void execute(Context& c, const Command& cmd) {
+  c.line = cmd.line;
+  if (!cmd.isRun) return cmd.act(c);
+  for (const Command& s : cmd.steps)
+    c.user.then([&c, &s](ScriptedUser&) {
+      c.line = s.line;
+      s.act(c);
+    });
+  // A window that waits after the last step fails at the end line.
+  c.user.then([&c, end = cmd.endLine](ScriptedUser&) { c.line = end; });
+  dict::GLOBALREQUEST = static_cast<std::uint8_t>(cmd.request);
+  app::findProcedure(cmd.procedure)();
+  c.user.play();
+  c.line = cmd.endLine;
+  auto deadline = std::chrono::steady_clock::now() + c.user.timeout;
+  while (!ui::allWindows().empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  std::vector<ui::Window*> left = ui::allWindows();
+  if (!left.empty()) c.user.fail("window \"" + left.back()->title() + "\" is still open at the end of the run");
+  c.user.expectFinished();
+}
+
+}  // namespace
+
+int runScript(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "zelk-script: cannot read %s\n", path.c_str());
+    return kScriptError;
+  }
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    lines.push_back(std::move(l));
+  }
+  std::vector<Command> commands;
+  try {
+    commands = Parser(lines).parse();
+  } catch (const ScriptError& e) {
+    std::string out = path + ":" + str(e.line) + ": " + e.message + "\n";
+    if (e.line >= 1 && e.line <= static_cast<int>(lines.size()))
+      out += "    " + lines[static_cast<std::size_t>(e.line - 1)] + "\n";
+    std::fwrite(out.data(), 1, out.size(), stderr);
+    return kScriptError;
+  }
+
+  Context c(path, std::move(lines));
+  app::processStart();
+  app::threadStart();
+  if (!storage::findDriver(storage::DriverKind::Odbc))
+    storage::registerDriver(storage::DriverKind::Odbc, storage::odbc::driver());
+  c.user.install();
+  c.boxes.setEcho(true);
+  c.boxes.install();
+  c.user.useBoxes(c.boxes);
+  c.user.onFailure([&c](const std::string& m) { stop(c, kFailed, cp::toUtf8(m)); });
+  app::setFrame([&] {
+    for (const Command& cmd : commands) execute(c, cmd);
+    c.line = static_cast<int>(c.lines.size());
+    c.user.expectFinished();
+  });
+  app::_main();
+  app::setFrame({});
+  app::threadEnd();
+  app::processEnd();
+  c.boxes.uninstall();
+  c.user.uninstall();
+  std::fflush(stdout);
+  return kPassed;
+}
+
+int runnerMain(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: zelk-script <script file>\n");
+    return kScriptError;
+  }
+  return runScript(argv[1]);
+}
+
+}  // namespace zelk::script
