@@ -16,14 +16,16 @@ std::mutex driversMutex;
 std::array<Driver, 4> drivers{};
 std::array<bool, 4> haveDriver{};
 
-ErrorState make(int code) {
+ErrorState make(int code) { return errorOf(code); }
+
+}  // namespace
+
+ErrorState errorOf(int code) {
   ErrorState e;
   e.code = code;
   e.text = std::string(errorText(code));
   return e;
 }
-
-}  // namespace
 
 std::string_view errorText(int code) {
   switch (code) {

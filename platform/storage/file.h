@@ -45,6 +45,8 @@ struct ErrorState {
   int fileCode = 0;      // the file system's own error (errno, SQL native error)
   std::string fileText;  // its text
 };
+// The error code with the framework's text.
+ErrorState errorOf(int code);
 const ErrorState& lastError();
 void setLastError(ErrorState e);
 inline int errorCode() { return lastError().code; }

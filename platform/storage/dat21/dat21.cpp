@@ -69,6 +69,7 @@
 #include "platform/storage/dat21/format.h"
 #include "platform/storage/dat21/sortkey.h"
 #include "platform/storage/paths.h"
+#include "platform/storage/io.h"
 #include "platform/storage/sharelock.h"
 
 namespace zelk::storage::dat21 {
@@ -80,44 +81,9 @@ constexpr std::uint64_t kCompactSlack = 1024;
 constexpr std::size_t kChunkBytes = 1 << 16;
 constexpr std::uint64_t kMaxRecno = 0xFFFFFFFFu;
 
-ErrorState make(int code) {
-  ErrorState e;
-  e.code = code;
-  e.text = std::string(errorText(code));
-  return e;
-}
+ErrorState make(int code) { return errorOf(code); }
 
 ErrorState lastErrno() { return fromErrno(errno); }
-
-// Whole reads and writes at an offset; a short read returns what was read.
-ssize_t preadAll(int fd, void* buf, std::size_t n, std::uint64_t off) {
-  std::size_t done = 0;
-  auto* p = static_cast<char*>(buf);
-  while (done < n) {
-    ssize_t r = ::pread(fd, p + done, n - done, static_cast<off_t>(off + done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    done += static_cast<std::size_t>(r);
-  }
-  return static_cast<ssize_t>(done);
-}
-
-bool pwriteAll(int fd, const void* buf, std::size_t n, std::uint64_t off) {
-  std::size_t done = 0;
-  const auto* p = static_cast<const char*>(buf);
-  while (done < n) {
-    ssize_t r = ::pwrite(fd, p + done, n - done, static_cast<off_t>(off + done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(r);
-  }
-  return true;
-}
 
 struct Fd {
   int fd = -1;
@@ -197,7 +163,7 @@ ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::
   auto write = [&] {
     crc = crc32(crc, buf.data() + skip, buf.size() - skip);
     length += buf.size() - skip;
-    bool ok = pwriteAll(fd.fd, buf.data(), buf.size(), at);
+    bool ok = writeAt(fd.fd, buf.data(), buf.size(), at);
     at += buf.size();
     buf.clear();
     skip = 0;
@@ -233,7 +199,7 @@ ErrorState writeWholeFile(const std::string& path, const std::string& bytes) {
   std::string tmp = path + "~";
   Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (fd.fd < 0) return lastErrno();
-  if (!pwriteAll(fd.fd, bytes.data(), bytes.size(), 0) || ::rename(tmp.c_str(), path.c_str()) != 0) {
+  if (!writeAt(fd.fd, bytes.data(), bytes.size(), 0) || ::rename(tmp.c_str(), path.c_str()) != 0) {
     ErrorState e = lastErrno();
     ::unlink(tmp.c_str());
     return e;
@@ -248,14 +214,14 @@ std::uint32_t declFlags(const FileDecl& d) {
 ErrorState writeHeader(int fd, const DataHeader& h) {
   unsigned char buf[kHeaderCopySize];
   encodeHeader(h, buf);
-  if (!pwriteAll(fd, buf, sizeof buf, (h.generation % 2) * kHeaderCopySize)) return lastErrno();
+  if (!writeAt(fd, buf, sizeof buf, (h.generation % 2) * kHeaderCopySize)) return lastErrno();
   return {};
 }
 
 // Reads and checks the data header and the file's length against it.
 ErrorState readHeader(int fd, const FileDecl& decl, DataHeader& h) {
   unsigned char buf[kHeaderSize];
-  ssize_t n = preadAll(fd, buf, sizeof buf, 0);
+  ssize_t n = readAt(fd, buf, sizeof buf, 0);
   if (n < 0) return lastErrno();
   if (static_cast<std::size_t>(n) != sizeof buf || !pickHeader(buf, h)) return make(kInvalidDataFile);
   if (h.recordSize != decl.recordSize) return make(kInvalidRecordDeclaration);
@@ -479,7 +445,7 @@ ErrorState Dat21File::close() {
 // what the header commits.
 ErrorState Dat21File::refresh() {
   unsigned char buf[kHeaderSize];
-  ssize_t n = preadAll(fd_, buf, sizeof buf, 0);
+  ssize_t n = readAt(fd_, buf, sizeof buf, 0);
   if (n < 0) return lastErrno();
   if (!stale_ && static_cast<std::size_t>(n) == sizeof buf && std::memcmp(buf, raw_, sizeof buf) == 0) return {};
   DataHeader h;
@@ -513,7 +479,7 @@ ErrorState Dat21File::catchUp(std::size_t i, const KeyCommit& c, std::uint64_t s
   std::uint64_t add = c.length - k.loaded;
   if (add % es != 0 || fileSize(k.fd) < kKeyHeaderSize + c.length) return loadKey(i, c, slots);
   std::vector<unsigned char> buf(static_cast<std::size_t>(add));
-  if (preadAll(k.fd, buf.data(), buf.size(), kKeyHeaderSize + k.loaded) != static_cast<ssize_t>(buf.size()))
+  if (readAt(k.fd, buf.data(), buf.size(), kKeyHeaderSize + k.loaded) != static_cast<ssize_t>(buf.size()))
     return loadKey(i, c, slots);
   std::uint32_t crc = crc32(k.crc, buf.data(), buf.size());
   if (crc != c.crc || !applyLog(k, buf.data(), buf.size(), slots)) return loadKey(i, c, slots);
@@ -533,7 +499,7 @@ ErrorState Dat21File::loadKey(std::size_t i, const KeyCommit& c, std::uint64_t s
   const std::size_t es = entrySize(k.codec.length());
   unsigned char head[kKeyHeaderSize];
   KeyFileHeader kh;
-  if (preadAll(k.fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) || !decodeKeyHeader(head, kh) ||
+  if (readAt(k.fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) || !decodeKeyHeader(head, kh) ||
       kh.keyNumber != i + 1 || kh.keyLength != k.codec.length() || kh.layout != k.codec.layout() ||
       c.length % es != 0 || fileSize(k.fd) < kKeyHeaderSize + c.length)
     return make(kKeysMustBeRebuilt);
@@ -542,7 +508,7 @@ ErrorState Dat21File::loadKey(std::size_t i, const KeyCommit& c, std::uint64_t s
   std::uint32_t crc = 0;
   for (std::uint64_t at = 0; at < c.length;) {
     std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(step, c.length - at));
-    if (preadAll(k.fd, buf.data(), n, kKeyHeaderSize + at) != static_cast<ssize_t>(n) ||
+    if (readAt(k.fd, buf.data(), n, kKeyHeaderSize + at) != static_cast<ssize_t>(n) ||
         !applyLog(k, buf.data(), n, slots)) {
       k.index.clear();
       return make(kKeysMustBeRebuilt);
@@ -602,7 +568,7 @@ std::string Dat21File::imageOf(std::string_view stored) const {
 ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, std::string& bytes) {
   if (recno == 0 || recno > hdr_.slotCount) return make(kKeysMustBeRebuilt);
   std::string buf(ssize_, '\0');
-  ssize_t n = preadAll(fd_, buf.data(), ssize_, slotOffset(recno, rsize_));
+  ssize_t n = readAt(fd_, buf.data(), ssize_, slotOffset(recno, rsize_));
   if (n < 0) return lastErrno();
   if (static_cast<std::size_t>(n) != ssize_) return make(kInvalidDataFile);
   status = static_cast<unsigned char>(buf[0]);
@@ -734,7 +700,7 @@ ErrorState Dat21File::loadChunk(std::uint64_t recno, bool forward) {
   count = std::min(count, hdr_.slotCount - first + 1);
   chunk_.resize(static_cast<std::size_t>(count * ssize_));
   chunkValid_ = false;
-  ssize_t n = preadAll(fd_, chunk_.data(), chunk_.size(), slotOffset(first, rsize_));
+  ssize_t n = readAt(fd_, chunk_.data(), chunk_.size(), slotOffset(first, rsize_));
   if (n < 0) return lastErrno();
   if (static_cast<std::size_t>(n) != chunk_.size()) return make(kInvalidDataFile);
   chunkFirst_ = first;
@@ -776,7 +742,7 @@ ErrorState Dat21File::commit(DataHeader& nh) {
   nh.generation = hdr_.generation + 1;
   unsigned char* copy = raw_ + (nh.generation % 2) * kHeaderCopySize;
   encodeHeader(nh, copy);
-  if (!pwriteAll(fd_, copy, kHeaderCopySize, (nh.generation % 2) * kHeaderCopySize)) return writeFailed(lastErrno());
+  if (!writeAt(fd_, copy, kHeaderCopySize, (nh.generation % 2) * kHeaderCopySize)) return writeFailed(lastErrno());
   hdr_ = nh;
   return {};
 }
@@ -786,7 +752,7 @@ ErrorState Dat21File::writeSlot(std::uint64_t recno, unsigned char status, std::
   buf.reserve(ssize_);
   buf.push_back(static_cast<char>(status));
   buf.append(bytes);
-  if (!pwriteAll(fd_, buf.data(), buf.size(), slotOffset(recno, rsize_))) return writeFailed(lastErrno());
+  if (!writeAt(fd_, buf.data(), buf.size(), slotOffset(recno, rsize_))) return writeFailed(lastErrno());
   return {};
 }
 
@@ -799,7 +765,7 @@ ErrorState Dat21File::writeChanges(const std::vector<Change>& ch, std::uint64_t 
       if (c.key == i) appendEntry(buf, c.op, static_cast<std::uint32_t>(recno), c.sk);
     if (buf.empty()) continue;
     Key& k = keys_[i];
-    if (!pwriteAll(k.fd, buf.data(), buf.size(), kKeyHeaderSize + k.loaded)) return writeFailed(lastErrno());
+    if (!writeAt(k.fd, buf.data(), buf.size(), kKeyHeaderSize + k.loaded)) return writeFailed(lastErrno());
     nh.keys[i].length = k.loaded + buf.size();
     nh.keys[i].crc = crc32(k.crc, buf.data(), buf.size());
   }
@@ -1123,7 +1089,7 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
   for (std::uint64_t first = 1; first <= h.slotCount; first += per) {
     const std::uint64_t count = std::min(per, h.slotCount - first + 1);
     chunk.resize(static_cast<std::size_t>(count * ssize));
-    ssize_t n = preadAll(fd.fd, chunk.data(), chunk.size(), slotOffset(first, rsize));
+    ssize_t n = readAt(fd.fd, chunk.data(), chunk.size(), slotOffset(first, rsize));
     if (n < 0) return lastErrno();
     if (static_cast<std::size_t>(n) != chunk.size()) return make(kInvalidDataFile);
     for (std::uint64_t j = 0; j < count; ++j) {
@@ -1151,7 +1117,7 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
       if (links[j] == link) continue;
       unsigned char b[4];
       put32(b, link);
-      if (!pwriteAll(fd.fd, b, sizeof b, slotOffset(freeSlots[j], rsize) + 1)) return lastErrno();
+      if (!writeAt(fd.fd, b, sizeof b, slotOffset(freeSlots[j], rsize) + 1)) return lastErrno();
     }
   }
   DataHeader nh = h;

@@ -16,6 +16,7 @@
 #include "platform/core/date.h"
 #include "platform/storage/dbase/dbf_codec.h"
 #include "platform/storage/paths.h"
+#include "platform/storage/io.h"
 #include "platform/storage/sharelock.h"
 
 namespace zelk::storage::dbase {
@@ -23,45 +24,16 @@ namespace {
 
 constexpr std::size_t kReadAheadBytes = 64 * 1024;
 
-ErrorState fail(int code) {
-  ErrorState e;
-  e.code = code;
-  e.text = std::string(errorText(code));
-  return e;
+ErrorState fail(int code) { return errorOf(code); }
+
+// A write at an offset, its failure as an error.
+ErrorState write(int fd, const void* buf, std::size_t n, std::uint64_t off) {
+  return writeAt(fd, buf, n, off) ? ErrorState{} : fromErrno(errno);
 }
 
 ErrorState fromOpenErrno(int err) {
   // Opening a folder as a table is refused like a file we may not open.
   return fromErrno(err == EISDIR ? EACCES : err);
-}
-
-// Reads up to n bytes at off; the count read (short at the end of the file), or -1.
-ssize_t readAt(int fd, void* buf, std::size_t n, off_t off) {
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t r = ::pread(fd, static_cast<char*>(buf) + done, n - done, off + static_cast<off_t>(done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    done += static_cast<std::size_t>(r);
-  }
-  return static_cast<ssize_t>(done);
-}
-
-ErrorState writeAt(int fd, const void* buf, std::size_t n, off_t off) {
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t r = ::pwrite(fd, static_cast<const char*>(buf) + done, n - done, off + static_cast<off_t>(done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return fromErrno(errno);
-    }
-    if (r == 0) return fromErrno(ENOSPC);
-    done += static_cast<std::size_t>(r);
-  }
-  return {};
 }
 
 std::uint32_t decodeLe32(const unsigned char* u) {
@@ -390,7 +362,7 @@ ErrorState Table::touchDate() {
   if (today == dateWritten_) return {};
   unsigned char d[3];
   putHeaderDate(d, today);
-  ErrorState e = writeAt(fd_, d, sizeof d, kOffDate);
+  ErrorState e = write(fd_, d, sizeof d, kOffDate);
   if (!e.code) dateWritten_ = today;
   return e;
 }
@@ -420,14 +392,14 @@ ErrorState Table::add(char* rec) {
     endWrite();
     return fail(kFileSystemError);
   }
-  ErrorState e = writeAt(fd_, out.data(), out.size(), recordOffset(static_cast<std::int64_t>(n)));
+  ErrorState e = write(fd_, out.data(), out.size(), recordOffset(static_cast<std::int64_t>(n)));
   if (!e.code) {
     unsigned char h[7];
     std::int32_t today = todayNow();
     putHeaderDate(h, today);
     std::uint32_t c = static_cast<std::uint32_t>(n + 1);
     for (int k = 0; k < 4; ++k) h[3 + k] = static_cast<unsigned char>(c >> (8 * k));
-    e = writeAt(fd_, h, sizeof h, kOffDate);
+    e = write(fd_, h, sizeof h, kOffDate);
     if (!e.code) {
       dateWritten_ = today;
       headerCountSeen_ = c;
@@ -459,7 +431,7 @@ ErrorState Table::put(const char* rec) {
   }
   std::vector<char> out(raw_);
   encode(rec, out.data());
-  ErrorState e = writeAt(fd_, out.data() + 1, len - 1, recordOffset(cur_) + 1);
+  ErrorState e = write(fd_, out.data() + 1, len - 1, recordOffset(cur_) + 1);
   if (!e.code) e = touchDate();
   endWrite();
   if (!e.code) raw_ = std::move(out);
@@ -470,7 +442,7 @@ ErrorState Table::erase() {
   if (!writable_) return fail(kAccessDenied);
   if (!have_) return fail(kRecordNotAvailable);
   if (ErrorState e = beginWrite(); e.code) return e;
-  ErrorState e = writeAt(fd_, &kDeleted, 1, recordOffset(cur_));
+  ErrorState e = write(fd_, &kDeleted, 1, recordOffset(cur_));
   if (!e.code) e = touchDate();
   endWrite();
   if (e.code) return e;
@@ -534,7 +506,7 @@ ErrorState createTable(const FileDecl& decl, const std::string& name) {
   ErrorState e = share.acquire(fd, mode::kReadWrite | mode::kDenyAll);
   if (!e.code) {
     if (::ftruncate(fd, 0) != 0) e = fromErrno(errno);
-    else e = writeAt(fd, bytes.data(), bytes.size(), 0);
+    else e = write(fd, bytes.data(), bytes.size(), 0);
     share.release();
   }
   ::close(fd);

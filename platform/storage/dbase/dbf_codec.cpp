@@ -12,12 +12,7 @@
 namespace zelk::storage::dbase {
 namespace {
 
-ErrorState fail(int code) {
-  ErrorState e;
-  e.code = code;
-  e.text = std::string(errorText(code));
-  return e;
-}
+ErrorState fail(int code) { return errorOf(code); }
 
 std::uint32_t le32(const char* p) {
   const auto* u = reinterpret_cast<const unsigned char*>(p);

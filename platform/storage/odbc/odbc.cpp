@@ -22,12 +22,7 @@ namespace {
 std::mutex settingMutex;
 std::string setting = "DSN=zlk";
 
-ErrorState make(int code) {
-  ErrorState e;
-  e.code = code;
-  e.text = std::string(errorText(code));
-  return e;
-}
+ErrorState make(int code) { return errorOf(code); }
 
 // --- diagnostics ---------------------------------------------------------------------
 

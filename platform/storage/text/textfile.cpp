@@ -23,12 +23,7 @@ constexpr int kCR = 13, kLF = 10, kTab = 9, kCtrlZ = 26;
 constexpr int kEnd = -1, kError = -2;
 constexpr std::size_t kTabStop = 8;
 
-ErrorState fail(int code) {
-  ErrorState e;
-  e.code = code;
-  e.text = std::string(errorText(code));
-  return e;
-}
+ErrorState fail(int code) { return errorOf(code); }
 
 class TextFile final : public Backend {
  public:

@@ -1,0 +1,42 @@
+#include "platform/storage/io.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace zelk::storage {
+
+ssize_t readAt(int fd, void* buf, std::size_t n, std::uint64_t off) {
+  std::size_t done = 0;
+  auto* p = static_cast<char*>(buf);
+  while (done < n) {
+    ssize_t r = ::pread(fd, p + done, n - done, static_cast<off_t>(off + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    done += static_cast<std::size_t>(r);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+bool writeAt(int fd, const void* buf, std::size_t n, std::uint64_t off) {
+  std::size_t done = 0;
+  const auto* p = static_cast<const char*>(buf);
+  while (done < n) {
+    ssize_t r = ::pwrite(fd, p + done, n - done, static_cast<off_t>(off + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (r == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    done += static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+}  // namespace zelk::storage
