@@ -1,0 +1,93 @@
+#include "app/patterns/form.h"
+
+#include "platform/core/codepage.h"
+#include "platform/storage/file.h"
+
+namespace zelk::app {
+namespace {
+
+namespace request = fw::request;
+
+constexpr std::size_t kActionMessageSize = 39;
+
+}  // namespace
+
+FormPattern::FormPattern(ui::Window& window, WindowSetup setup, FormSetup form)
+    : WindowPattern(window, std::move(setup)), form_(std::move(form)) {
+  // The form's first call on this thread clears its history copy.
+  if (!form_.history || !form_.access) return;
+  HistoryCopy& h = form_.history();
+  fw::FileManager* fm = form_.access();
+  if (h.started || !fm || !fm->File) return;
+  const storage::FileDecl& d = fm->File->decl();
+  h.record.assign(d.recordSize, 0);
+  storage::clearRecord(d, h.record.data());
+  h.started = true;
+}
+
+void FormPattern::RegisterItems() {
+  HistoryKey = ui::key::kCtrlH;
+  fw::FileManager* fm = form_.access ? form_.access() : nullptr;
+  if (form_.history && fm) {
+    HistoryCopy& h = form_.history();
+    AddHistoryFile(fm->Buffer, h.record.data(), h.record.size());
+  }
+  for (const auto& [control, field] : form_.historyFields) AddHistoryField(control, field);
+  if (fm) AddUpdateFile(fm);
+}
+
+std::uint8_t FormPattern::PrepareRecord() {
+  Primary = form_.relate ? form_.relate() : nullptr;
+  if (Request == request::kView) {
+    InsertAction = ChangeAction = DeleteAction = 1;
+    CancelAction = 0;
+    OkControl = 0;
+    return 0;
+  }
+  DeleteAction = 3;
+  ChangeAction = 2;
+  CancelAction = 0;
+  OkControl = form_.okControl;
+  if (PrimeUpdate() != 0) return fw::kNotify;
+  return 0;
+}
+
+void FormPattern::AfterOpen() {
+  if (Request != request::kView) return;
+  ui::Window& w = win();
+  if (!form_.readOnlyInView.empty()) {
+    for (int ctl : form_.readOnlyInView) w.setReadOnly(ctl, true);
+    return;
+  }
+  for (int n = 1; n <= w.last(); ++n)
+    if (w.control(n).kind == ui::Kind::Entry) w.setReadOnly(n, true);
+}
+
+void FormPattern::Ask() {
+  switch (Request) {
+    case request::kView: ActionMessage = form_.viewTitle; break;
+    case request::kInsert: ActionMessage = ansi("Добавить ???"); break;
+    case request::kChange: ActionMessage = ansi("Изменить ???"); break;
+    case request::kDelete: ActionMessage = ansi("Удалить ???"); break;
+    default: ActionMessage.clear(); break;
+  }
+  if (ActionMessage.size() > kActionMessageSize) ActionMessage.resize(kActionMessageSize);
+  win().setTitle(ActionMessage);
+  WindowPattern::Ask();
+}
+
+std::uint8_t FormPattern::Run() {
+  std::uint8_t r = WindowPattern::Run();
+  return Request == request::kView ? fw::response::kCancelled : r;
+}
+
+std::uint8_t FormPattern::TakeAccepted() {
+  std::uint8_t r = WindowPattern::TakeAccepted();
+  if (form_.okControl != 0 && field() == form_.okControl) {
+    Update();
+    if (Request == request::kView) PostClose();
+  }
+  return r;
+}
+
+}  // namespace zelk::app

@@ -1,0 +1,81 @@
+#include "app/patterns/list.h"
+
+#include "dictionary/globals.h"
+
+namespace zelk::app {
+
+void ListBrowse::SetAlerts() {
+  EditViaPopup = false;
+  fw::BrowseClass::SetAlerts();
+}
+
+ListPattern::ListPattern(ui::Window& window, WindowSetup setup, ListSetup list, fw::BrowseClass& browse)
+    : WindowPattern(window, std::move(setup)), BRW1(browse), list_(std::move(list)) {}
+
+void ListPattern::RegisterButtons() {
+  if (list_.closeControl != 0)
+    AddItem(list_.closeControl, Request == fw::request::kSelect ? fw::response::kCancelled : fw::response::kCompleted);
+  WindowPattern::RegisterButtons();
+}
+
+void ListPattern::InitLists() {
+  BRW1.SelectControl = list_.selectControl;
+  BRW1.HideSelect = list_.hideSelect;
+  fw::RelationManager* relate = list_.relate ? list_.relate() : nullptr;
+  if (relate && list_.file) BRW1.Init(list_.listControl, list_.file(), Queue, *relate, *this);
+  if (Request != fw::request::kView) {
+    BRW1.InsertControl = list_.insertControl;
+    BRW1.ChangeControl = list_.changeControl;
+    BRW1.DeleteControl = list_.deleteControl;
+  }
+  BRW1.ViewControl = list_.viewControl;
+  if (!list_.usePopup) BRW1.SetUsePopup(false);
+}
+
+void ListPattern::AfterOpen() {
+  if (list_.defaultLineHeight) win().setLineHeight(list_.listControl, 0);
+}
+
+void ListPattern::SetupLists() {
+  BRW1.FileLoaded = list_.fileLoaded;
+  fw::StepClass* step = nullptr;
+  switch (list_.step) {
+    case ListSetup::Step::Long:
+      stepLong_.Init(list_.stepControls);
+      step = &stepLong_;
+      break;
+    case ListSetup::Step::String:
+      stepString_.Init(list_.stepControls, list_.stepMode);
+      step = &stepString_;
+      break;
+    case ListSetup::Step::None:
+      break;
+  }
+  BRW1.AddSortOrder(step, list_.key);
+  fw::LocatorClass* locator = nullptr;
+  if (list_.locator == ListSetup::Locator::Step) locator = &stepLocator_;
+  if (list_.locator == ListSetup::Locator::Incremental) locator = &incrementalLocator_;
+  if (locator && list_.locatorField) {
+    BRW1.AddLocator(*locator);
+    locator->Init(list_.locatorControl, list_.locatorField(), list_.locatorNoCase, BRW1);
+  }
+  if (!list_.filter.empty()) BRW1.SetFilter(list_.filter);
+  AddFields();
+}
+
+void ListPattern::AddFields() {
+  for (const auto& source : list_.fields) BRW1.AddField(source());
+}
+
+void ListPattern::AfterResizer() { BRW1.AskProcedure = 1; }
+
+std::uint8_t ListPattern::Run(std::uint16_t number, std::uint8_t req) {
+  std::uint8_t r = fw::WindowManager::Run(number, req);
+  if (Request == fw::request::kView) return fw::response::kCancelled;
+  dict::GLOBALREQUEST = req;
+  if (list_.updateForm) list_.updateForm();
+  r = dict::GLOBALRESPONSE;
+  return r;
+}
+
+}  // namespace zelk::app

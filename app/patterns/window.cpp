@@ -1,0 +1,60 @@
+#include "app/patterns/window.h"
+
+#include "dictionary/globals.h"
+#include "platform/framework/errors.h"
+#include "platform/framework/ini.h"
+
+namespace zelk::app {
+
+WindowPattern::WindowPattern(ui::Window& window, WindowSetup setup) : window_(window), setup_(std::move(setup)) {}
+
+void WindowPattern::RegisterButtons() {
+  for (const auto& [control, resp] : setup_.buttons) AddItem(control, resp);
+}
+
+std::uint8_t WindowPattern::Init() {
+  fw::globalErrors().SetProcedureName(setup_.procedureName);
+  Request = dict::GLOBALREQUEST;
+  if (std::uint8_t r = fw::WindowManager::Init(); r != 0) return r;
+  FirstField = setup_.firstField;
+  VCRRequest = &dict::VCRREQUEST;
+  Errors = &fw::globalErrors();
+  AddItem(Toolbar);
+  dict::GLOBALREQUEST = 0;
+  dict::GLOBALRESPONSE = 0;
+  BindNames();
+  RegisterItems();
+  RegisterButtons();
+  for (RelateOf file : setup_.files)
+    if (fw::RelationManager* r = file()) r->Open();
+  FilesOpened = true;
+  if (std::uint8_t r = PrepareRecord(); r != 0) return r;
+  InitLists();
+  Open(window_);
+  DefineListBoxStyle();
+  AfterOpen();
+  SetupLists();
+  if (setup_.resizer) {
+    Resizer.Init(setup_.resizer->strategy, setup_.resizer->minimumSize, setup_.resizer->maximumSize);
+    Resizer.SetParentDefaults();
+    AddItem(Resizer);
+  }
+  AfterResizer();
+  if (!setup_.iniSection.empty()) fw::globalIni().Fetch(setup_.iniSection, window_);
+  SetAlerts();
+  return 0;
+}
+
+std::uint8_t WindowPattern::Kill() {
+  if (std::uint8_t r = fw::WindowManager::Kill(); r != 0) return r;
+  if (FilesOpened)
+    for (RelateOf file : setup_.files)
+      if (fw::RelationManager* r = file()) r->Close();
+  if (!setup_.iniSection.empty() && Opened) fw::globalIni().Update(setup_.iniSection, window_);
+  fw::globalErrors().SetProcedureName();
+  return 0;
+}
+
+void respond(fw::WindowManager& thisWindow) { dict::GLOBALRESPONSE = thisWindow.Run(); }
+
+}  // namespace zelk::app

@@ -1,0 +1,87 @@
+#pragma once
+// The window procedure pattern: a procedure builds its window, makes its ThisWindow
+// (a class derived from WindowPattern, overriding only the hooks the procedure
+// changes) and leaves ThisWindow.Run's answer in GLOBALRESPONSE:
+//
+//   void S_XXX() {
+//     ui::Window window(definition());
+//     ThisWindow thisWindow(window, setup());
+//     app::respond(thisWindow);
+//   }
+//
+// Init and Kill run the steps every procedure shares, in their fixed order; the
+// protected hooks are where a kind of window (forms, lists) or a procedure adds its
+// own steps, each in its place.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/framework/filemanager.h"
+#include "platform/framework/resize.h"
+#include "platform/framework/windowmanager.h"
+#include "platform/ui/window.h"
+
+namespace zelk::app {
+
+// The calling thread's relation manager of a file (Relate::X), read when the window
+// opens its files.
+using RelateOf = fw::RelationManager* (*)();
+
+// What sets one window procedure apart from another.
+struct WindowSetup {
+  std::string procedureName;        // for the error manager's %Procedure
+  std::vector<RelateOf> files;      // opened in this order when the window opens
+  int firstField = 1;               // the control that gets the focus first
+  struct Resize {
+    int strategy;
+    bool minimumSize, maximumSize;
+  };
+  std::optional<Resize> resizer;    // none: the window has no resizer
+  std::string iniSection;           // the settings section that keeps the place; "" none
+  std::vector<std::pair<int, std::uint8_t>> buttons;  // buttons that answer and close
+};
+
+class WindowPattern : public fw::WindowManager {
+ public:
+  WindowPattern(ui::Window& window, WindowSetup setup);
+
+  // Init: the procedure's name; the request taken over; WindowManager::Init; the
+  // first field, VCR request and error manager; the toolbar; GLOBALREQUEST and
+  // GLOBALRESPONSE cleared; BindNames; RegisterItems; RegisterButtons; the files
+  // opened; PrepareRecord (a level other than 0 is returned at once); InitLists; the
+  // window opened; DefineListBoxStyle; AfterOpen; SetupLists; the resizer;
+  // AfterResizer; the place restored from the settings; SetAlerts.
+  std::uint8_t Init() override;
+  // Kill: WindowManager::Kill (a level other than 0 is returned at once); the files
+  // closed when they were opened; the place stored when the window was opened; the
+  // procedure's name dropped.
+  std::uint8_t Kill() override;
+
+  const WindowSetup& setup() const { return setup_; }
+  ui::Window& win() const { return window_; }
+
+  fw::ToolbarClass Toolbar;
+  fw::WindowResizeClass Resizer;
+
+ protected:
+  virtual void BindNames() {}                               // names the window's expressions use
+  virtual void RegisterItems() {}                           // forms: history, update file
+  virtual void RegisterButtons();                           // setup().buttons
+  virtual std::uint8_t PrepareRecord() { return 0; }        // forms: Primary, actions, PrimeUpdate
+  virtual void InitLists() {}                               // lists: the list objects' Init
+  virtual void DefineListBoxStyle() {}                      // the procedure's routine after opening
+  virtual void AfterOpen() {}                               // forms: view mode's read-only entries
+  virtual void SetupLists() {}                              // lists: order, locator, filter, fields
+  virtual void AfterResizer() {}                            // lists: the ask procedure
+
+ private:
+  ui::Window& window_;
+  WindowSetup setup_;
+};
+
+// GLOBALRESPONSE := thisWindow.Run(): the last step of every procedure.
+void respond(fw::WindowManager& thisWindow);
+
+}  // namespace zelk::app

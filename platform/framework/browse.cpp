@@ -1,0 +1,847 @@
+#include "platform/framework/browse.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+#include "platform/core/codepage.h"
+#include "platform/core/fields.h"
+#include "platform/core/numread.h"
+#include "platform/core/picture.h"
+#include "platform/core/text.h"
+
+namespace zelk::fw {
+namespace {
+
+using storage::FieldDesc;
+using storage::FieldType;
+
+double fieldNumber(const FieldDesc& f, const char* rec) {
+  const char* p = rec + f.offset;
+  switch (f.type) {
+    case FieldType::Int16: { Int16 v; std::memcpy(&v, p, 2); return v.get(); }
+    case FieldType::Int32: { Int32 v; std::memcpy(&v, p, 4); return v.get(); }
+    case FieldType::UInt8: return static_cast<unsigned char>(*p);
+    case FieldType::Real: { Real v; std::memcpy(&v, p, 8); return v.get(); }
+    case FieldType::Date: { DateField v; std::memcpy(&v, p, 4); return v.day(); }
+    case FieldType::Packed6: { Packed6 v; std::memcpy(&v, p, 6); return static_cast<double>(v.get()); }
+    default: return 0;
+  }
+}
+
+bool isText(const FieldDesc& f) { return f.type == FieldType::Text || f.type == FieldType::Memo; }
+
+std::string upperText(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = cp::upper(c);
+  return r;
+}
+
+std::string numberText(double v) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+// The characters a text thumb steps over: digits and capital letters, in byte order.
+bool stepCharacter(unsigned char c) {
+  if (c >= '0' && c <= '9') return true;
+  char ch = static_cast<char>(c);
+  return cp::upper(ch) == ch && cp::lower(ch) != ch;
+}
+
+const char* kBadExpressionText = "Bad Expression Syntax";
+const char* kUnknownNameText = "Unknown Identifier in Expression";
+
+}  // namespace
+
+// ViewManager.
+
+ViewManager::~ViewManager() = default;
+
+void ViewManager::Init(storage::File& view, RelationManager& relation) {
+  View = &view;
+  Primary = &relation;
+}
+
+void ViewManager::Kill() { filter_.reset(); }
+
+void ViewManager::SetOrder(int key) { order_ = key; }
+
+void ViewManager::SetFilter(std::string_view expression) {
+  filterText_ = std::string(expression);
+  filter_.reset();
+  filterChanged_ = true;
+}
+
+void ViewManager::prepareFilter() {
+  if (!filterChanged_) return;
+  filterChanged_ = false;
+  filter_.reset();
+  std::string_view t = trimRight(filterText_);
+  while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+  if (t.empty()) return;
+  Filter::Error err;
+  filter_ = Filter::compile(t, &err);
+  if (filter_) return;
+  // The list goes on without the filter.
+  ErrorStatusClass& st = globalErrorStatus();
+  st.errorCode = err.code;
+  st.errorText = err.code == kUnknownName ? kUnknownNameText : kBadExpressionText;
+  st.fileErrorCode = 0;
+  st.fileErrorText = err.text;
+  ErrorClass* errors = access() && access()->Errors ? access()->Errors : &globalErrors();
+  if (access()) st.file = access()->GetName();
+  errors->Throw(msg::kViewFilter);
+}
+
+std::uint8_t ViewManager::Reset() {
+  prepareFilter();
+  FileManager* fm = access();
+  if (fm && fm->UseFile(kUseOpen) != kLevelOk) return kNotify;
+  int r = order_ == kRecordOrder ? View->set() : View->set(order_);
+  if (r == 0) return kLevelOk;
+  if (fm) fm->Throw(msg::kRecordAccess);
+  return kFatal;
+}
+
+std::uint8_t ViewManager::ResetToBuffer() {
+  if (order_ == kRecordOrder) {
+    std::string p = View->position();
+    return p.empty() ? Reset() : ResetAt(p);
+  }
+  prepareFilter();
+  FileManager* fm = access();
+  if (fm && fm->UseFile(kUseOpen) != kLevelOk) return kNotify;
+  int r = View->setAt(order_);
+  if (r == 0) return kLevelOk;
+  if (fm) fm->Throw(msg::kRecordAccess);
+  return kFatal;
+}
+
+std::uint8_t ViewManager::ResetAt(std::string_view position) {
+  prepareFilter();
+  FileManager* fm = access();
+  if (fm && fm->UseFile(kUseOpen) != kLevelOk) return kNotify;
+  return View->reset(position) == 0 ? kLevelOk : std::uint8_t{kNotify};
+}
+
+std::uint8_t ViewManager::read(bool forward) {
+  FileManager* fm = access();
+  for (;;) {
+    int r = fm ? (forward ? fm->TryNext() : fm->TryPrevious()) : (forward ? View->next() : View->previous());
+    if (r == storage::kRecordNotAvailable) return kNotify;
+    if (r != 0) {
+      if (fm) fm->Throw(msg::kRecordAccess);
+      return kFatal;
+    }
+    ++Reads;
+    if (filter_ && !filter_->test()) continue;
+    switch (ValidateRecord()) {
+      case record::kOk: return kLevelOk;
+      case record::kOutOfRange: return kNotify;
+      default: break;
+    }
+  }
+}
+
+std::uint8_t ViewManager::Next() { return read(true); }
+std::uint8_t ViewManager::Previous() { return read(false); }
+
+std::string ViewManager::Position() {
+  std::string p = View->position();
+  if (p.size() > ListQueue::kPositionSize) p.resize(ListQueue::kPositionSize);
+  return p;
+}
+
+std::uint8_t ViewManager::ValidateRecord() { return record::kOk; }
+
+// Thumb steps.
+
+void StepClass::bind(const storage::FieldDesc& field, bool noCase) {
+  field_ = &field;
+  noCase_ = noCase;
+}
+
+void StepLongClass::Init(unsigned controls) { controls_ = controls; }
+
+void StepLongClass::SetLimit(const char* first, const char* last) {
+  if (!field_) return;
+  low_ = fieldNumber(*field_, first);
+  high_ = fieldNumber(*field_, last);
+}
+
+int StepLongClass::GetPercentile(const char* rec) const {
+  if (!field_ || high_ <= low_) return 0;
+  double p = (fieldNumber(*field_, rec) - low_) * 100 / (high_ - low_);
+  return static_cast<int>(std::lround(std::clamp(p, 0.0, 100.0)));
+}
+
+void StepLongClass::SetValue(char* rec, int percent) const {
+  if (!field_) return;
+  double v = low_ + (high_ - low_) * std::clamp(percent, 0, 100) / 100.0;
+  ui::useField(*field_, rec).setNumber(std::round(v));
+}
+
+void StepStringClass::Init(unsigned controls, int mode) {
+  controls_ = controls;
+  mode_ = mode;
+  steps_.clear();
+  for (int c = 1; c < 256; ++c)
+    if (stepCharacter(static_cast<unsigned char>(c))) steps_.push_back(static_cast<unsigned char>(c));
+}
+
+unsigned char StepStringClass::leading(const char* rec) const {
+  if (!field_ || !isText(*field_) || field_->size == 0) return ' ';
+  return static_cast<unsigned char>(cp::upper(rec[field_->offset]));
+}
+
+void StepStringClass::SetLimit(const char* first, const char* last) {
+  if (mode_ != kRunTime || !field_) return;
+  unsigned char lo = leading(first), hi = leading(last);
+  steps_.clear();
+  steps_.push_back(lo);
+  for (int c = lo + 1; c < hi; ++c)
+    if (stepCharacter(static_cast<unsigned char>(c))) steps_.push_back(static_cast<unsigned char>(c));
+  if (hi > lo) steps_.push_back(hi);
+}
+
+int StepStringClass::GetPercentile(const char* rec) const {
+  if (steps_.size() < 2) return 0;
+  unsigned char c = leading(rec);
+  auto it = std::upper_bound(steps_.begin(), steps_.end(), c);
+  std::size_t idx = it == steps_.begin() ? 0 : static_cast<std::size_t>(it - steps_.begin()) - 1;
+  return static_cast<int>(idx * 100 / (steps_.size() - 1));
+}
+
+void StepStringClass::SetValue(char* rec, int percent) const {
+  if (!field_ || !isText(*field_) || steps_.empty()) return;
+  std::size_t idx = static_cast<std::size_t>(
+      std::lround(std::clamp(percent, 0, 100) * static_cast<double>(steps_.size() - 1) / 100));
+  char c = static_cast<char>(steps_[std::min(idx, steps_.size() - 1)]);
+  assignText(rec + field_->offset, field_->size, std::string_view(&c, 1));
+}
+
+// Locators.
+
+void LocatorClass::Init(int control, ui::Use field, bool noCase, BrowseClass& list) {
+  control_ = control;
+  field_ = std::move(field);
+  noCase_ = noCase;
+  list_ = &list;
+  text_.clear();
+}
+
+void LocatorClass::Set() {
+  std::string v = noCase_ ? upperText(text_) : text_;
+  if (field_.type == ui::Use::Type::Text) field_.setText(v);
+  else if (field_) field_.setNumber(readDecimalNumber(v));
+}
+
+bool StepLocatorClass::TakeKey(int key) {
+  if (key < ' ' || key > 255) return false;
+  text_.assign(1, static_cast<char>(key));
+  return true;
+}
+
+bool IncrementalLocatorClass::TakeKey(int key) {
+  if (key == '\b') {
+    if (text_.empty()) return false;
+    text_.pop_back();
+    return true;
+  }
+  if (key < ' ' || key > 255) return false;
+  text_.push_back(static_cast<char>(key));
+  return true;
+}
+
+void IncrementalLocatorClass::Clear() { text_.clear(); }
+
+// The list queue.
+
+void ListQueue::addColumn(bool text, std::size_t width) {
+  std::size_t w = text ? width : sizeof(double);
+  columns_.push_back({text, rowSize_, w});
+  rowSize_ += w;
+}
+
+void ListQueue::clearColumns() {
+  columns_.clear();
+  rowSize_ = 0;
+}
+
+std::string_view ListQueue::text(const Row& r, std::size_t column) const {
+  const Column& c = columns_[column];
+  if (!c.text || r.values.size() < c.offset + c.width) return {};
+  return std::string_view(r.values.data() + c.offset, c.width);
+}
+
+double ListQueue::number(const Row& r, std::size_t column) const {
+  const Column& c = columns_[column];
+  double v = 0;
+  if (c.text) return readDecimalNumber(text(r, column));
+  if (r.values.size() >= c.offset + sizeof v) std::memcpy(&v, r.values.data() + c.offset, sizeof v);
+  return v;
+}
+
+void ListQueue::setText(Row& r, std::size_t column, std::string_view v) const {
+  const Column& c = columns_[column];
+  if (r.values.size() < rowSize_) r.values.resize(rowSize_, ' ');
+  if (c.text) assignText(r.values.data() + c.offset, c.width, v);
+}
+
+void ListQueue::setNumber(Row& r, std::size_t column, double v) const {
+  const Column& c = columns_[column];
+  if (r.values.size() < rowSize_) r.values.resize(rowSize_, ' ');
+  if (!c.text) std::memcpy(r.values.data() + c.offset, &v, sizeof v);
+}
+
+// BrowseClass.
+
+BrowseClass::~BrowseClass() = default;
+
+void BrowseClass::Init(int listControl, storage::File& view, ListQueue& queue, RelationManager& relation,
+                       WindowManager& window) {
+  ListControl = listControl;
+  queue_ = &queue;
+  queue.clearColumns();
+  for (const ui::Use& u : pairs_) queue.addColumn(u.type == ui::Use::Type::Text, u.width);
+  manager_ = &window;
+  ViewManager::Init(view, relation);
+  Selecting = window.Request == request::kSelect;
+  loaded_ = false;
+  killed_ = false;
+  choice_ = -1;
+  window.AddItem(*this);
+}
+
+void BrowseClass::Kill() {
+  if (killed_) return;
+  killed_ = true;
+  ViewManager::Kill();
+  locator_ = nullptr;
+  step_ = nullptr;
+}
+
+void BrowseClass::AddSortOrder(StepClass* step, int key) {
+  SetOrder(key);
+  step_ = key == kRecordOrder ? nullptr : step;
+  if (step_) {
+    const storage::KeyDecl& k = View->decl().keys[static_cast<std::size_t>(key)];
+    if (!k.components.empty())
+      step_->bind(View->decl().fields[static_cast<std::size_t>(k.components[0].field)],
+                  (k.attrs & storage::kNoCase) != 0);
+  }
+  loaded_ = false;
+}
+
+void BrowseClass::AddLocator(LocatorClass& locator) { locator_ = &locator; }
+
+void BrowseClass::AddField(ui::Use source) {
+  if (queue_) queue_->addColumn(source.type == ui::Use::Type::Text, source.width);
+  pairs_.push_back(std::move(source));
+}
+
+void BrowseClass::copySources(ListQueue::Row& row) const {
+  row.values.resize(queue_->rowSize());
+  for (std::size_t i = 0; i < pairs_.size(); ++i) {
+    const ui::Use& u = pairs_[i];
+    if (u.type == ui::Use::Type::Text) queue_->setText(row, i, u.getText());
+    else if (u) queue_->setNumber(row, i, u.getNumber());
+  }
+}
+
+void BrowseClass::SetQueueRecord() {
+  if (queue_) copySources(record_);
+}
+
+int BrowseClass::pageSize() const {
+  ui::Window* w = window();
+  return std::max(1, w ? w->visibleRows(ListControl) : 1);
+}
+
+int BrowseClass::readRows(std::vector<ListQueue::Row>& out, Direction d, int max, const std::string& skip) {
+  int n = 0;
+  bool first = true;
+  while (max < 0 || n < max) {
+    if ((d == Direction::Forward ? Next() : Previous()) != kLevelOk) {
+      (d == Direction::Forward ? atBottom_ : atTop_) = true;
+      break;
+    }
+    std::string pos = Position();
+    if (first && !skip.empty() && pos == skip) {
+      first = false;
+      continue;
+    }
+    first = false;
+    ListQueue::Row row;
+    copySources(row);
+    row.position = std::move(pos);
+    if (step_) row.thumb = step_->GetPercentile(View->buffer());
+    out.push_back(std::move(row));
+    ++n;
+  }
+  return n;
+}
+
+void BrowseClass::setLimits() {
+  if (!step_ || Order() == kRecordOrder) return;
+  FileManager* fm = access();
+  std::size_t size = View->decl().recordSize;
+  std::vector<char> first(size), last(size);
+  auto edge = [&](bool forward, std::vector<char>& into) {
+    if (View->set(Order()) != 0) return false;
+    int r = fm ? (forward ? fm->TryNext() : fm->TryPrevious()) : (forward ? View->next() : View->previous());
+    if (r != 0) return false;
+    ++Reads;
+    std::memcpy(into.data(), View->buffer(), size);
+    return true;
+  };
+  if (edge(true, first) && edge(false, last)) step_->SetLimit(first.data(), last.data());
+}
+
+std::string BrowseClass::locate(Anchor a, const std::string& position) {
+  std::uint8_t r;
+  if (a == Anchor::Buffer) {
+    r = ResetToBuffer();
+  } else {
+    r = ResetAt(position);
+    if (r != kLevelOk) r = Reset();  // a position the file no longer knows: from the start
+  }
+  if (r != kLevelOk || Next() != kLevelOk) return {};
+  return Position();
+}
+
+void BrowseClass::readPage(const std::string& start) {
+  auto& rows = queue_->rows;
+  int page = pageSize();
+  if (ResetAt(start) == kLevelOk) readRows(rows, Direction::Forward, page, {});
+  choice_ = 0;
+  if (static_cast<int>(rows.size()) < page) {
+    std::vector<ListQueue::Row> before;
+    std::string edge = rows.empty() ? start : rows.front().position;
+    if (ResetAt(edge) == kLevelOk)
+      readRows(before, Direction::Backward, page - static_cast<int>(rows.size()), rows.empty() ? std::string() : edge);
+    std::reverse(before.begin(), before.end());
+    choice_ = static_cast<int>(before.size());
+    rows.insert(rows.begin(), std::make_move_iterator(before.begin()), std::make_move_iterator(before.end()));
+  }
+  if (rows.empty()) choice_ = -1;
+  else choice_ = std::min(choice_, static_cast<int>(rows.size()) - 1);
+}
+
+void BrowseClass::refill(Anchor a, std::string position) {
+  ui::Window* w = window();
+  if (!w || !queue_ || killed_) return;
+  prepareFilter();
+  std::string start;
+  if (a == Anchor::Position || a == Anchor::Buffer) {
+    start = locate(a, position);
+    if (start.empty()) a = Anchor::Bottom;  // nothing at or after it: the last rows
+  }
+  setLimits();
+  auto& rows = queue_->rows;
+  rows.clear();
+  choice_ = -1;
+  atTop_ = atBottom_ = false;
+  rowsChanged_ = true;
+  if (FileLoaded) {
+    atTop_ = true;
+    rows.reserve(static_cast<std::size_t>(View->records()));
+    if (Reset() == kLevelOk) readRows(rows, Direction::Forward, -1, {});
+    atBottom_ = true;
+    if (!rows.empty()) {
+      int last = static_cast<int>(rows.size()) - 1;
+      choice_ = a == Anchor::Bottom ? last : a == Anchor::Top ? 0 : std::max(0, findRow(start));
+    }
+  } else if (a == Anchor::Top || a == Anchor::Bottom) {
+    bool forward = a == Anchor::Top;
+    (forward ? atTop_ : atBottom_) = true;
+    if (Reset() == kLevelOk) readRows(rows, forward ? Direction::Forward : Direction::Backward, pageSize(), {});
+    if (!forward) std::reverse(rows.begin(), rows.end());
+    if (!rows.empty()) choice_ = forward ? 0 : static_cast<int>(rows.size()) - 1;
+  } else {
+    readPage(start);
+  }
+  loaded_ = true;
+  ResetFromView();
+  takeRow();
+  show();
+  UpdateWindow();
+  if (!rows.empty()) {
+    ++ownSelections_;
+    w->post(ui::EventRec{ui::Event::NewSelection, ListControl, 0, choice_ + 1});
+  }
+}
+
+int BrowseClass::findRow(const std::string& position) const {
+  if (position.empty()) return -1;
+  const auto& rows = queue_->rows;
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].position == position) return static_cast<int>(i);
+  return -1;
+}
+
+void BrowseClass::takeRow() {
+  if (choice_ < 0 || choice_ >= Records()) {
+    View->clearBuffer();  // the variables among the sources keep their values
+    return;
+  }
+  const ListQueue::Row& row = queue_->rows[static_cast<std::size_t>(choice_)];
+  for (std::size_t i = 0; i < pairs_.size(); ++i) {
+    const ui::Use& u = pairs_[i];
+    if (u.type == ui::Use::Type::Text) u.setText(queue_->text(row, i));
+    else if (u) u.setNumber(queue_->number(row, i));
+  }
+}
+
+void BrowseClass::show() {
+  ui::Window* w = window();
+  if (!w) return;
+  const auto& rows = queue_->rows;
+  if (rowsChanged_) {
+    rowsChanged_ = false;
+    const std::vector<ui::ListColumn>& cols = w->columns(ListControl);
+    std::size_t shown = std::min(cols.size(), pairs_.size());
+    std::vector<std::optional<Picture>> pics(shown);
+    for (std::size_t c = 0; c < shown; ++c)
+      if (!cols[c].picture.empty()) pics[c] = Picture::parse(cols[c].picture);
+    std::vector<ui::Window::Row> cells(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      ui::Window::Row& out = cells[i];
+      out.resize(shown);
+      for (std::size_t c = 0; c < shown; ++c) {
+        if (queue_->columns()[c].text) {
+          std::string_view t = queue_->text(rows[i], c);
+          out[c] = pics[c] ? pics[c]->formatText(t) : std::string(trimRight(t));
+        } else {
+          double v = queue_->number(rows[i], c);
+          out[c] = pics[c] ? pics[c]->format(v) : numberText(v);
+        }
+      }
+    }
+    w->setPaged(ListControl, !FileLoaded);
+    w->setRows(ListControl, std::move(cells));
+  }
+  w->setSelectedRow(ListControl, choice_ + 1);
+  int thumb = 0;
+  int n = Records();
+  if (n > 0 && choice_ >= 0) {
+    if (!FileLoaded && step_) thumb = rows[static_cast<std::size_t>(choice_)].thumb;
+    else if (FileLoaded || (atTop_ && atBottom_)) thumb = n > 1 ? choice_ * 100 / (n - 1) : 0;
+    else if (atTop_) thumb = 0;
+    else if (atBottom_) thumb = 100;
+    else thumb = 50;
+  }
+  w->setThumb(ListControl, thumb);
+}
+
+void BrowseClass::changed() {
+  takeRow();
+  show();
+  UpdateWindow();
+  needReset_ = true;
+}
+
+void BrowseClass::ResetFromBuffer() {
+  if (locator_) locator_->Clear();
+  if (Order() == kRecordOrder) {
+    std::string p = View->position();
+    refill(p.empty() ? Anchor::Top : Anchor::Position, p);
+  } else {
+    refill(Anchor::Buffer);
+  }
+}
+
+int BrowseClass::fetch(Direction d, int max) {
+  auto& rows = queue_->rows;
+  if (rows.empty()) return 0;
+  std::string edge = d == Direction::Forward ? rows.back().position : rows.front().position;
+  if (ResetAt(edge) != kLevelOk) return 0;
+  std::vector<ListQueue::Row> got;
+  int n = readRows(got, d, max, edge);
+  if (n == 0) return 0;
+  rowsChanged_ = true;
+  int page = FileLoaded ? static_cast<int>(rows.size() + got.size()) : pageSize();
+  if (d == Direction::Forward) {
+    rows.insert(rows.end(), std::make_move_iterator(got.begin()), std::make_move_iterator(got.end()));
+    int drop = std::max(0, static_cast<int>(rows.size()) - page);
+    if (drop > 0) {
+      rows.erase(rows.begin(), rows.begin() + drop);
+      choice_ -= drop;
+      atTop_ = false;
+    }
+  } else {
+    std::reverse(got.begin(), got.end());
+    rows.insert(rows.begin(), std::make_move_iterator(got.begin()), std::make_move_iterator(got.end()));
+    choice_ += n;
+    int drop = std::max(0, static_cast<int>(rows.size()) - page);
+    if (drop > 0) {
+      rows.erase(rows.end() - drop, rows.end());
+      atBottom_ = false;
+    }
+  }
+  choice_ = std::clamp(choice_, 0, static_cast<int>(rows.size()) - 1);
+  return n;
+}
+
+void BrowseClass::Fetch(Direction d) { fetched_ = fetch(d, FileLoaded ? -1 : pageSize()); }
+
+void BrowseClass::Ask(std::uint8_t req) {
+  for (;;) {
+    if (manager_->VCRRequest) *manager_->VCRRequest = 0;
+    std::string saved = choice_ >= 0 && choice_ < Records() ? queue_->rows[static_cast<std::size_t>(choice_)].position
+                                                           : std::string();
+    std::uint8_t answer = response::kCancelled;
+    bool primed = true;
+    if (req == request::kInsert) {
+      FileManager* fm = access();
+      primed = fm && fm->PrimeRecord() == kLevelOk;
+    }
+    if (primed && AskProcedure != 0) answer = manager_->Run(AskProcedure, req);
+    if (locator_) locator_->Clear();
+    if (answer == response::kCompleted && req != request::kView) {
+      if (Order() != kRecordOrder) {
+        refill(Anchor::Buffer);
+      } else {
+        // In record order the saved or added record is the file's current one.
+        std::string p = req == request::kDelete ? saved : View->position();
+        refill(p.empty() ? Anchor::Top : Anchor::Position, p);
+      }
+    } else {
+      refill(saved.empty() ? Anchor::Top : Anchor::Position, saved);
+    }
+    if (ui::Window* w = window()) w->select(ListControl);
+    if (!manager_->VCRRequest || *manager_->VCRRequest == 0) break;
+  }
+}
+
+// WindowComponent.
+
+void BrowseClass::Reset(bool force) {
+  if (!window() || killed_ || !queue_) return;
+  if (!loaded_) {
+    refill(Anchor::Top);
+  } else if (force) {
+    std::string p = choice_ >= 0 && choice_ < Records() ? queue_->rows[static_cast<std::size_t>(choice_)].position
+                                                       : std::string();
+    refill(p.empty() ? Anchor::Top : Anchor::Position, p);
+  } else {
+    UpdateWindow();
+  }
+}
+
+void BrowseClass::Update() {
+  if (killed_ || !queue_) return;
+  if (choice_ < 0 || choice_ >= Records()) {
+    View->clearBuffer();
+    return;
+  }
+  takeRow();
+  // The whole record, as it is in the file now, for the form that follows.
+  FileManager* fm = access();
+  const std::string& pos = queue_->rows[static_cast<std::size_t>(choice_)].position;
+  if (View->reset(pos) != 0) return;
+  View->watch();
+  if ((fm ? fm->TryNext() : View->next()) == 0) ++Reads;
+  else takeRow();
+}
+
+bool BrowseClass::ResetRequired() { return std::exchange(needReset_, false); }
+
+void BrowseClass::SetAlerts() {
+  ui::Window* w = window();
+  if (!w) return;
+  w->alert(ui::key::kMouseLeft2);
+  w->alert(ui::key::kMouseRightUp);
+  if (EditViaPopup) {
+    w->alert(ui::key::kInsert);
+    w->alert(ui::key::kDelete);
+    w->alert(ui::key::kCtrlEnter);
+    w->alert(ui::key::kShiftEnter);
+  }
+}
+
+void BrowseClass::UpdateWindow() {
+  ui::Window* w = window();
+  if (!w || killed_) return;
+  bool any = Records() > 0;
+  for (int c : {ChangeControl, DeleteControl, ViewControl})
+    if (c != 0) w->disable(c, !any);
+  if (SelectControl != 0) {
+    if (Selecting) {
+      w->disable(SelectControl, !any);
+      w->setDefault(SelectControl, any);
+    } else if (HideSelect) {
+      w->hide(SelectControl);
+      w->disable(SelectControl);
+    }
+  }
+  if (locator_ && locator_->control() != 0) w->setText(locator_->control(), locator_->text());
+}
+
+std::uint8_t BrowseClass::TakeEvent(const ui::EventRec& e) {
+  ui::Window* w = window();
+  if (killed_ || !w || !queue_) return kLevelOk;
+  switch (e.event) {
+    case ui::Event::Accepted:
+      TakeAccepted(e.control);
+      break;
+    case ui::Event::NewSelection:
+      if (e.control == ListControl) TakeNewSelection(e.row != 0 ? e.row : w->selectedRow(ListControl));
+      break;
+    case ui::Event::AlertKey:
+      if (e.control == ListControl) TakeKey(e.key, e.row);
+      break;
+    case ui::Event::ScrollUp:
+    case ui::Event::ScrollDown:
+    case ui::Event::PageUp:
+    case ui::Event::PageDown:
+    case ui::Event::ScrollTop:
+    case ui::Event::ScrollBottom:
+    case ui::Event::ScrollDrag:
+      if (e.control == ListControl) TakeScroll(e);
+      break;
+    default:
+      break;
+  }
+  return kLevelOk;
+}
+
+void BrowseClass::TakeAccepted(int control) {
+  if (control == 0) return;
+  if (control == SelectControl) {
+    // The procedure's own handling has already taken the pick.
+    manager_->Response = response::kCompleted;
+    manager_->PostClose();
+    return;
+  }
+  std::uint8_t req = control == ViewControl     ? request::kView
+                     : control == InsertControl ? request::kInsert
+                     : control == ChangeControl ? request::kChange
+                     : control == DeleteControl ? request::kDelete
+                                                : request::kNone;
+  if (req == request::kNone) return;
+  manager_->Update();
+  Ask(req);
+}
+
+void BrowseClass::TakeNewSelection(int row) {
+  bool own = ownSelections_ > 0;
+  if (own) --ownSelections_;
+  if (row < 1 || row > Records()) return;
+  choice_ = row - 1;
+  if (!own && locator_) locator_->Clear();
+  changed();
+}
+
+void BrowseClass::press(int control) {
+  ui::Window* w = window();
+  if (control != 0 && w->exists(control) && !w->disabled(control)) w->post(ui::Event::Accepted, control);
+}
+
+void BrowseClass::TakeKey(int key, int row) {
+  ui::Window* w = window();
+  int n = Records();
+  switch (key) {
+    case ui::key::kMouseLeft2:
+      if (n == 0) return;
+      if (Selecting) {
+        press(SelectControl);
+      } else if (row >= 1 && row <= n) {
+        // The change button is pressed even when it is hidden.
+        press(ChangeControl);
+      }
+      return;
+    case ui::key::kMouseRightUp:
+      // The row becomes the highlighted one; the popup offers nothing; no reset.
+      if (row >= 1 && row <= n) {
+        choice_ = row - 1;
+        if (locator_) locator_->Clear();
+        takeRow();
+        w->setSelectedRow(ListControl, row);
+      }
+      return;
+    case ui::key::kInsert:
+    case ui::key::kDelete:
+    case ui::key::kCtrlEnter:
+    case ui::key::kShiftEnter:
+      if (!EditViaPopup) return;
+      if (key == ui::key::kInsert) press(InsertControl);
+      else if (n == 0) return;
+      else if (key == ui::key::kDelete) press(DeleteControl);
+      else if (key == ui::key::kCtrlEnter) press(ChangeControl);
+      else press(ViewControl);
+      return;
+    default:
+      break;
+  }
+  // A typed character goes to the locator.
+  if (!locator_ || Order() == kRecordOrder || !locator_->TakeKey(key)) return;
+  locator_->Set();
+  if (FileLoaded) {
+    if (n == 0) return;
+    std::string p = locate(Anchor::Buffer, {});
+    int i = p.empty() ? n - 1 : findRow(p);
+    choice_ = i < 0 ? n - 1 : i;
+    changed();
+  } else {
+    refill(Anchor::Buffer);
+  }
+}
+
+void BrowseClass::TakeScroll(const ui::EventRec& e) {
+  if (FileLoaded) return;  // the control scrolls the rows it holds
+  if (locator_) locator_->Clear();
+  int n = Records();
+  switch (e.event) {
+    case ui::Event::ScrollTop:
+      refill(Anchor::Top);
+      return;
+    case ui::Event::ScrollBottom:
+      refill(Anchor::Bottom);
+      return;
+    case ui::Event::ScrollDrag:
+      if (step_) {
+        step_->SetValue(View->buffer(), e.thumb);
+        refill(Anchor::Buffer);
+      } else if (e.thumb <= 0) {
+        refill(Anchor::Top);
+      } else if (e.thumb >= 100) {
+        refill(Anchor::Bottom);
+      }
+      return;
+    default:
+      break;
+  }
+  if (n == 0) return;
+  int old = choice_;
+  switch (e.event) {
+    case ui::Event::ScrollDown:
+      if (choice_ < n - 1) ++choice_;
+      else if (fetch(Direction::Forward, 1) > 0) choice_ = Records() - 1;
+      break;
+    case ui::Event::ScrollUp:
+      if (choice_ > 0) --choice_;
+      else if (fetch(Direction::Backward, 1) > 0) choice_ = 0;
+      break;
+    case ui::Event::PageDown:
+      fetched_ = 0;
+      Fetch(Direction::Forward);
+      choice_ = fetched_ > 0 ? std::min(old, Records() - 1) : Records() - 1;
+      break;
+    case ui::Event::PageUp:
+      fetched_ = 0;
+      Fetch(Direction::Backward);
+      choice_ = fetched_ > 0 ? std::min(old, Records() - 1) : 0;
+      break;
+    default:
+      break;
+  }
+  changed();
+}
+
+}  // namespace zelk::fw
