@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev
   qt6-base-dev
+  xvfb xauth
   python3 python3-dbfread dbview
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql sqlite3
 )

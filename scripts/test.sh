@@ -20,3 +20,6 @@ chmod 700 "$XDG_RUNTIME_DIR"
 "$top/scripts/build.sh" "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DZELK_SANITIZE=ON
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$top/build-asan" && ctest --output-on-failure --parallel "$(nproc)")
+
+# Bad input on purpose: every fuzz target for about a minute (all at once).
+"$top/scripts/fuzz.sh" 60

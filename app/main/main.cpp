@@ -1,9 +1,12 @@
-// The program: process start, the main thread's start, the main procedure, and the
-// ends. A fatal error ends the process from wherever it happens, without the ends.
+// The program: the screen, then process start, the main thread's start, the main
+// procedure, and the ends. A fatal error ends the process from wherever it happens,
+// without the ends.
 #include "app/frame.h"
 #include "app/startup.h"
+#include "platform/qt/screen.h"
 
-int main() {
+int main(int argc, char** argv) {
+  zelk::qtui::Screen screen(argc, argv);
   zelk::app::processStart();
   zelk::app::threadStart();
   zelk::app::setFrame(zelk::app::MAIN);

@@ -1,0 +1,45 @@
+#pragma once
+// The BSS statement: fixed columns. Line 2 is the header (statement date and opening
+// balance); every line whose first character is "0" is a payment document.
+#include <cstddef>
+#include <string_view>
+
+#include "import/posting.h"
+
+namespace zelk::import {
+
+// A column range of a line, counted from 1, both ends included.
+struct Columns {
+  std::size_t first, last;
+  std::string_view of(std::string_view line) const;  // blanks beyond the line's end read as nothing
+};
+
+namespace bss {
+inline constexpr Columns kStatementDate{44, 53};
+inline constexpr Columns kOpeningBalance{55, 74};
+inline constexpr Columns kDocDate{49, 58};
+inline constexpr Columns kDocNumber{69, 73};
+inline constexpr Columns kPayerAccount{86, 105};
+inline constexpr Columns kPayerName{123, 282};
+inline constexpr Columns kPayeeName{466, 625};
+inline constexpr Columns kAmount{772, 791};
+inline constexpr Columns kPurpose{808, 1017};
+inline constexpr char kDocumentMark = '0';
+}  // namespace bss
+
+// The decimal-comma amount of a text (held in a 32-character buffer): with a comma,
+// the digits before it, a point and the two characters after it; a third decimal is
+// dropped; then the statements' number rule.
+double decimalCommaAmount(std::string_view text);
+
+// Imports the statement file into the thread's open DBI, PRT and LVO, with the
+// firm's bank account number N_SC_P (a document whose payer account equals it is
+// paid by the firm) and bank ledger account N_SC_B.
+//
+// The statement is opened read-only, others denied writing, before anything is
+// written; when it does not open the run ends with NoInput and no file is touched.
+// The header's balance and date go to LVO; a statement of one line has no header
+// and leaves LVO as it was, its document lines are still imported.
+ImportResult runBss(std::string_view statementPath, const Progress& progress);
+
+}  // namespace zelk::import

@@ -1,0 +1,801 @@
+#include "platform/qt/view.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <algorithm>
+#include <optional>
+
+#include "platform/core/picture.h"
+#include "platform/qt/backend.h"
+#include "platform/qt/wallpaper.h"
+
+namespace zelk::qtui {
+
+using ui::Kind;
+
+namespace {
+
+constexpr char kCtlProperty[] = "zelkCtl";
+constexpr int kPlaceDelayMs = 80;  // a drag reports where it stops
+constexpr int kSettleMs = 300;     // the window manager places a new window meanwhile
+
+bool byPerson(Qt::FocusReason r) {
+  return r == Qt::MouseFocusReason || r == Qt::TabFocusReason || r == Qt::BacktabFocusReason ||
+         r == Qt::ShortcutFocusReason;
+}
+
+bool hasWindowManager() {
+  const QString p = QGuiApplication::platformName();
+  return p != QLatin1String("offscreen") && p != QLatin1String("minimal");
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  return s;
+}
+
+bool isMenuKind(Kind k) { return k == Kind::MenuBar || k == Kind::Menu || k == Kind::Item; }
+
+// The letter under a key by its place on the keyboard (X keycodes of a PC keyboard),
+// so that Ctrl+H is Ctrl+H whatever the layout.
+int letterAt(quint32 scanCode) {
+  static constexpr char kRow1[] = "QWERTYUIOP";  // 24..33
+  static constexpr char kRow2[] = "ASDFGHJKL";   // 38..46
+  static constexpr char kRow3[] = "ZXCVBNM";     // 52..58
+  if (scanCode >= 24 && scanCode <= 33) return kRow1[scanCode - 24];
+  if (scanCode >= 38 && scanCode <= 46) return kRow2[scanCode - 38];
+  if (scanCode >= 52 && scanCode <= 58) return kRow3[scanCode - 52];
+  return 0;
+}
+
+}  // namespace
+
+int keyCodeOf(const QKeyEvent* e) {
+  const Qt::KeyboardModifiers m = e->modifiers();
+  const bool ctrl = m & Qt::ControlModifier, alt = m & Qt::AltModifier;
+  bool shift = m & Qt::ShiftModifier;
+  const int k = e->key();
+  int vk = 0;
+  bool character = false;
+  switch (k) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      vk = 0x0D;
+      break;
+    case Qt::Key_Escape:
+      vk = 0x1B;
+      break;
+    case Qt::Key_Backtab:
+      shift = true;
+      vk = 0x09;
+      break;
+    case Qt::Key_Tab:
+      vk = 0x09;
+      break;
+    case Qt::Key_Backspace:
+      vk = 0x08;
+      break;
+    case Qt::Key_Space:
+      vk = 0x20;
+      character = true;
+      break;
+    case Qt::Key_PageUp:
+      vk = 0x21;
+      break;
+    case Qt::Key_PageDown:
+      vk = 0x22;
+      break;
+    case Qt::Key_End:
+      vk = 0x23;
+      break;
+    case Qt::Key_Home:
+      vk = 0x24;
+      break;
+    case Qt::Key_Left:
+      vk = 0x25;
+      break;
+    case Qt::Key_Up:
+      vk = 0x26;
+      break;
+    case Qt::Key_Right:
+      vk = 0x27;
+      break;
+    case Qt::Key_Down:
+      vk = 0x28;
+      break;
+    case Qt::Key_Insert:
+      vk = 0x2D;
+      break;
+    case Qt::Key_Delete:
+      vk = 0x2E;
+      break;
+    default:
+      if (k >= Qt::Key_F1 && k <= Qt::Key_F24) {
+        vk = 0x70 + (k - Qt::Key_F1);
+      } else if ((k >= Qt::Key_A && k <= Qt::Key_Z) || (k >= Qt::Key_0 && k <= Qt::Key_9)) {
+        vk = k;
+        character = true;
+      } else if ((ctrl || alt) && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        vk = letterAt(e->nativeScanCode());
+        character = vk != 0;
+      }
+      break;
+  }
+  if (vk == 0) return 0;
+  if (character && !ctrl && !alt) return 0;  // typed
+  int code = vk;
+  if (ctrl) code |= 0x200;
+  if (shift) code |= 0x400;
+  if (alt) code |= 0x800;
+  if (!ctrl && !shift && !alt) code |= 0x100;
+  return code;
+}
+
+// The client area.
+
+Client::Client(bool wallpaper, QWidget* parent) : QWidget(parent), wallpaper_(wallpaper) {}
+
+void Client::paintEvent(QPaintEvent*) {
+  if (!wallpaper_) return;
+  if (cache_.size() != size()) cache_ = ledgerWallpaper(size());
+  QPainter p(this);
+  p.drawPixmap(0, 0, cache_);
+}
+
+// The window.
+
+template <class F>
+void View::act(F&& f) {
+  if (w_ && !applying_) backend_.act(std::forward<F>(f));
+}
+
+View::View(QtBackend& backend, ui::Window& w, Peer& peer, QWidget* parent)
+    : QMainWindow(parent),
+      backend_(backend),
+      w_(&w),
+      peer_(peer),
+      units_(mapFont(w.def().font, w.def().fontSize)),
+      font_(mapFont(w.def().font, w.def().fontSize)) {
+  first_ = w.first();
+  last_ = w.last();
+  appliedPlace_ = w.place();
+  appliedMax_ = w.maximized();
+  appliedMin_ = w.minimized();
+  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
+  if (w.def().maximizeBox || w.def().kind == ui::WindowKind::AppFrame) flags |= Qt::WindowMaximizeButtonHint;
+  setWindowFlags(flags);
+  placeTimer_.setSingleShot(true);
+  placeTimer_.setInterval(kPlaceDelayMs);
+  connect(&placeTimer_, &QTimer::timeout, this, &View::reportPlace);
+  delay_.setSingleShot(true);
+  build();
+}
+
+View::~View() = default;
+
+void View::detach() {
+  w_ = nullptr;
+  placeTimer_.stop();
+  delay_.stop();
+}
+
+void View::watch(QWidget* widget, int n) {
+  widget->setProperty(kCtlProperty, n);
+  widget->installEventFilter(this);
+}
+
+void View::build() {
+  applying_ = true;
+  const ui::WindowDef& def = w_->def();
+  client_ = new Client(!def.wallpaper.empty(), this);
+  client_->setObjectName(QStringLiteral("client"));
+  client_->setFont(font_);
+  setCentralWidget(client_);
+  ctls_.resize(static_cast<std::size_t>(last_ - first_ + 1));
+  for (int n = first_; n <= last_; ++n) {
+    if (n == 0) continue;
+    Ctl& c = at(n);
+    c.n = n;
+    c.def = &w_->control(n);
+    if (isMenuKind(c.def->kind)) hasMenu_ = true;
+  }
+  // In declaration order: a frame's menus (-1, -2 ...), then the others.
+  for (int n = -1; n >= first_; --n) buildMenu(at(n));
+  for (int n = 1; n <= last_; ++n) {
+    Ctl& c = at(n);
+    if (isMenuKind(c.def->kind)) buildMenu(c);
+    else buildControl(c, client_);
+  }
+  // A prompt's mnemonic takes the focus to the next control that can have it.
+  for (int n = first_; n <= last_; ++n) {
+    if (n == 0 || at(n).def->kind != Kind::Prompt) continue;
+    for (int m = n + 1; m <= last_; ++m) {
+      if (m == 0) continue;
+      if (QWidget* f = at(m).focus) {
+        at(n).label->setBuddy(f);
+        at(n).mnemonic = true;
+        break;
+      }
+    }
+  }
+  setWindowIcon(style()->standardIcon(def.kind == ui::WindowKind::AppFrame ? QStyle::SP_ComputerIcon
+                                                                           : QStyle::SP_FileDialogDetailedView));
+  applying_ = false;
+}
+
+void View::buildMenu(Ctl& c) {
+  const ui::ControlDef& d = *c.def;
+  const QString text = qs(d.text);
+  QMenu* parentMenu = has(d.parent) ? at(d.parent).menu : nullptr;
+  const int n = c.n;
+  switch (d.kind) {
+    case Kind::MenuBar:
+      c.widget = menuBar();
+      break;
+    case Kind::Menu:
+      c.menu = parentMenu ? parentMenu->addMenu(text) : menuBar()->addMenu(text);
+      c.menu->setObjectName(qs(d.name));
+      c.action = c.menu->menuAction();
+      break;
+    case Kind::Item:
+      if (text.isEmpty() || text == QLatin1String("-")) {
+        c.action = parentMenu ? parentMenu->addSeparator() : menuBar()->addSeparator();
+        break;
+      }
+      c.action = parentMenu ? parentMenu->addAction(text) : menuBar()->addAction(text);
+      connect(c.action, &QAction::triggered, this, [this, n] { act([&] { w_->userAccept(n); }); });
+      break;
+    default:
+      break;
+  }
+  if (c.action) c.action->setObjectName(qs(d.name));
+}
+
+void View::buildControl(Ctl& c, QWidget* cl) {
+  const ui::ControlDef& d = *c.def;
+  const ui::WindowDef& def = w_->def();
+  const QString text = qs(d.text);
+  const int n = c.n;
+  std::optional<Picture> pic = d.picture.empty() ? std::nullopt : Picture::parse(d.picture);
+  c.numeric = pic && pic->kind() == Picture::Kind::Number;
+  switch (d.kind) {
+    case Kind::List: {
+      c.list = new ListBox(*this, n, w_->columns(n), units_, d.attrs, cl);
+      c.widget = c.list;
+      c.focus = c.list->view();
+      break;
+    }
+    case Kind::Entry: {
+      c.entry = new QLineEdit(cl);
+      if (pic && pic->width() > 0) c.entry->setMaxLength(pic->width());
+      else if (d.use.type == ui::Use::Type::Text && d.use.width > 0) c.entry->setMaxLength(static_cast<int>(d.use.width));
+      if (c.numeric) c.entry->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      connect(c.entry, &QLineEdit::textEdited, this,
+              [this, n](const QString& t) { act([&] { w_->userType(n, ansiOf(t)); }); });
+      c.widget = c.focus = c.entry;
+      break;
+    }
+    case Kind::Button: {
+      auto* b = new QPushButton(text, cl);
+      b->setAutoDefault(false);
+      connect(b, &QPushButton::clicked, this, [this, n] { act([&] { w_->userAccept(n); }); });
+      c.widget = c.focus = b;
+      break;
+    }
+    case Kind::Sheet: {
+      c.tabs = new QTabWidget(cl);
+      c.tabs->setUsesScrollButtons(true);
+      connect(c.tabs, &QTabWidget::currentChanged, this, [this, n](int index) {
+        for (int m = n + 1; m <= last_; ++m)
+          if (m != 0 && at(m).def->kind == Kind::Tab && at(m).def->parent == n && at(m).tabIndex == index) {
+            act([&] { w_->userChoose(n, m); });
+            return;
+          }
+      });
+      c.widget = c.tabs;
+      c.focus = c.tabs->tabBar();
+      break;
+    }
+    case Kind::Tab: {
+      if (has(d.parent) && at(d.parent).tabs) {
+        auto* page = new QWidget;
+        page->setObjectName(qs(d.name));
+        c.tabIndex = at(d.parent).tabs->addTab(page, text);
+      }
+      break;
+    }
+    case Kind::Option:
+    case Kind::Group: {
+      if (text.isEmpty()) {
+        c.widget = new QWidget(cl);
+        c.widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+      } else {
+        c.widget = new QGroupBox(text, cl);
+      }
+      if (d.kind == Kind::Option) {
+        c.group = new QButtonGroup(this);
+        c.group->setExclusive(true);
+      }
+      break;
+    }
+    case Kind::Radio: {
+      auto* r = new QRadioButton(text, cl);
+      r->setAutoExclusive(false);
+      if (has(d.parent) && at(d.parent).group) at(d.parent).group->addButton(r);
+      connect(r, &QRadioButton::clicked, this, [this, n](bool checked) {
+        if (checked) act([&] { w_->userChoose(n, n); });
+      });
+      c.widget = c.focus = r;
+      break;
+    }
+    case Kind::Prompt:
+    case Kind::String: {
+      c.label = new QLabel(cl);
+      c.label->setTextFormat(Qt::PlainText);
+      c.widget = c.label;
+      break;
+    }
+    case Kind::Line: {
+      auto* f = new QFrame(cl);
+      f->setFrameShadow(QFrame::Sunken);
+      f->setFrameShape(d.at.w >= d.at.h ? QFrame::HLine : QFrame::VLine);
+      c.widget = f;
+      break;
+    }
+    default:
+      break;
+  }
+  if (!c.widget) return;
+  c.widget->setObjectName(qs(d.name));
+  if (!d.font.empty() || d.fontSize > 0)
+    c.widget->setFont(mapFont(d.font.empty() ? def.font : d.font, d.fontSize > 0 ? d.fontSize : def.fontSize));
+  if (!d.tip.empty()) c.widget->setToolTip(qs(d.tip));
+  if (c.focus) {
+    watch(c.focus, n);
+    if (d.attrs & ui::kSkip) c.focus->setFocusPolicy(Qt::ClickFocus);
+  }
+}
+
+QWidget* View::controlWidget(int ctl) const { return has(ctl) ? at(ctl).widget : nullptr; }
+QAction* View::controlAction(int ctl) const { return has(ctl) ? at(ctl).action : nullptr; }
+
+// Visibility and state through the containers.
+
+int View::chosenTab(int sheet) {
+  int c = w_->choice(sheet);
+  if (has(c) && at(c).def->kind == Kind::Tab && at(c).def->parent == sheet && !w_->hidden(c)) return c;
+  for (int m = sheet + 1; m <= last_; ++m)
+    if (m != 0 && at(m).def->kind == Kind::Tab && at(m).def->parent == sheet && !w_->hidden(m)) return m;
+  return 0;
+}
+
+bool View::shown(int n) {
+  if (!has(n)) return true;
+  signed char& memo = shownMemo_[static_cast<std::size_t>(n - first_)];
+  if (memo >= 0) return memo;
+  memo = 0;  // a definition whose containers loop shows nothing
+  bool v = !w_->hidden(n);
+  int p = at(n).def->parent;
+  if (v && has(p) && p != n) {
+    if (at(p).def->kind == Kind::Tab) v = chosenTab(at(p).def->parent) == p && shown(p);
+    else v = shown(p);
+  }
+  memo = v ? 1 : 0;
+  return v;
+}
+
+bool View::enabled(int n) {
+  if (!has(n)) return true;
+  signed char& memo = enabledMemo_[static_cast<std::size_t>(n - first_)];
+  if (memo >= 0) return memo;
+  memo = 0;
+  bool v = !w_->disabled(n);
+  int p = at(n).def->parent;
+  if (v && has(p) && p != n) v = enabled(p);
+  memo = v ? 1 : 0;
+  return v;
+}
+
+// Passes.
+
+QRect View::pixels(const Ctl& c, const ui::Rect& r) const {
+  int x = units_.x(r.x), y = units_.y(r.y);
+  QSize hint = (r.w <= 0 || r.h <= 0) ? c.widget->sizeHint() : QSize();
+  int w = r.w > 0 ? units_.x(r.w) : hint.width();
+  int h = r.h > 0 ? units_.y(r.h) : hint.height();
+  if (c.def->kind == Kind::Line) {
+    if (r.h <= 0) h = 2;
+    if (r.w <= 0) w = 2;
+  }
+  return {x, y, std::max(1, w), std::max(1, h)};
+}
+
+void View::pass() {
+  if (!w_) return;
+  backend_.countPass();
+  lastPass_ = std::chrono::steady_clock::now();
+  applying_ = true;
+  shownMemo_.assign(ctls_.size(), -1);
+  enabledMemo_.assign(ctls_.size(), -1);
+
+  QString t = qs(w_->title());
+  if (t != title_) {
+    title_ = t;
+    setWindowTitle(t);
+  }
+  for (int n = first_; n <= last_; ++n)
+    if (n != 0) passControl(at(n));
+  // Sheets show their chosen tab once the tabs are up to date.
+  for (int n = first_; n <= last_; ++n) {
+    if (n == 0 || !at(n).tabs) continue;
+    int tab = chosenTab(n);
+    if (has(tab) && at(tab).tabIndex >= 0 && at(n).tabs->currentIndex() != at(tab).tabIndex)
+      at(n).tabs->setCurrentIndex(at(tab).tabIndex);
+  }
+  int f = w_->focus();
+  if (f != modelFocus_) {
+    modelFocus_ = f;
+    if (has(f) && at(f).focus && shown(f) && enabled(f)) at(f).focus->setFocus(Qt::OtherFocusReason);
+  }
+  if (shown_) passPlace();
+  applying_ = false;
+}
+
+void View::passControl(Ctl& c) {
+  const ui::ControlDef& d = *c.def;
+  const int n = c.n;
+  switch (d.kind) {
+    case Kind::MenuBar:
+      if (c.widget) {
+        c.widget->setHidden(w_->hidden(n));
+        c.widget->setEnabled(!w_->disabled(n));
+      }
+      return;
+    case Kind::Menu:
+    case Kind::Item:
+      if (c.action) {
+        if (!c.action->isSeparator()) {
+          QString t = qs(w_->text(n));
+          if (c.action->text() != t) c.action->setText(t);
+        }
+        c.action->setVisible(!w_->hidden(n));
+        c.action->setEnabled(!w_->disabled(n));
+      }
+      return;
+    case Kind::Tab:
+      if (c.tabIndex >= 0) {
+        QTabWidget* tw = at(d.parent).tabs;
+        QString t = qs(w_->text(n));
+        if (tw->tabText(c.tabIndex) != t) tw->setTabText(c.tabIndex, t);
+        bool visible = !w_->hidden(n);
+        if (tw->isTabVisible(c.tabIndex) != visible) tw->setTabVisible(c.tabIndex, visible);
+        bool en = !w_->disabled(n);
+        if (tw->isTabEnabled(c.tabIndex) != en) tw->setTabEnabled(c.tabIndex, en);
+      }
+      return;
+    default:
+      break;
+  }
+  if (!c.widget) return;
+  const std::string text = w_->text(n);
+  switch (d.kind) {
+    case Kind::Entry: {
+      std::string_view want = trimmed(text);
+      if (std::string(trimmed(ansiOf(c.entry->text()))) != want) c.entry->setText(qs(want));
+      c.entry->setReadOnly(w_->readOnly(n));
+      break;
+    }
+    case Kind::Button: {
+      auto* b = static_cast<QPushButton*>(c.widget);
+      QString t = qs(text);
+      if (b->text() != t) b->setText(t);
+      b->setDefault(w_->isDefault(n));
+      break;
+    }
+    case Kind::Prompt:
+    case Kind::String: {
+      QString t;
+      Qt::Alignment a = Qt::AlignLeft;
+      if (d.kind == Kind::String && d.use) {
+        t = qs(trimmed(text));
+        if (c.numeric) a = Qt::AlignRight;
+      } else {
+        t = c.mnemonic ? qs(text) : withoutMnemonic(qs(text));
+      }
+      if (c.label->text() != t) c.label->setText(t);
+      ui::Rect r = w_->rect(n);
+      a |= (r.h > 0 && units_.y(r.h) >= 2 * units_.charHeight()) ? Qt::AlignTop : Qt::AlignVCenter;
+      if (c.label->alignment() != a) c.label->setAlignment(a);
+      break;
+    }
+    case Kind::Option:
+    case Kind::Group:
+      if (auto* g = qobject_cast<QGroupBox*>(c.widget)) {
+        QString t = qs(text);
+        if (g->title() != t) g->setTitle(t);
+      }
+      break;
+    case Kind::Radio: {
+      auto* r = static_cast<QRadioButton*>(c.widget);
+      QString t = qs(text);
+      if (r->text() != t) r->setText(t);
+      bool want = has(d.parent) && w_->choice(d.parent) == n;
+      if (r->isChecked() != want) {
+        QButtonGroup* g = has(d.parent) ? at(d.parent).group : nullptr;
+        if (!want && g) {
+          g->setExclusive(false);
+          r->setChecked(false);
+          g->setExclusive(true);
+        } else {
+          r->setChecked(want);
+        }
+      }
+      break;
+    }
+    case Kind::List: {
+      c.list->setPaged(w_->paged(n));
+      if (peer_.takeList(n)) c.list->setRows(w_->rows(n));
+      int lh = w_->lineHeight(n);
+      c.list->setLineHeight(lh > 0 ? units_.y(lh) : 0);
+      c.list->setThumb(w_->thumb(n));
+      c.list->setSelectedRow(w_->selectedRow(n));
+      break;
+    }
+    default:
+      break;
+  }
+  QRect r = pixels(c, w_->rect(n));
+  if (!c.rectApplied || r != c.rect) {
+    c.widget->setGeometry(r);
+    c.rect = r;
+    c.rectApplied = true;
+    if (c.list) c.list->reportVisibleRows();
+  }
+  bool visible = shown(n);
+  if (c.widget->isHidden() == visible) c.widget->setVisible(visible);
+  c.widget->setEnabled(enabled(n));
+}
+
+// The window's place.
+
+int View::menuHeight() const { return hasMenu_ ? menuBar()->sizeHint().height() : 0; }
+
+QSize View::clientSize() const {
+  const ui::WindowDef& def = w_->def();
+  ui::Rect p = w_->place();
+  int cw = def.resizable && p.w > 0 ? units_.x(p.w) : def.at.w > 0 ? units_.x(def.at.w) : 0;
+  int ch = def.resizable && p.h > 0 ? units_.y(p.h) : def.at.h > 0 ? units_.y(def.at.h) : 0;
+  if (cw <= 0 || ch <= 0) {
+    QRect all;
+    for (const Ctl& c : ctls_)
+      if (c.widget && c.rectApplied && c.def && !isMenuKind(c.def->kind)) all |= c.rect;
+    if (cw <= 0) cw = all.isEmpty() ? 480 : all.right() + 1 + units_.x(4);
+    if (ch <= 0) ch = all.isEmpty() ? 320 : all.bottom() + 1 + units_.y(4);
+  }
+  return {std::max(cw, 80), std::max(ch, 24)};
+}
+
+void View::resizeClient(QSize s) { resize(s.width(), s.height() + menuHeight()); }
+
+ui::Rect View::actualPlace() const {
+  return {units_.duX(pos().x()), units_.duY(pos().y()), units_.duX(client_->width()), units_.duY(client_->height())};
+}
+
+void View::showFirst(int cascade) {
+  applying_ = true;
+  const QSize cs = clientSize();
+  if (!w_->def().resizable) {
+    client_->setFixedSize(cs);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+  }
+  resizeClient(cs);
+  adjustSize();
+  if (w_->def().resizable) resizeClient(cs);
+
+  const ui::Rect p = w_->place();
+  QScreen* scr = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+  QRect area = scr ? scr->availableGeometry() : QRect(0, 0, 1024, 768);
+  QSize outer = size();
+  QRect around = parentWidget() ? parentWidget()->frameGeometry() : area;
+  QPoint pos = around.center() - QPoint(outer.width() / 2, outer.height() / 2);
+  if (!parentWidget()) pos += QPoint(24, 24) * (cascade % 8);
+  pos.setX(std::clamp(pos.x(), area.left(), std::max(area.left(), area.right() - outer.width())));
+  pos.setY(std::clamp(pos.y(), area.top(), std::max(area.top(), area.bottom() - outer.height())));
+  if (p.x != ui::kDefaultPosition) pos.setX(units_.x(p.x));
+  if (p.y != ui::kDefaultPosition) pos.setY(units_.y(p.y));
+  move(pos);
+
+  if (parentWidget()) setWindowModality(Qt::WindowModal);
+  appliedPlace_ = p;
+  appliedMax_ = w_->maximized();
+  appliedMin_ = w_->minimized();
+  if (appliedMin_) showMinimized();
+  else if (appliedMax_) showMaximized();
+  else show();
+  shown_ = true;
+  lastActual_ = actualPlace();
+  settled_ = !hasWindowManager();
+  if (!settled_)
+    QTimer::singleShot(kSettleMs, this, [this] {
+      settled_ = true;
+      lastActual_ = actualPlace();
+    });
+  applying_ = false;
+}
+
+void View::passPlace() {
+  const ui::Rect p = w_->place();
+  const bool mx = w_->maximized(), mn = w_->minimized();
+  if (p != appliedPlace_) {
+    appliedPlace_ = p;
+    if (!mx && !mn && !isMaximized() && !isMinimized()) {
+      QPoint at = pos();
+      if (p.x != ui::kDefaultPosition) at.setX(units_.x(p.x));
+      if (p.y != ui::kDefaultPosition) at.setY(units_.y(p.y));
+      move(at);
+      if (w_->def().resizable && p.w > 0 && p.h > 0) resizeClient({units_.x(p.w), units_.y(p.h)});
+    }
+  }
+  if (mx != appliedMax_ || mn != appliedMin_) {
+    appliedMax_ = mx;
+    appliedMin_ = mn;
+    if (mn) showMinimized();
+    else if (mx) showMaximized();
+    else showNormal();
+  }
+  if (!isMaximized() && !isMinimized()) lastActual_ = actualPlace();
+}
+
+void View::placeChanged() {
+  if (w_ && shown_ && settled_ && !applying_) placeTimer_.start();
+}
+
+void View::reportPlace() {
+  if (!w_) return;
+  const bool mx = isMaximized(), mn = isMinimized();
+  const ui::Rect actual = actualPlace();
+  if (mx == appliedMax_ && mn == appliedMin_ && (mx || mn || actual == lastActual_)) return;
+  ui::Rect p = appliedPlace_;
+  if (!mx && !mn) {
+    p = actual;
+    lastActual_ = actual;
+  }
+  appliedPlace_ = p;
+  appliedMax_ = mx;
+  appliedMin_ = mn;
+  act([&] { w_->userResize(p, mx, mn); });
+}
+
+void View::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  if (e->type() == QEvent::WindowStateChange) placeChanged();
+}
+
+void View::moveEvent(QMoveEvent* e) {
+  QMainWindow::moveEvent(e);
+  placeChanged();
+}
+
+void View::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  placeChanged();
+}
+
+// The person's actions.
+
+bool View::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate && shown_) act([&] { w_->userActivate(); });
+  return QMainWindow::event(e);
+}
+
+void View::closeEvent(QCloseEvent* e) {
+  // The procedure decides; the close box only asks.
+  e->ignore();
+  act([&] { w_->userClose(); });
+}
+
+bool View::pressDefault() {
+  shownMemo_.assign(ctls_.size(), -1);
+  enabledMemo_.assign(ctls_.size(), -1);
+  for (int n = first_; n <= last_; ++n) {
+    if (n == 0 || at(n).def->kind != Kind::Button || !w_->isDefault(n)) continue;
+    if (!shown(n) || !enabled(n)) continue;
+    act([&] { w_->userAccept(n); });
+    return true;
+  }
+  return false;
+}
+
+bool View::handleKey(int n, QKeyEvent* e) {
+  const int code = keyCodeOf(e);
+  const Kind k = at(n).def->kind;
+  if (code != 0 && w_->alerted(code)) {
+    int row = at(n).list ? at(n).list->selectedRow() : 0;
+    act([&] { w_->userKey(n, code, row); });
+    return true;
+  }
+  if (code == ui::key::kEsc) {
+    act([&] { w_->userClose(); });
+    return true;
+  }
+  if (code == ui::key::kEnter) {
+    if (k == Kind::Entry) {
+      act([&] { w_->userAccept(n); });
+      pressDefault();
+      return true;
+    }
+    if (k == Kind::Button) {
+      act([&] { w_->userAccept(n); });
+      return true;
+    }
+    return pressDefault();
+  }
+  return false;
+}
+
+bool View::eventFilter(QObject* o, QEvent* e) {
+  if (!w_) return false;
+  const QVariant v = o->property(kCtlProperty);
+  if (!v.isValid()) return false;
+  const int n = v.toInt();
+  if (!has(n)) return false;
+  switch (e->type()) {
+    case QEvent::ShortcutOverride: {
+      // An alerted key reaches the control instead of a shortcut.
+      int code = keyCodeOf(static_cast<QKeyEvent*>(e));
+      if (code != 0 && w_->alerted(code)) e->accept();
+      return false;
+    }
+    case QEvent::KeyPress:
+      return handleKey(n, static_cast<QKeyEvent*>(e));
+    case QEvent::FocusIn:
+      if (!applying_ && byPerson(static_cast<QFocusEvent*>(e)->reason())) {
+        modelFocus_ = n;
+        act([&] { w_->userFocus(n); });
+      }
+      return false;
+    case QEvent::FocusOut:
+      if (!applying_ && at(n).def->kind == Kind::Entry && byPerson(static_cast<QFocusEvent*>(e)->reason()))
+        act([&] { w_->userAccept(n); });
+      return false;
+    default:
+      return false;
+  }
+}
+
+void View::listRowChosen(int ctl, int row) {
+  act([&] { w_->userSelectRow(ctl, row); });
+}
+
+void View::listScroll(int ctl, ui::Event scroll, int thumb) {
+  act([&] { w_->userScroll(ctl, scroll, thumb); });
+  if (w_) backend_.requestPass(peer_);  // the thumb goes back to what the model says
+}
+
+void View::listKey(int ctl, int code, int row) {
+  act([&] { w_->userKey(ctl, code, row); });
+}
+
+void View::listVisibleRows(int ctl, int rows) {
+  if (w_) w_->setVisibleRows(ctl, rows);
+}
+
+}  // namespace zelk::qtui
