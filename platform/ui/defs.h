@@ -102,6 +102,14 @@ Use useDate(V& v) {
 // A record field through its descriptor and record buffer.
 Use useField(const storage::FieldDesc& f, char* buffer);
 
+// A standard action of the framework that a menu item or button carries: the
+// window manager performs it when the control is accepted.
+enum class StdAction : std::uint8_t {
+  None,
+  Close,       // closes the window, as its close box does
+  PrintSetup,  // the printer set-up dialog
+};
+
 struct ControlDef {
   Kind kind = Kind::String;
   std::string name;     // "?BUTTON4"
@@ -118,6 +126,7 @@ struct ControlDef {
   std::string font;     // "" the window's font
   int fontSize = 0;
   std::string format;   // a list's format ("16L(2)|M~Код~L(0)@n3@...")
+  StdAction action = StdAction::None;
 };
 
 enum class WindowKind : std::uint8_t { AppFrame, Window };
