@@ -3,6 +3,8 @@
 #include <mutex>
 
 #include "app/frame.h"
+#include "firms/firms.h"
+#include "import/windows.h"
 #include "platform/core/codepage.h"
 
 namespace zelk::app {
@@ -16,6 +18,13 @@ struct Entry {
 // One line a procedure.
 const Entry kProcedures[] = {
     {"MAIN", MAIN},
+    {"S_FIR", firms::S_FIR},
+    {"FNM_TAB", firms::FNM_TAB},
+    {"UPDATEF_NAME", firms::UPDATEF_NAME},
+    {"S_ME", import::S_ME},
+    {"LOKO", import::LOKO},
+    {"KLIENTRFK", import::KLIENTRFK},
+    {"KLBSS", import::KLBSS},
 };
 
 std::mutex addedMutex;
@@ -33,20 +42,32 @@ bool sameName(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+// A test's procedure stands in for the program's of the same name.
 Procedure findProcedure(std::string_view name) {
+  {
+    std::lock_guard g(addedMutex);
+    for (const auto& [n, p] : added())
+      if (sameName(n, name)) return p;
+  }
   for (const Entry& e : kProcedures)
     if (sameName(e.name, name)) return e.procedure;
-  std::lock_guard g(addedMutex);
-  for (const auto& [n, p] : added())
-    if (sameName(n, name)) return p;
   return {};
+}
+
+Procedure procedure(std::string_view name) {
+  if (Procedure p = findProcedure(name)) return p;
+  return [] {};
 }
 
 std::vector<std::string> procedureNames() {
   std::vector<std::string> r;
   for (const Entry& e : kProcedures) r.emplace_back(e.name);
   std::lock_guard g(addedMutex);
-  for (const auto& a : added()) r.push_back(a.first);
+  for (const auto& a : added()) {
+    bool program = false;
+    for (const Entry& e : kProcedures) program = program || sameName(e.name, a.first);
+    if (!program) r.push_back(a.first);
+  }
   return r;
 }
 

@@ -164,6 +164,13 @@ void QtBackend::requestPass(Peer& p) {
   QMetaObject::invokeMethod(this, [this, id] { runScheduled(id); }, Qt::QueuedConnection);
 }
 
+bool QtBackend::passesPending() const {
+  std::lock_guard g(peersMutex_);
+  for (const auto& [window, peer] : peers_)
+    if (peer->scheduled.load()) return true;
+  return false;
+}
+
 void QtBackend::runScheduled(std::uint64_t id) {
   auto it = views_.find(id);
   if (it == views_.end()) return;

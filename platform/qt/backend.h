@@ -78,6 +78,8 @@ class QtBackend : public QObject, public ui::Backend, public fw::BoxService {
 
   // GUI thread: the view of an open window, nullptr when none.
   View* viewOf(const ui::Window* w) const;
+  // Whether some window still waits for its redraw from the model (GUI thread).
+  bool passesPending() const;
 
   // A pass runs at most this often; a loop of the GUI thread that changes its
   // window without waiting sees one pass (and a repaint) this often.

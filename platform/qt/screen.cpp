@@ -51,9 +51,11 @@ std::uint64_t Screen::refreshPasses() const { return impl_->backend->passes(); }
 void Screen::processEvents(int ms) {
   QElapsedTimer t;
   t.start();
+  // Also lets redraws that are due run, on a busy machine too (bounded).
+  constexpr int kPendingLimitMs = 2000;
   do {
     QApplication::processEvents(QEventLoop::AllEvents, 5);
-  } while (t.elapsed() < ms);
+  } while (t.elapsed() < ms || (impl_->backend->passesPending() && t.elapsed() < ms + kPendingLimitMs));
 }
 
 QWidget* Screen::widgetOf(const ui::Window& w) const { return impl_->backend->viewOf(&w); }

@@ -310,6 +310,7 @@ void View::buildControl(Ctl& c, QWidget* cl) {
             return;
           }
       });
+      c.tabs->lower();  // beneath every control, also those declared before it
       c.widget = c.tabs;
       c.focus = c.tabs->tabBar();
       break;

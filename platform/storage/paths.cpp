@@ -10,7 +10,9 @@
 namespace zelk::storage {
 namespace {
 
-bool sameNoCase(std::string_view a, std::string_view b) {
+// Names on disk are UTF-8; letter case is compared on their 1251 form.
+bool sameNoCase(std::string_view utf8a, std::string_view utf8b) {
+  const std::string a = cp::fromUtf8(utf8a), b = cp::fromUtf8(utf8b);
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (cp::upper(a[i]) != cp::upper(b[i])) return false;
@@ -72,6 +74,8 @@ std::string resolvePath(std::string_view name) {
   }
   return out;
 }
+
+std::string systemName(std::string_view name) { return resolvePath(cp::toUtf8(name)); }
 
 std::string replaceExtension(std::string_view name, std::string_view ext) {
   std::size_t slash = name.find_last_of("/\\");

@@ -277,6 +277,20 @@ int Window::rowCount(int ctl) const {
 void Window::select(int ctl) {
   {
     std::lock_guard g(m_);
+    // A control that cannot take the focus (a text, a prompt, a line, a box, a tab)
+    // passes it on to the next one in declaration order that can.
+    auto takesFocus = [](const Control& c) {
+      Kind k = c.def->kind;
+      bool input = k == Kind::List || k == Kind::Entry || k == Kind::Button || k == Kind::Radio || k == Kind::Sheet;
+      return input && !c.hidden && !c.disabled;
+    };
+    if (ctl > 0 && exists(ctl) && !takesFocus(at(ctl))) {
+      for (int n = ctl + 1; n <= last(); ++n)
+        if (takesFocus(at(n))) {
+          ctl = n;
+          break;
+        }
+    }
     if (focus_ == ctl) return;
     focus_ = ctl;
   }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/core/codepage.h"
 #include "support/tempdir.h"
 
 namespace zelk::test {
@@ -39,6 +40,22 @@ TEST(Paths, ExtensionsOfDataAndKeyFiles) {
   EXPECT_EQ(replaceExtension("pln.dat", ".K02"), "pln.K02");
   EXPECT_EQ(replaceExtension("F_NAME.DAT", ".K01"), "F_NAME.K01");
   EXPECT_EQ(replaceExtension("dir.x/lvo", ".K01"), "dir.x/lvo.K01");
+}
+
+}  // namespace
+}  // namespace zelk::test
+
+namespace zelk::test {
+namespace {
+
+// The program holds names in 1251; the system's names are UTF-8.
+TEST(Paths, CyrillicNamesReachTheFilesOnDiskInAnyLetterCase) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() / "Фирма");
+  std::ofstream(dir / "Фирма/Выписка.txt") << "x";
+  const std::string base = dir.path().string();
+  EXPECT_EQ(storage::systemName(ansi(base + "\\фирма\\ВЫПИСКА.TXT")), base + "/Фирма/Выписка.txt");
+  EXPECT_EQ(storage::systemName(ansi(base + "\\Фирма\\prt.dat")), base + "/Фирма/prt.dat");
 }
 
 }  // namespace

@@ -1141,7 +1141,7 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
 
 }  // namespace
 
-std::string dataPath(const std::string& name) { return resolvePath(defaultExtension(name, ".DAT")); }
+std::string dataPath(const std::string& name) { return systemName(defaultExtension(name, ".DAT")); }
 
 std::string keyPath(const std::string& data, std::size_t index) {
   char ext[] = ".K00";

@@ -192,7 +192,7 @@ class Table final : public Backend {
 ErrorState Table::open(const std::string& name, std::uint8_t mode) {
   const int access = mode & mode::kAccessMask;
   writable_ = access == mode::kWrite || access == mode::kReadWrite;
-  std::string path = resolvePath(name);
+  std::string path = systemName(name);
   fd_ = ::open(path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
   if (fd_ < 0) return fromOpenErrno(errno);
   struct stat st;
@@ -499,7 +499,7 @@ ErrorState createTable(const FileDecl& decl, const std::string& name) {
   std::string bytes = buildHeader(layout, date::today());
   bytes += kEndMarker;
 
-  std::string path = resolvePath(name);
+  std::string path = systemName(name);
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return fromOpenErrno(errno);
   ShareLock share;

@@ -42,7 +42,7 @@ class TextFile final : public Backend {
   ErrorState open(const std::string& name, std::uint8_t mode) {
     const int access = mode & mode::kAccessMask;
     const bool write = access == mode::kWrite || access == mode::kReadWrite;
-    std::string path = resolvePath(name);
+    std::string path = systemName(name);
     fd_ = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd_ < 0) return fromErrno(errno == EISDIR ? EACCES : errno);
     struct stat st;

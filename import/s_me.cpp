@@ -1,0 +1,100 @@
+// S_ME: the import menu of the chosen firm. A menu bar over a wallpaper, no other
+// control; only the import item of the firm's client-bank system is enabled.
+#include "app/controls.h"
+#include "app/patterns/window.h"
+#include "app/procedures.h"
+#include "dictionary/globals.h"
+#include "import/windows.h"
+#include "platform/core/codepage.h"
+#include "platform/ui/window.h"
+
+namespace zelk::import {
+namespace {
+
+using app::Ctl;
+using ui::Kind;
+
+// Controls, numbered from 1 in declaration order.
+constexpr int kChartMenu = 1, kChart = 2, kImportMenu = 3, kSystemMenu = 4, kLoko = 5, kRfk = 6, kBss = 7,
+              kPostings = 8;
+
+ui::WindowDef definition() {
+  ui::WindowDef d;
+  d.key = "ZELK$zelk010";
+  d.label = "MENUWINDOW";
+  d.title = ansi("Реализация импорта");
+  d.icon = "QVT5.ICO";
+  d.wallpaper = "klient.gif";
+  d.at = {0, 0, 260, 60};
+  d.resizable = true;
+  d.maximizeBox = true;
+  d.controls = {
+      Ctl(Kind::Menu, "?FILEMENU").text("&Локальный план счетов"),
+      Ctl(Kind::Item, "?QQQT").text("Ввод-корректировка").parent(kChartMenu),
+      Ctl(Kind::Menu, "?ИМПОРТ").text("Импорт"),
+      Ctl(Kind::Menu, "?ИМПОРТВЫБОРСИСТЕМЫКЛИЕНТБАНК").text("Выбор системы Клиент-Банк").parent(kImportMenu),
+      Ctl(Kind::Item, "?KL1").text("Клиент-Банк On-soft(Локо-Банк)").parent(kSystemMenu).attrs(ui::kDisabled),
+      Ctl(Kind::Item, "?KL2").text("Клиент-Банк РФК").parent(kSystemMenu).attrs(ui::kDisabled),
+      Ctl(Kind::Item, "?KL3").text("Клиент-Банк BSS").parent(kSystemMenu).attrs(ui::kDisabled),
+      Ctl(Kind::Item, "?ИМПОРТРЕДАКТИРОВАНИЕТЕКУЩЕГОФАЙЛАПРОВОДОК")
+          .text("Редактирование текущего файла проводок")
+          .parent(kImportMenu),
+  };
+  return d;
+}
+
+app::WindowSetup windowSetup() {
+  app::WindowSetup s;
+  s.procedureName = "s_me";
+  s.iniSection = "s_me";
+  return s;
+}
+
+class ThisWindow : public app::WindowPattern {
+ public:
+  explicit ThisWindow(ui::Window& w) : WindowPattern(w, windowSetup()) {}
+
+  // N_KL_A does not change while the menu is open, so an item once enabled stays so.
+  void Reset(bool force) override {
+    ForcedReset += force ? 1 : 0;
+    if (AcceptingAll()) return;
+    switch (dict::N_KL_A.load()) {
+      case 1: win().enable(kLoko); break;
+      case 2: win().enable(kRfk); break;
+      case 3: win().enable(kBss); break;
+      default: break;
+    }
+    WindowPattern::Reset(force);
+  }
+
+  // The chart fragment and the postings list come with their own windows; until
+  // they stand, their items do nothing.
+  std::uint8_t TakeAccepted() override {
+    const std::uint8_t r = WindowPattern::TakeAccepted();
+    app::Procedure call;
+    switch (field()) {
+      case kChart: call = app::procedure("PLN_TAB"); break;
+      case kLoko: call = LOKO; break;
+      case kRfk: call = KLIENTRFK; break;
+      case kBss: call = KLBSS; break;
+      case kPostings: call = app::procedure("DBI_TAB"); break;
+      default: break;
+    }
+    if (call) {
+      Update();
+      call();
+      Reset(false);
+    }
+    return r;
+  }
+};
+
+}  // namespace
+
+void S_ME() {
+  ui::Window window(definition());
+  ThisWindow thisWindow(window);
+  app::respond(thisWindow);
+}
+
+}  // namespace zelk::import
