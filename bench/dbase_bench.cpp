@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/figures.h"
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
 #include "platform/storage/dbase/dbase.h"
@@ -20,6 +21,9 @@
 #include "tests/support/tempdir.h"
 
 namespace {
+
+using zelk::bench::fixed;
+using zelk::bench::whole;
 
 using zelk::storage::TypedFile;
 using Postings = TypedFile<zelk::test::Posting>;
@@ -157,8 +161,8 @@ void benchDbase() {
   std::printf("dBase postings table: %d postings of %zu bytes (best of %d)\n", kRows, length, kRepeats);
   std::printf("  %-34s %9s %9s %9s %7s %14s\n", "pass", "ms", "plain ms", "us/row", "ratio", "us/row at 1/4");
   auto row = [&](const char* what, double ms, double plainMs, double smallMs) {
-    std::printf("  %-34s %9.2f %9.2f %9.3f %6.1fx %14.3f\n", what, ms, plainMs, us(ms, kRows), ms / plainMs,
-                us(smallMs, kRows / 4));
+    std::printf("  %-34s %9s %9s %9s %6sx %14s\n", what, fixed(ms, 2).c_str(), fixed(plainMs, 2).c_str(),
+                fixed(us(ms, kRows), 3).c_str(), fixed(ms / plainMs, 1).c_str(), fixed(us(smallMs, kRows / 4), 3).c_str());
   };
   row("append", big.append, base.write, small.append);
   row("delete pass", big.empty, base.readMark, small.empty);

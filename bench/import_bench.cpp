@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/figures.h"
 #include "app/messages.h"
 #include "app/startup.h"
 #include "dictionary/declarations.h"
@@ -37,6 +38,9 @@
 
 namespace {
 
+using zelk::bench::fixed;
+using zelk::bench::whole;
+
 using namespace zelk;
 namespace fs = std::filesystem;
 
@@ -48,12 +52,6 @@ constexpr std::size_t kRowBytes = 162;      // a PRT record
 enum class Format { Loko, Rfk, Bss };
 
 // A number with one decimal, without the C library's locale.
-std::string fixed1(double v) {
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
-  return std::string(buf, r.ptr);
-}
-
 double since(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
@@ -235,9 +233,9 @@ void benchImport() {
     double plain = 1e300;
     for (int i = 0; i < kRepeats; ++i) plain = std::min(plain, plainRun(dir, input, kDocuments));
     const double mb = static_cast<double>(fs::file_size(input)) / 1e6;
-    std::printf("  %-24s %9s %9s %9s %6sx %11s %11s %11s%s\n", fm.name, fixed1(mb).c_str(), fixed1(run.ms).c_str(),
-                fixed1(plain).c_str(), fixed1(run.ms / plain).c_str(), fixed1(run.peak / 1024.0).c_str(),
-                fixed1(none.peak / 1024.0).c_str(), fixed1((run.peak - none.peak) / 1024.0).c_str(),
+    std::printf("  %-24s %9s %9s %9s %6sx %11s %11s %11s%s\n", fm.name, fixed(mb, 1).c_str(), fixed(run.ms, 1).c_str(),
+                fixed(plain, 1).c_str(), fixed(run.ms / plain, 1).c_str(), fixed(run.peak / 1024.0, 1).c_str(),
+                fixed(none.peak / 1024.0, 1).c_str(), fixed((run.peak - none.peak) / 1024.0, 1).c_str(),
                 run.count == kDocuments ? "" : "  !! the run did not post every document");
     fs::remove(input);
   }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/figures.h"
 #include "app/messages.h"
 #include "app/startup.h"
 #include "dictionary/declarations.h"
@@ -25,6 +26,9 @@
 #include "tests/support/tempdir.h"
 
 namespace {
+
+using zelk::bench::fixed;
+using zelk::bench::whole;
 
 using namespace zelk;
 
@@ -122,9 +126,10 @@ void benchLists() {
   });
   int rows = window.rowCount(1);
 
-  std::printf("lists: file-loaded list of %d rows filled in %.1f ms; reading the %d rows alone %.1f ms; "
-              "ratio %.2f (target at most 3)\n",
-              rows, filled, read, storage, storage > 0 ? filled / storage : 0.0);
+  std::printf("lists: file-loaded list of %d rows filled in %s ms; reading the %d rows alone %s ms; "
+              "ratio %s (target at most 3)\n",
+              rows, fixed(filled, 1).c_str(), read, fixed(storage, 1).c_str(),
+              fixed(storage > 0 ? filled / storage : 0.0, 2).c_str());
 
   manager.Kill();
   dict::Relate::DBI->Close();

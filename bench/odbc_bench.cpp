@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/figures.h"
 #include "dictionary/declarations.h"
 #include "dictionary/records.h"
 #include "platform/core/codepage.h"
@@ -26,6 +27,9 @@
 void benchOdbc();
 
 namespace {
+
+using zelk::bench::fixed;
+using zelk::bench::whole;
 
 namespace odbc = zelk::storage::odbc;
 using zelk::storage::TypedFile;
@@ -41,18 +45,6 @@ std::string code6(int n) {
   auto r = std::to_chars(buf, buf + sizeof buf, n);
   std::string s(buf, r.ptr);
   return std::string(6 - std::min<std::size_t>(6, s.size()), '0') + s;
-}
-
-std::string fixed(double v, int decimals) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-  return std::string(buf, r.ptr);
-}
-
-std::string whole(long long v) {
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
 }
 
 double millis(const std::function<void()>& f) {
