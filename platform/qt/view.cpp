@@ -275,6 +275,7 @@ void View::buildControl(Ctl& c, QWidget* cl) {
   const QString text = qs(d.text);
   const int n = c.n;
   std::optional<Picture> pic = d.picture.empty() ? std::nullopt : Picture::parse(d.picture);
+  const int picWidth = pic ? pic->width() : 0;
   c.numeric = pic && pic->kind() == Picture::Kind::Number;
   switch (d.kind) {
     case Kind::List: {
@@ -285,7 +286,7 @@ void View::buildControl(Ctl& c, QWidget* cl) {
     }
     case Kind::Entry: {
       c.entry = new QLineEdit(cl);
-      if (pic && pic->width() > 0) c.entry->setMaxLength(pic->width());
+      if (picWidth > 0) c.entry->setMaxLength(picWidth);
       else if (d.use.type == ui::Use::Type::Text && d.use.width > 0) c.entry->setMaxLength(static_cast<int>(d.use.width));
       if (c.numeric) c.entry->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       connect(c.entry, &QLineEdit::textEdited, this,

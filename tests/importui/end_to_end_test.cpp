@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/core/date.h"
+#include "support/runscript.h"
 #include "support/tempdir.h"
 #include "tools/zelk-script/runner.h"
 
@@ -125,21 +126,7 @@ class ImportRoad : public ::testing::Test {
   // Runs the script in a child process, as zelk-script would; its exit status.
   int run(const std::string& text) {
     std::ofstream(dir / "road.zs", std::ios::binary) << text;
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-      std::freopen((dir / "out").c_str(), "w", stdout);
-      std::freopen((dir / "err").c_str(), "w", stderr);
-      setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-      std::string path = dir / "road.zs";
-      char* argv[] = {const_cast<char*>("zelk-script"), path.data(), nullptr};
-      int status = script::runnerMain(2, argv);
-      std::fflush(nullptr);
-      _exit(status);
-    }
-    int st = 0;
-    waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return runZelkScript(dir, dir / "road.zs").status;
   }
 
   // The live postings of a dbi.dbf as the outside reader decodes them (cp866): the

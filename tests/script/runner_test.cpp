@@ -17,8 +17,7 @@
 #include "platform/core/date.h"
 #include "platform/framework/errors.h"
 #include "platform/ui/window.h"
-#include "support/tempdir.h"
-#include "tools/zelk-script/runner.h"
+#include "support/runscript.h"
 
 namespace zelk::test {
 namespace {
@@ -75,10 +74,7 @@ void newFirm() {
   dict::Relate::F_NAME->Close();
 }
 
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
+using Result = ScriptRun;
 
 class RunnerTest : public ::testing::Test {
  protected:
@@ -92,27 +88,9 @@ class RunnerTest : public ::testing::Test {
   }
 
   // Runs the script in a child process, as zelk-script would.
-  Result run(const std::string& script) {
+  ScriptRun run(const std::string& script) {
     std::ofstream(dir / "test.zs", std::ios::binary) << script;
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-      std::freopen((dir / "out").c_str(), "w", stdout);
-      std::freopen((dir / "err").c_str(), "w", stderr);
-      setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-      std::string path = dir / "test.zs";
-      char* argv[] = {const_cast<char*>("zelk-script"), path.data(), nullptr};
-      int status = script::runnerMain(2, argv);
-      std::fflush(nullptr);
-      _exit(status);
-    }
-    int st = 0;
-    waitpid(pid, &st, 0);
-    Result r;
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.out = read("out");
-    r.err = read("err");
-    return r;
+    return runZelkScript(dir, dir / "test.zs");
   }
 
   // The script's first lines: the folder, and a firm written through the window.

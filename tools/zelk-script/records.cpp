@@ -160,11 +160,11 @@ class Parser {
         case 'r': out += '\r'; break;
         case 't': out += '\t'; break;
         case 'u': {
-          unsigned cp;
+          unsigned cp = 0;
           if (!hex4(cp)) return false;
           if (cp >= 0xD800 && cp < 0xDC00 && s_.substr(i_, 2) == "\\u") {
             i_ += 2;
-            unsigned lo;
+            unsigned lo = 0;
             if (!hex4(lo)) return false;
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
           }
