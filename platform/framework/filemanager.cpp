@@ -6,23 +6,13 @@
 #include "platform/core/fields.h"
 #include "platform/core/text.h"
 #include "platform/framework/bind.h"
+#include "platform/storage/record.h"
 
 namespace zelk::fw {
 namespace {
 
 using storage::FieldDesc;
 using storage::FieldType;
-
-std::int64_t readInteger(const FieldDesc& f, const char* rec) {
-  const char* p = rec + f.offset;
-  switch (f.type) {
-    case FieldType::Int16: { Int16 v; std::memcpy(&v, p, 2); return v; }
-    case FieldType::Int32: { Int32 v; std::memcpy(&v, p, 4); return v; }
-    case FieldType::UInt8: return static_cast<unsigned char>(*p);
-    case FieldType::Real: { Real v; std::memcpy(&v, p, 8); return static_cast<std::int64_t>(v.get()); }
-    default: return 0;
-  }
-}
 
 // The highest number a field of this type holds.
 std::int64_t highest(const FieldDesc& f) {
@@ -31,17 +21,6 @@ std::int64_t highest(const FieldDesc& f) {
     case FieldType::Int32: return std::numeric_limits<std::int32_t>::max();
     case FieldType::UInt8: return 255;
     default: return std::int64_t{1} << 53;
-  }
-}
-
-void writeInteger(const FieldDesc& f, char* rec, std::int64_t v) {
-  char* p = rec + f.offset;
-  switch (f.type) {
-    case FieldType::Int16: { Int16 x(static_cast<std::int16_t>(v)); std::memcpy(p, &x, 2); break; }
-    case FieldType::Int32: { Int32 x(static_cast<std::int32_t>(v)); std::memcpy(p, &x, 4); break; }
-    case FieldType::UInt8: *p = static_cast<char>(v); break;
-    case FieldType::Real: { Real x(static_cast<double>(v)); std::memcpy(p, &x, 8); break; }
-    default: break;
   }
 }
 
@@ -230,7 +209,7 @@ int FileManager::reserveNumber(const KeyEntry& k) {
   File->set(k.key);
   int r = File->previous();
   if (r == 0) {
-    next = readInteger(f, Buffer) + 1;
+    next = static_cast<std::int64_t>(storage::fieldNumber(f, Buffer)) + 1;
   } else if (r != storage::kRecordNotAvailable) {
     RestoreBuffer(id);
     File->unlock();
@@ -243,7 +222,7 @@ int FileManager::reserveNumber(const KeyEntry& k) {
                            "the key has reached its highest number " + std::to_string(highest(f))});
     return storage::kDriverError;
   }
-  writeInteger(f, Buffer, next);
+  storage::setFieldNumber(f, Buffer, static_cast<double>(next));
   r = File->add();
   storage::ErrorState e = storage::lastError();
   File->unlock();

@@ -1,3 +1,4 @@
+#include "platform/storage/record.h"
 #include "platform/framework/filter.h"
 
 #include <charconv>
@@ -119,18 +120,7 @@ class Lexer {
   std::size_t i_ = 0;
 };
 
-double fieldNumber(const FieldDesc& f, const char* rec) {
-  const char* p = rec + f.offset;
-  switch (f.type) {
-    case FieldType::Int16: { Int16 v; std::memcpy(&v, p, 2); return v.get(); }
-    case FieldType::Int32: { Int32 v; std::memcpy(&v, p, 4); return v.get(); }
-    case FieldType::UInt8: return static_cast<unsigned char>(*p);
-    case FieldType::Real: { Real v; std::memcpy(&v, p, 8); return v.get(); }
-    case FieldType::Date: { DateField v; std::memcpy(&v, p, 4); return v.day(); }
-    case FieldType::Packed6: { Packed6 v; std::memcpy(&v, p, 6); return static_cast<double>(v.get()); }
-    default: return 0;
-  }
-}
+using storage::fieldNumber;
 
 }  // namespace
 

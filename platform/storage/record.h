@@ -28,6 +28,11 @@ struct FieldTypeOf<DateField> { static constexpr FieldType value = FieldType::Da
 template <>
 struct FieldTypeOf<Packed6> { static constexpr FieldType value = FieldType::Packed6; };
 
+// A numeric or date field's value (a date's day number); 0 for a text field.
+double fieldNumber(const FieldDesc& f, const char* rec);
+// Stores v in a numeric or date field, held within the field type's range.
+void setFieldNumber(const FieldDesc& f, char* rec, double v);
+
 }  // namespace zelk::storage
 
 // The descriptor of member m of record struct R, with its external name.

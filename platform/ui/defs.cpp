@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/storage/record.h"
+
 namespace zelk::ui {
 
 Use useField(const storage::FieldDesc& f, char* buffer) {
@@ -16,39 +18,12 @@ Use useField(const storage::FieldDesc& f, char* buffer) {
       u.getText = [p, n = f.size] { return std::string(p, n); };
       u.setText = [p, n = f.size](std::string_view s) { assignText(p, n, s); };
       return u;
-    case storage::FieldType::Date:
-      u.type = Use::Type::Date;
-      u.getNumber = [p] { DateField d; std::memcpy(&d, p, sizeof d); return static_cast<double>(d.day()); };
-      u.setNumber = [p](double v) { DateField d(numberTo<std::int32_t>(v)); std::memcpy(p, &d, sizeof d); };
-      return u;
     default:
       break;
   }
-  u.type = Use::Type::Number;
-  switch (f.type) {
-    case storage::FieldType::Int16:
-      u.getNumber = [p] { Int16 v; std::memcpy(&v, p, 2); return static_cast<double>(v.get()); };
-      u.setNumber = [p](double d) { Int16 v(numberTo<std::int16_t>(d)); std::memcpy(p, &v, 2); };
-      break;
-    case storage::FieldType::Int32:
-      u.getNumber = [p] { Int32 v; std::memcpy(&v, p, 4); return static_cast<double>(v.get()); };
-      u.setNumber = [p](double d) { Int32 v(numberTo<std::int32_t>(d)); std::memcpy(p, &v, 4); };
-      break;
-    case storage::FieldType::UInt8:
-      u.getNumber = [p] { return static_cast<double>(static_cast<unsigned char>(*p)); };
-      u.setNumber = [p](double d) { *p = static_cast<char>(numberTo<unsigned char>(d)); };
-      break;
-    case storage::FieldType::Real:
-      u.getNumber = [p] { Real v; std::memcpy(&v, p, 8); return v.get(); };
-      u.setNumber = [p](double d) { Real v(d); std::memcpy(p, &v, 8); };
-      break;
-    case storage::FieldType::Packed6:
-      u.getNumber = [p] { Packed6 v; std::memcpy(&v, p, 6); return static_cast<double>(v.get()); };
-      u.setNumber = [p](double d) { Packed6 v(numberTo<std::int64_t>(d)); std::memcpy(p, &v, 6); };
-      break;
-    default:
-      break;
-  }
+  u.type = f.type == storage::FieldType::Date ? Use::Type::Date : Use::Type::Number;
+  u.getNumber = [f, buffer] { return storage::fieldNumber(f, buffer); };
+  u.setNumber = [f, buffer](double v) { storage::setFieldNumber(f, buffer, v); };
   return u;
 }
 
