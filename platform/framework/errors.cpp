@@ -14,7 +14,6 @@ namespace zelk::fw {
 namespace {
 
 constexpr std::string_view kFatalSuffix = "  Press OK to end this application";
-constexpr std::string_view kHaltCaption = "Halt";
 
 // Prints the box to stderr and answers its default button.
 class ConsoleBoxes : public BoxService {

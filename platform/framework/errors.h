@@ -81,6 +81,9 @@ class ErrorStatusClass {
 // GLOBALERRORSTATUS: the calling thread's own.
 ErrorStatusClass& globalErrorStatus();
 
+// The caption of the box that follows a fatal message, just before the process ends.
+inline constexpr std::string_view kHaltCaption = "Halt";
+
 // How the fatal stop ends the process; exit code 0, no further code of the program.
 [[noreturn]] void endProcess();
 

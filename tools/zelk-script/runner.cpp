@@ -255,7 +255,7 @@ struct Context {
 // The error manager's fatal stop shows its message, then the halt box, then ends
 // the process.
 unsigned RunnerBoxes::show(const fw::Box& box) {
-  if (box.caption == "Halt" && box.buttons == fw::kButtonOk) {
+  if (box.caption == fw::kHaltCaption && box.buttons == fw::kButtonOk) {
     fw::Box fatal = last();
     stop(c_, kProgramStopped,
          "the program stopped with a fatal error: " + cp::toUtf8(fatal.caption) + ": " + cp::toUtf8(fatal.text));
