@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/figures.h"
 #include "platform/core/fields.h"
 #include "platform/core/text.h"
 #include "platform/storage/dat21/dat21.h"
@@ -40,7 +41,7 @@ constexpr int kRows = 32767;  // the most rows one import numbers
 constexpr int kRepeats = 3;   // best of
 
 using Clock = std::chrono::steady_clock;
-double since(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
+using zelk::bench::millisSince;
 
 struct Passes {
   double add = 1e300, open = 1e300, get = 1e300, scan = 1e300;
@@ -64,24 +65,24 @@ Passes measure(const test::TempDir& dir, int rows) {
       f.rec.NAME = "counterparty row of the statement";
       if (f.add() != 0) ++p.failures;
     }
-    p.add = std::min(p.add, since(t0));
+    p.add = std::min(p.add, millisSince(t0));
     f.close();
 
     t0 = Clock::now();
     if (f.open(mode::kReadWrite | mode::kDenyNone) != 0) ++p.failures;
-    p.open = std::min(p.open, since(t0));
+    p.open = std::min(p.open, millisSince(t0));
 
     t0 = Clock::now();
     for (int k : order) {
       f.rec.KOD = static_cast<std::int16_t>(k);
       if (f.get(0) != 0 || f.rec.KOD.get() != k) ++p.failures;
     }
-    p.get = std::min(p.get, since(t0));
+    p.get = std::min(p.get, millisSince(t0));
 
     t0 = Clock::now();
     int n = 0;
     for (f.set(0); f.next() == 0;) ++n;
-    p.scan = std::min(p.scan, since(t0));
+    p.scan = std::min(p.scan, millisSince(t0));
     if (n != rows) ++p.failures;
   }
   return p;
@@ -101,11 +102,11 @@ Plain plain(const test::TempDir& dir, int rows, std::size_t length) {
     auto t0 = Clock::now();
     for (int i = 0; i < rows; ++i)
       if (::pwrite(fd, rec.data(), length, static_cast<off_t>(i) * static_cast<off_t>(length)) < 0) break;
-    p.write = std::min(p.write, since(t0));
+    p.write = std::min(p.write, millisSince(t0));
     t0 = Clock::now();
     for (int i = 0; i < rows; ++i)
       if (::pread(fd, rec.data(), length, static_cast<off_t>(i) * static_cast<off_t>(length)) < 0) break;
-    p.read = std::min(p.read, since(t0));
+    p.read = std::min(p.read, millisSince(t0));
   }
   ::close(fd);
   return p;

@@ -32,16 +32,6 @@ namespace mode = zelk::storage::mode;
 constexpr int kRows = 32767;  // the most postings one import numbers
 constexpr int kRepeats = 3;   // best of
 
-double millis(const std::function<void()>& f) {
-  double best = 1e300;
-  for (int i = 0; i < kRepeats; ++i) {
-    auto t0 = std::chrono::steady_clock::now();
-    f();
-    best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
-  }
-  return best;
-}
-
 void fill(Postings& f, int i) {
   static const std::string text = zelk::ansi("Оплата по счёту 17 от 31.12.2005, НДС не облагается");
   static const std::string rub = zelk::ansi("РУБ");
@@ -132,11 +122,11 @@ Plain plain(const zelk::test::TempDir& dir, int rows, std::size_t length) {
   std::string path = dir / "plain.bin";
   std::vector<char> rec(length, 'x');
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-  p.write = millis([&] {
+  p.write = zelk::bench::bestMillis(kRepeats, [&] {
     for (int i = 0; i < rows; ++i)
       if (::pwrite(fd, rec.data(), length, static_cast<off_t>(i) * static_cast<off_t>(length)) < 0) break;
   });
-  p.readMark = millis([&] {
+  p.readMark = zelk::bench::bestMillis(kRepeats, [&] {
     for (int i = 0; i < rows; ++i) {
       off_t at = static_cast<off_t>(i) * static_cast<off_t>(length);
       if (::pread(fd, rec.data(), length, at) < 0 || ::pwrite(fd, "*", 1, at) < 0) break;

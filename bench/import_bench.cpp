@@ -51,10 +51,7 @@ constexpr std::size_t kRowBytes = 162;      // a PRT record
 
 enum class Format { Loko, Rfk, Bss };
 
-// A number with one decimal, without the C library's locale.
-double since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
+using zelk::bench::millisSince;
 
 // The process's peak resident memory in KiB.
 long peakKib() {
@@ -150,7 +147,7 @@ Measured inChild(const test::TempDir& dir, Format f, const std::string& input, b
     for (int i = 0; i < kRepeats; ++i) {
       const auto t0 = std::chrono::steady_clock::now();
       const import::ImportResult r = runOnce(f, input);
-      m.ms = std::min(m.ms, since(t0));
+      m.ms = std::min(m.ms, millisSince(t0));
       m.count = r.outcome == import::Outcome::Done ? r.count.value_or(-1) : -1;
     }
     m.peak = peakKib();
@@ -198,7 +195,7 @@ double plainRun(const test::TempDir& dir, const std::string& input, int n) {
   }
   ::fdatasync(p);
   ::fdatasync(r);
-  const double ms = since(t0);
+  const double ms = millisSince(t0);
   ::close(p);
   ::close(r);
   fs::remove(postings);

@@ -35,16 +35,6 @@ using namespace zelk;
 constexpr int kRows = 32767;  // the most postings one import numbers
 constexpr int kRepeats = 3;   // best of
 
-double millis(const std::function<void()>& f) {
-  double best = 1e300;
-  for (int i = 0; i < kRepeats; ++i) {
-    auto t0 = std::chrono::steady_clock::now();
-    f();
-    best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
-  }
-  return best;
-}
-
 void addPostings() {
   static const std::string text = ansi("Оплата по счёту 17 от 31.12.2005, НДС не облагается");
   auto& f = dict::DBI();
@@ -97,7 +87,7 @@ void benchLists() {
 
   auto& f = dict::DBI();
   int read = 0;
-  double storage = millis([&] {
+  double storage = zelk::bench::bestMillis(kRepeats, [&] {
     read = 0;
     f.set();
     while (f.next() == 0) ++read;
@@ -120,7 +110,7 @@ void benchLists() {
                     ui::useNumber(sDt), ui::useNumber(sKt)})
     list.AddField(u);
   bool first = true;
-  double filled = millis([&] {
+  double filled = zelk::bench::bestMillis(kRepeats, [&] {
     list.Reset(!first);  // the first filling, then fillings forced anew
     first = false;
   });

@@ -47,11 +47,7 @@ std::string code6(int n) {
   return std::string(6 - std::min<std::size_t>(6, s.size()), '0') + s;
 }
 
-double millis(const std::function<void()>& f) {
-  auto t0 = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
+using zelk::bench::millis;
 
 std::string schemaPath() {
   return (std::filesystem::path(__FILE__).parent_path().parent_path() / "platform/storage/odbc/zlk-schema.sql").string();
