@@ -9,8 +9,7 @@ SharedText<10> DT_SCHET_A, KT_SCHET_A;
 
 std::atomic<std::uint8_t> N_KL_A{0};
 std::atomic<std::int32_t> D1{0}, D2{0};
-std::atomic<std::int16_t> PLN_AD{0};
-std::atomic<std::uint16_t> PLN_AK{0}, PAR_AD{0}, PAR_AK{0};
+std::atomic<std::int32_t> PLN_AD{0}, PLN_AK{0}, PAR_AD{0}, PAR_AK{0};
 std::atomic<std::int16_t> FIR{0};
 std::atomic<std::int32_t> LCURRENTFDSETTING{0}, LADJFDSETTING{0};
 

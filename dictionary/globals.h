@@ -31,10 +31,11 @@ extern SharedText<50> N_FIR_A;          // the firm's name
 
 extern std::atomic<std::uint8_t> N_KL_A;   // client-bank system: 1 On-soft/Loko-Bank, 2 RFK, 3 BSS, 0 none
 extern std::atomic<std::int32_t> D1, D2;   // RFK import interval (day numbers)
-extern std::atomic<std::int16_t> PLN_AD;   // picked chart row, debit
-extern std::atomic<std::uint16_t> PLN_AK;  // picked chart row, credit
-extern std::atomic<std::uint16_t> PAR_AD;  // picked partner code, debit analytics
-extern std::atomic<std::uint16_t> PAR_AK;  // picked partner code, credit analytics
+// Picks of the look-ups, 0 for none; 32 bits so that no partner code is cut.
+extern std::atomic<std::int32_t> PLN_AD;   // picked chart row (PLN:KOD), debit
+extern std::atomic<std::int32_t> PLN_AK;   // picked chart row (PLN:KOD), credit
+extern std::atomic<std::int32_t> PAR_AD;   // picked partner code, debit analytics
+extern std::atomic<std::int32_t> PAR_AK;   // picked partner code, credit analytics
 extern std::atomic<std::int16_t> FIR;      // the current firm code
 extern std::atomic<std::int32_t> LCURRENTFDSETTING;  // full-window dragging as read at start
 extern std::atomic<std::int32_t> LADJFDSETTING;      // parameter block of the dragging calls; stays 0

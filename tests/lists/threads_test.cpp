@@ -126,7 +126,7 @@ TEST_F(ListsTest, AListOnASecondThreadWhileTheMainListStaysUsable) {
           o.fileLoaded = true;
           runChartList(o, [&](TestList& tw, TestBrowse&) {
             otherThread = tw.win().owner() != mainThread;
-            tw.onSelect = [] { dict::PLN_AK = static_cast<std::uint16_t>(dict::PLN().rec.KOD); };
+            tw.onSelect = [] { dict::PLN_AK = dict::PLN().rec.KOD; };
           });
         },
         50000);
