@@ -1,5 +1,6 @@
 #include "platform/storage/io.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,6 +38,21 @@ bool writeAt(int fd, const void* buf, std::size_t n, std::uint64_t off) {
     done += static_cast<std::size_t>(r);
   }
   return true;
+}
+
+void Fd::reset(int fd) {
+  if (fd_ >= 0 && fd_ != fd) {
+    const int saved = errno;
+    ::close(fd_);
+    errno = saved;
+  }
+  fd_ = fd;
+}
+
+std::uint64_t fileSize(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return 0;
+  return static_cast<std::uint64_t>(st.st_size);
 }
 
 }  // namespace zelk::storage

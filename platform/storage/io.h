@@ -1,9 +1,11 @@
 #pragma once
-// Whole reads and writes at an offset of an open descriptor, retried when interrupted.
+// Whole reads and writes at an offset of an open descriptor, retried when
+// interrupted, and the one owning descriptor type the drivers keep their files in.
 #include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace zelk::storage {
 
@@ -11,5 +13,32 @@ namespace zelk::storage {
 ssize_t readAt(int fd, void* buf, std::size_t n, std::uint64_t off);
 // False on an error (errno says which; ENOSPC when nothing more could be written).
 bool writeAt(int fd, const void* buf, std::size_t n, std::uint64_t off);
+
+// An open descriptor, closed when the owner goes (errno is kept across the close).
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  Fd(Fd&& o) noexcept : fd_(o.release()) {}
+  Fd& operator=(Fd&& o) noexcept {
+    if (this != &o) reset(o.release());
+    return *this;
+  }
+  ~Fd() { reset(); }
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release() { return std::exchange(fd_, -1); }
+  // Closes the descriptor held (if any) and takes fd.
+  void reset(int fd = -1);
+
+ private:
+  int fd_ = -1;
+};
+
+// The size of the open file, 0 when it cannot be had.
+std::uint64_t fileSize(int fd);
 
 }  // namespace zelk::storage

@@ -5,8 +5,6 @@
 //   count, flags, generation, slot count, free-list head, active records, the record
 //   number of an in-place change under way ("pending"), and per key file what of it
 //   is committed: the length of its entry log, the log's running CRC-32 and an epoch.
-//   A header of generation g goes into copy g % 2, so a torn header write leaves the
-//   previous copy; readers take the sound copy with the higher generation.
 //   Then fixed-length slots: a status byte ('A' active, 'D' deleted) and the record
 //   bytes as the record buffer lays them out (text in code page 866 for OEM files).
 //   Record number n is slot n (1-based). A deleted slot holds the record number of
@@ -16,35 +14,61 @@
 // Key file (name.K01 ...): a 64-byte header (magic, key number, sort-key length, a
 //   hash of the record length and the key's declaration) and an append-only log of
 //   fixed-length entries: '+' or '-', the record number, the sort bytes of the key
-//   value (sortkey.h). Only the first `length` bytes of the log that the data header
-//   commits count, and their CRC must match, so a torn or stale key file, one from
-//   another file or layout, or a missing one is found at once (result 46, then
-//   build). Every opener keeps the key in memory as an ordered set of
+//   value (sortkey.h). Every opener keeps the key in memory as an ordered set of
 //   (sort bytes, record number), loaded from the log at open; when the header's
 //   generation has moved, it reads only the log bytes that were added since. When a
 //   log holds more than twice the live entries (plus slack) the writer rewrites it
 //   as a snapshot beside it, renames it over the old one and raises the epoch, which
 //   makes the other openers reload it.
 //
-// Order of writes, so that a writer killed anywhere leaves a file that opens
-// (possibly after 46 and a build) and loses no committed record:
-//   append:   slot past the committed slot count, key entries past the committed log
-//             lengths, then the header (the commit point). Before the header nothing
-//             of it counts; the next writer overwrites it.
-//   in place (ADD into a free slot, PUT, DELETE): first a header naming the slot as
-//             pending (and, for a reused slot, the free list without it), then the
-//             slot, the key entries, and a header with pending cleared. A header still
-//             pending means the writer died in between: result 46, and build brings
-//             keys and free list in line with the slots.
-//   rewrites of a key file (compaction, build) go to a new file renamed over the old;
-//             the header that commits it follows.
-// Nothing here calls fsync (a killed process loses nothing that reached the page
-// cache); FLUSH does.
+// Changes are staged in memory (slots, key entries, the header's counts) and written
+// back together: at the end of each statement, or, while the process holds the
+// file's write lock across statements (LOCK), once at UNLOCK, FLUSH and CLOSE and
+// whenever the staged bytes pass kWriteBackBytes. A write-back goes:
+//   1. when it rewrites slots that the header on disk counts: a header naming the
+//      first of them as pending;
+//   2. the staged slots, one write per run of consecutive record numbers;
+//   3. the staged key entries, one write per key file, past the committed log;
+//   4. the header with the new counts, the key logs' lengths and CRCs, pending
+//      cleared: the commit point;
+//   5. key logs grown beyond their live entries are rewritten (snapshot, rename,
+//      then a header committing it).
+//
+// Invariants (the numbers are referred to by the assertions below; the assertions
+// run in the sanitizer build):
+//   I1. A header on disk counts nothing that is not on disk before it: the slots up
+//       to its slot count and the key-log bytes up to each committed length were
+//       written before it. Bytes past them count for nothing; the next writer
+//       overwrites them.
+//   I2. A header of generation g goes into copy g % 2, so a torn header write leaves
+//       the copy of generation g - 1; readers take the sound copy with the higher
+//       generation. Every commit raises the generation by one.
+//   I3. A slot the header on disk counts is rewritten only while the header on disk
+//       names a pending change. A pending header found by a statement means a writer
+//       died between steps 1 and 4: result 46, and build brings keys, free list and
+//       counts in line with the slots.
+//   I4. A key log counts only the first `length` bytes the header commits, and their
+//       CRC must match: a torn or stale key file, one from another file or layout, or
+//       a missing one is found at once (result 46, then build).
+//   I5. A key's set in memory holds exactly the committed entries plus the staged
+//       ones; a key without OPT holds one entry per active record, an OPT key at
+//       most that many.
+//   I6. Staged slots past the slot count on disk are the appended ones, consecutive
+//       up to the slot count in memory. Nothing is staged while no statement holds
+//       the write lock.
+//   I7. While this process holds the write lock across statements and has read the
+//       header under it, nobody else changes the file: the header, keys and
+//       read-ahead in memory are the file, and statements read no header.
+//   I8. The read-ahead holds what the slots hold, on disk or staged: own changes are
+//       copied into it, another writer's commit throws it away.
+// Key-file rewrites (compaction, build) go to a new file renamed over the old; the
+// header that commits it follows. Nothing here calls fsync (a killed process loses
+// nothing that reached the page cache); FLUSH does, after the write-back.
 //
 // Locking: ShareLock on the data file's descriptor gives the sharing modes and the
 // write lock; every statement holds it shared (reads) or exclusive (writes), reads
-// the header and brings the keys up to date before it works. Key files are only
-// touched under the data file's lock.
+// the header (unless I7) and brings the keys up to date before it works. Key files
+// are only touched under the data file's lock.
 //
 // Positions: the position in a key order is the (sort key, record number) of the
 // record last read, in record order its record number, so NEXT and PREVIOUS go on
@@ -59,10 +83,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -79,33 +105,13 @@ namespace {
 constexpr std::uint64_t kCompactSlack = 1024;
 // Bytes read at once when scanning slots or loading a key log.
 constexpr std::size_t kChunkBytes = 1 << 16;
+// Staged bytes that make a write-back before the lock is released.
+constexpr std::size_t kWriteBackBytes = 1 << 20;
 constexpr std::uint64_t kMaxRecno = 0xFFFFFFFFu;
 
 ErrorState make(int code) { return errorOf(code); }
 
 ErrorState lastErrno() { return fromErrno(errno); }
-
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f = -1) : fd(f) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-  int release() {
-    int f = fd;
-    fd = -1;
-    return f;
-  }
-};
-
-std::uint64_t fileSize(int fd) {
-  struct stat st;
-  if (::fstat(fd, &st) != 0) return 0;
-  return static_cast<std::uint64_t>(st.st_size);
-}
-
 // One key entry in memory.
 struct Entry {
   std::string sk;
@@ -148,14 +154,14 @@ std::string keyHeaderBytes(const SortKey& codec, std::size_t index) {
 }
 
 // Writes a key file holding the entries (in order) as inserts to path + "~" and
-// renames it over path. Returns the open descriptor of the new file in fdOut (or
-// closes it when fdOut is null), and what the header must commit of it.
+// renames it over path. Hands the open new file to fdOut (or closes it when fdOut is
+// null), and what the header must commit of it.
 template <class Entries>
 ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::size_t index,
-                            const Entries& entries, KeyCommit& commit, int* fdOut, bool writable) {
+                            const Entries& entries, KeyCommit& commit, Fd* fdOut, bool writable) {
   const std::string tmp = path + "~";
   Fd fd(::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (fd.fd < 0) return lastErrno();
+  if (!fd.valid()) return lastErrno();
   std::string buf = keyHeaderBytes(codec, index);
   std::uint64_t at = 0, length = 0;
   std::uint32_t crc = 0;
@@ -163,7 +169,7 @@ ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::
   auto write = [&] {
     crc = crc32(crc, buf.data() + skip, buf.size() - skip);
     length += buf.size() - skip;
-    bool ok = writeAt(fd.fd, buf.data(), buf.size(), at);
+    bool ok = writeAt(fd.get(), buf.data(), buf.size(), at);
     at += buf.size();
     buf.clear();
     skip = 0;
@@ -172,7 +178,7 @@ ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::
   bool ok = true;
   for (const Entry& e : entries) {
     appendEntry(buf, kEntryInsert, e.rec, e.sk);
-    if (buf.size() >= kChunkBytes && !(ok = write())) break;
+    if (buf.size() >= kWriteBackBytes && !(ok = write())) break;
   }
   ok = ok && write() && ::rename(tmp.c_str(), path.c_str()) == 0;
   if (!ok) {
@@ -184,11 +190,11 @@ ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::
   commit.crc = crc;
   if (fdOut) {
     if (writable) {
-      *fdOut = fd.release();
+      *fdOut = std::move(fd);
     } else {
       Fd ro(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-      if (ro.fd < 0) return lastErrno();
-      *fdOut = ro.release();
+      if (!ro.valid()) return lastErrno();
+      *fdOut = std::move(ro);
     }
   }
   return {};
@@ -198,8 +204,8 @@ ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::
 ErrorState writeWholeFile(const std::string& path, const std::string& bytes) {
   std::string tmp = path + "~";
   Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (fd.fd < 0) return lastErrno();
-  if (!writeAt(fd.fd, bytes.data(), bytes.size(), 0) || ::rename(tmp.c_str(), path.c_str()) != 0) {
+  if (!fd.valid()) return lastErrno();
+  if (!writeAt(fd.get(), bytes.data(), bytes.size(), 0) || ::rename(tmp.c_str(), path.c_str()) != 0) {
     ErrorState e = lastErrno();
     ::unlink(tmp.c_str());
     return e;
@@ -299,12 +305,13 @@ class Dat21File final : public Backend {
     explicit Key(SortKey c) : codec(std::move(c)) {}
     SortKey codec;
     std::string path;
-    int fd = -1;
+    Fd fd;
     Index index;
-    std::uint64_t loaded = 0;  // log bytes applied to index
+    std::uint64_t loaded = 0;  // committed log bytes applied to index
     std::uint32_t crc = 0;     // their CRC
     std::uint32_t epoch = 0;
     bool fresh = false;  // index matches (epoch, loaded, crc)
+    std::string staged;  // entries applied to index, not yet written
   };
   // A change to one key, written as one log entry.
   struct Change {
@@ -319,17 +326,23 @@ class Dat21File final : public Backend {
     std::string lowSk, highSk;
     std::uint64_t lowRec = 0, highRec = 0;
   };
-  // A statement's hold on the file's lock, with the header and keys brought up to date.
+  // A statement's hold on the file's lock, with the header and keys brought up to
+  // date. A writing statement ends with done(), which writes its changes back unless
+  // the lock is held across statements.
   class Statement {
    public:
     Statement(Dat21File& f, bool write) : f_(f) {
       e = write ? f.share_.lockWrite() : f.share_.lockRead();
       if (e.code) return;
       held_ = true;
-      e = f.refresh();
+      if (!f.trusted_ || f.stale_) e = f.refresh();
     }
     ~Statement() {
       if (held_) f_.share_.unlockOne();
+    }
+    ErrorState done() {
+      if (!f_.trusted_ || f_.stagedBytes_ >= kWriteBackBytes) return f_.writeBack();
+      return {};
     }
     ErrorState e;
 
@@ -345,6 +358,7 @@ class Dat21File final : public Backend {
 
   void images(const char* rec, std::string& stored, std::string& image) const;
   std::string imageOf(std::string_view stored) const;
+  const char* cachedSlot(std::uint64_t recno) const;
   ErrorState readSlot(std::uint64_t recno, unsigned char& status, std::string& bytes);
   ErrorState deliver(std::uint64_t recno, std::string_view stored, char* out, int verifyKey,
                      std::string_view expectSk);
@@ -356,15 +370,13 @@ class Dat21File final : public Backend {
   ErrorState loadChunk(std::uint64_t recno, bool forward);
 
   bool hasOther(std::size_t key, const std::string& sk, std::uint64_t except) const;
-  ErrorState commit(DataHeader& nh);
-  ErrorState writeSlot(std::uint64_t recno, unsigned char status, std::string_view bytes);
-  ErrorState writeChanges(const std::vector<Change>& ch, std::uint64_t recno, DataHeader& nh);
-  void applyChanges(const std::vector<Change>& ch, std::uint64_t recno, const DataHeader& nh);
+  void stage(std::uint64_t recno, unsigned char status, std::string_view bytes, const std::vector<Change>& ch);
+  ErrorState writeBack();
+  ErrorState writeSlots();
+  ErrorState commit(DataHeader nh);
+  void discardStaged();
   void compact();
-  ErrorState writeFailed(ErrorState e) {
-    stale_ = true;
-    return e;
-  }
+  void checkInvariants() const;
 
   static void cursorOn(Cursor& c, std::string_view sk, std::uint64_t rec) {
     c.set = true;
@@ -377,14 +389,20 @@ class Dat21File final : public Backend {
   const FileDecl& decl_;
   const std::size_t rsize_, ssize_;
   std::string dataPath_;
-  int fd_ = -1;
+  Fd fd_;
   bool writable_ = false;
   ShareLock share_;
-  bool locked_ = false;
-  DataHeader hdr_;
-  unsigned char raw_[kHeaderSize] = {};  // the header bytes hdr_ was taken from
+  bool locked_ = false;   // LOCK holds the write lock across statements
+  bool trusted_ = false;  // and the header was read under it (I7)
+  DataHeader hdr_;        // the file as this opener sees it, staged changes included
+  DataHeader disk_;       // the header last committed or read
+  unsigned char raw_[kHeaderSize] = {};  // the header bytes on disk
   bool stale_ = true;  // hdr_ and the keys must be read again
   std::vector<Key> keys_;
+
+  // Slots changed and not yet written, by record number (status byte first).
+  std::map<std::uint64_t, std::string> staged_;
+  std::size_t stagedBytes_ = 0;
 
   int order_ = -1;  // -1 record order, else a key
   Cursor cursor_;
@@ -393,9 +411,9 @@ class Dat21File final : public Backend {
   std::string curStored_, curImage_;
   bool watchNext_ = false, watched_ = false;
 
-  // Slots read ahead in record order, valid for the generation they were read at.
+  // Slots read ahead in record order (I8).
   std::vector<unsigned char> chunk_;
-  std::uint64_t chunkFirst_ = 0, chunkCount_ = 0, chunkGen_ = 0;
+  std::uint64_t chunkFirst_ = 0, chunkCount_ = 0;
   bool chunkValid_ = false;
 };
 
@@ -403,14 +421,14 @@ ErrorState Dat21File::open(const std::string& name, std::uint8_t mode) {
   if (int c = checkDecl(decl_)) return make(c);
   dataPath_ = dataPath(name);
   writable_ = (mode & mode::kAccessMask) != mode::kRead;
-  fd_ = ::open(dataPath_.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (fd_ < 0) return errno == EISDIR ? make(kInvalidDataFile) : lastErrno();
+  fd_.reset(::open(dataPath_.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC));
+  if (!fd_.valid()) return errno == EISDIR ? make(kInvalidDataFile) : lastErrno();
   struct stat st;
-  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     close();
     return make(kInvalidDataFile);
   }
-  ErrorState e = share_.acquire(fd_, mode);
+  ErrorState e = share_.acquire(fd_.get(), mode);
   if (e.code) {
     close();
     return e;
@@ -429,32 +447,32 @@ ErrorState Dat21File::open(const std::string& name, std::uint8_t mode) {
 }
 
 ErrorState Dat21File::close() {
-  if (fd_ < 0) return {};
+  if (!fd_.valid()) return {};
+  ErrorState e = writeBack();
   share_.release();
-  locked_ = false;
-  for (Key& k : keys_)
-    if (k.fd >= 0) ::close(k.fd);
+  locked_ = trusted_ = false;
   keys_.clear();
-  ::close(fd_);
-  fd_ = -1;
+  fd_.reset();
   curRec_ = 0;
-  return {};
+  return e;
 }
 
 // Reads the header; when its generation moved, checks it and brings every key up to
 // what the header commits.
 ErrorState Dat21File::refresh() {
+  if (ErrorState e = writeBack(); e.code) return e;  // a header is read with nothing staged
   unsigned char buf[kHeaderSize];
-  ssize_t n = readAt(fd_, buf, sizeof buf, 0);
+  ssize_t n = readAt(fd_.get(), buf, sizeof buf, 0);
   if (n < 0) return lastErrno();
   if (!stale_ && static_cast<std::size_t>(n) == sizeof buf && std::memcmp(buf, raw_, sizeof buf) == 0) return {};
   DataHeader h;
   if (static_cast<std::size_t>(n) != sizeof buf || !pickHeader(buf, h)) return make(kInvalidDataFile);
   std::memcpy(raw_, buf, sizeof buf);
-  if (!stale_ && h.generation == hdr_.generation) return {};
+  if (!stale_ && h.generation == disk_.generation) return {};
   stale_ = true;
+  chunkValid_ = false;  // I8: another writer's commit
   if (h.recordSize != rsize_) return make(kInvalidRecordDeclaration);
-  if (fileSize(fd_) < kHeaderSize + h.slotCount * ssize_) return make(kInvalidDataFile);
+  if (fileSize(fd_.get()) < kHeaderSize + h.slotCount * ssize_) return make(kInvalidDataFile);
   if (h.keyCount != keys_.size() || h.pending != 0) return make(kKeysMustBeRebuilt);
   for (std::size_t i = 0; i < keys_.size(); ++i) {
     ErrorState e = catchUp(i, h.keys[i], h.slotCount);
@@ -466,7 +484,7 @@ ErrorState Dat21File::refresh() {
       return make(kKeysMustBeRebuilt);
     }
   }
-  hdr_ = h;
+  hdr_ = disk_ = h;
   stale_ = false;
   return {};
 }
@@ -477,9 +495,9 @@ ErrorState Dat21File::catchUp(std::size_t i, const KeyCommit& c, std::uint64_t s
   if (c.length == k.loaded) return c.crc == k.crc ? ErrorState{} : loadKey(i, c, slots);
   const std::size_t es = entrySize(k.codec.length());
   std::uint64_t add = c.length - k.loaded;
-  if (add % es != 0 || fileSize(k.fd) < kKeyHeaderSize + c.length) return loadKey(i, c, slots);
+  if (add % es != 0 || fileSize(k.fd.get()) < kKeyHeaderSize + c.length) return loadKey(i, c, slots);
   std::vector<unsigned char> buf(static_cast<std::size_t>(add));
-  if (readAt(k.fd, buf.data(), buf.size(), kKeyHeaderSize + k.loaded) != static_cast<ssize_t>(buf.size()))
+  if (readAt(k.fd.get(), buf.data(), buf.size(), kKeyHeaderSize + k.loaded) != static_cast<ssize_t>(buf.size()))
     return loadKey(i, c, slots);
   std::uint32_t crc = crc32(k.crc, buf.data(), buf.size());
   if (crc != c.crc || !applyLog(k, buf.data(), buf.size(), slots)) return loadKey(i, c, slots);
@@ -493,22 +511,21 @@ ErrorState Dat21File::loadKey(std::size_t i, const KeyCommit& c, std::uint64_t s
   Key& k = keys_[i];
   k.fresh = false;
   k.index.clear();
-  if (k.fd >= 0) ::close(k.fd);
-  k.fd = ::open(k.path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (k.fd < 0) return errno == ENOENT || errno == EISDIR ? make(kKeysMustBeRebuilt) : lastErrno();
+  k.fd.reset(::open(k.path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC));
+  if (!k.fd.valid()) return errno == ENOENT || errno == EISDIR ? make(kKeysMustBeRebuilt) : lastErrno();
   const std::size_t es = entrySize(k.codec.length());
   unsigned char head[kKeyHeaderSize];
   KeyFileHeader kh;
-  if (readAt(k.fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) || !decodeKeyHeader(head, kh) ||
+  if (readAt(k.fd.get(), head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) || !decodeKeyHeader(head, kh) ||
       kh.keyNumber != i + 1 || kh.keyLength != k.codec.length() || kh.layout != k.codec.layout() ||
-      c.length % es != 0 || fileSize(k.fd) < kKeyHeaderSize + c.length)
+      c.length % es != 0 || fileSize(k.fd.get()) < kKeyHeaderSize + c.length)
     return make(kKeysMustBeRebuilt);
-  const std::size_t step = std::max<std::size_t>(1, kChunkBytes / es) * es;
-  std::vector<unsigned char> buf(step);
+  const std::size_t step = std::max<std::size_t>(1, kWriteBackBytes / es) * es;
+  std::vector<unsigned char> buf(static_cast<std::size_t>(std::min<std::uint64_t>(step, c.length)));
   std::uint32_t crc = 0;
   for (std::uint64_t at = 0; at < c.length;) {
     std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(step, c.length - at));
-    if (readAt(k.fd, buf.data(), n, kKeyHeaderSize + at) != static_cast<ssize_t>(n) ||
+    if (readAt(k.fd.get(), buf.data(), n, kKeyHeaderSize + at) != static_cast<ssize_t>(n) ||
         !applyLog(k, buf.data(), n, slots)) {
       k.index.clear();
       return make(kKeysMustBeRebuilt);
@@ -565,15 +582,28 @@ std::string Dat21File::imageOf(std::string_view stored) const {
   return image;
 }
 
+// The slot's bytes when they are staged or read ahead, else null.
+const char* Dat21File::cachedSlot(std::uint64_t recno) const {
+  if (auto it = staged_.find(recno); it != staged_.end()) return it->second.data();
+  if (chunkValid_ && recno >= chunkFirst_ && recno < chunkFirst_ + chunkCount_)
+    return reinterpret_cast<const char*>(chunk_.data()) + (recno - chunkFirst_) * ssize_;
+  return nullptr;
+}
+
 ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, std::string& bytes) {
   if (recno == 0 || recno > hdr_.slotCount) return make(kKeysMustBeRebuilt);
-  std::string buf(ssize_, '\0');
-  ssize_t n = readAt(fd_, buf.data(), ssize_, slotOffset(recno, rsize_));
-  if (n < 0) return lastErrno();
-  if (static_cast<std::size_t>(n) != ssize_) return make(kInvalidDataFile);
-  status = static_cast<unsigned char>(buf[0]);
+  std::string buf;
+  const char* slot = cachedSlot(recno);
+  if (!slot) {
+    buf.assign(ssize_, '\0');
+    ssize_t n = readAt(fd_.get(), buf.data(), ssize_, slotOffset(recno, rsize_));
+    if (n < 0) return lastErrno();
+    if (static_cast<std::size_t>(n) != ssize_) return make(kInvalidDataFile);
+    slot = buf.data();
+  }
+  status = static_cast<unsigned char>(slot[0]);
   if (status != kSlotActive && status != kSlotDeleted) return make(kInvalidDataFile);
-  bytes.assign(buf, 1, rsize_);
+  bytes.assign(slot + 1, rsize_);
   return {};
 }
 
@@ -680,7 +710,7 @@ ErrorState Dat21File::findActive(std::uint64_t from, bool forward, std::uint64_t
   found = 0;
   if (!forward) from = std::min(from, hdr_.slotCount);
   for (std::uint64_t r = from; r >= 1 && r <= hdr_.slotCount; forward ? ++r : --r) {
-    if (!chunkValid_ || chunkGen_ != hdr_.generation || r < chunkFirst_ || r >= chunkFirst_ + chunkCount_) {
+    if (!chunkValid_ || r < chunkFirst_ || r >= chunkFirst_ + chunkCount_) {
       ErrorState e = loadChunk(r, forward);
       if (e.code) return e;
     }
@@ -694,18 +724,27 @@ ErrorState Dat21File::findActive(std::uint64_t from, bool forward, std::uint64_t
   return {};
 }
 
+// Reads ahead the slots around recno: those on disk, then the staged ones over them.
 ErrorState Dat21File::loadChunk(std::uint64_t recno, bool forward) {
   std::uint64_t count = std::max<std::uint64_t>(1, kChunkBytes / ssize_);
   std::uint64_t first = forward ? recno : (recno > count ? recno - count + 1 : 1);
   count = std::min(count, hdr_.slotCount - first + 1);
   chunk_.resize(static_cast<std::size_t>(count * ssize_));
   chunkValid_ = false;
-  ssize_t n = readAt(fd_, chunk_.data(), chunk_.size(), slotOffset(first, rsize_));
-  if (n < 0) return lastErrno();
-  if (static_cast<std::size_t>(n) != chunk_.size()) return make(kInvalidDataFile);
+  if (first <= disk_.slotCount) {
+    const std::size_t want = static_cast<std::size_t>(std::min(count, disk_.slotCount - first + 1) * ssize_);
+    ssize_t n = readAt(fd_.get(), chunk_.data(), want, slotOffset(first, rsize_));
+    if (n < 0) return lastErrno();
+    if (static_cast<std::size_t>(n) != want) return make(kInvalidDataFile);
+  }
+  std::uint64_t covered = first + (first <= disk_.slotCount ? std::min(count, disk_.slotCount - first + 1) : 0);
+  for (auto it = staged_.lower_bound(first); it != staged_.end() && it->first < first + count; ++it) {
+    std::memcpy(chunk_.data() + (it->first - first) * ssize_, it->second.data(), ssize_);
+    if (it->first == covered) ++covered;
+  }
+  assert(covered >= first + count);  // I6: every slot past the disk's is staged
   chunkFirst_ = first;
   chunkCount_ = count;
-  chunkGen_ = hdr_.generation;
   chunkValid_ = true;
   return {};
 }
@@ -738,52 +777,135 @@ bool Dat21File::hasOther(std::size_t key, const std::string& sk, std::uint64_t e
   return false;
 }
 
-ErrorState Dat21File::commit(DataHeader& nh) {
-  nh.generation = hdr_.generation + 1;
-  unsigned char* copy = raw_ + (nh.generation % 2) * kHeaderCopySize;
-  encodeHeader(nh, copy);
-  if (!writeAt(fd_, copy, kHeaderCopySize, (nh.generation % 2) * kHeaderCopySize)) return writeFailed(lastErrno());
-  hdr_ = nh;
-  return {};
-}
-
-ErrorState Dat21File::writeSlot(std::uint64_t recno, unsigned char status, std::string_view bytes) {
-  std::string buf;
-  buf.reserve(ssize_);
-  buf.push_back(static_cast<char>(status));
-  buf.append(bytes);
-  if (!writeAt(fd_, buf.data(), buf.size(), slotOffset(recno, rsize_))) return writeFailed(lastErrno());
-  return {};
-}
-
-// Appends the changes' entries past each key's committed log and notes the new
-// lengths and CRCs in nh.
-ErrorState Dat21File::writeChanges(const std::vector<Change>& ch, std::uint64_t recno, DataHeader& nh) {
-  for (std::size_t i = 0; i < keys_.size(); ++i) {
-    std::string buf;
-    for (const Change& c : ch)
-      if (c.key == i) appendEntry(buf, c.op, static_cast<std::uint32_t>(recno), c.sk);
-    if (buf.empty()) continue;
-    Key& k = keys_[i];
-    if (!writeAt(k.fd, buf.data(), buf.size(), kKeyHeaderSize + k.loaded)) return writeFailed(lastErrno());
-    nh.keys[i].length = k.loaded + buf.size();
-    nh.keys[i].crc = crc32(k.crc, buf.data(), buf.size());
-  }
-  return {};
-}
-
-// After the header committed them: the changes in memory.
-void Dat21File::applyChanges(const std::vector<Change>& ch, std::uint64_t recno, const DataHeader& nh) {
+// A slot's new bytes and the key changes of the record in it, applied in memory and
+// kept for the write-back.
+void Dat21File::stage(std::uint64_t recno, unsigned char status, std::string_view bytes,
+                      const std::vector<Change>& ch) {
+  assert(recno <= disk_.slotCount + 1 || staged_.count(recno - 1));  // I6
+  std::string& slot = staged_[recno];
+  if (slot.empty()) stagedBytes_ += ssize_;
+  slot.assign(1, static_cast<char>(status));
+  slot.append(bytes);
+  if (chunkValid_ && recno >= chunkFirst_ && recno < chunkFirst_ + chunkCount_)
+    std::memcpy(chunk_.data() + (recno - chunkFirst_) * ssize_, slot.data(), ssize_);  // I8
   for (const Change& c : ch) {
-    Index& idx = keys_[c.key].index;
+    Key& k = keys_[c.key];
+    appendEntry(k.staged, c.op, static_cast<std::uint32_t>(recno), c.sk);
+    stagedBytes_ += entrySize(c.sk.size());
     Entry e{c.sk, static_cast<std::uint32_t>(recno)};
-    if (c.op == kEntryInsert) idx.insert(std::move(e));
-    else idx.erase(e);
+    if (c.op == kEntryInsert) k.index.insert(std::move(e));
+    else k.index.erase(e);
   }
+}
+
+// Writes the staged changes in the order of the top of the file, then compacts.
+ErrorState Dat21File::writeBack() {
+  if (staged_.empty()) return {};  // every change stages its slot
+  checkInvariants();
+  if (!staged_.empty() && staged_.begin()->first <= disk_.slotCount) {  // I3
+    DataHeader pending = disk_;
+    pending.pending = staged_.begin()->first;
+    if (ErrorState e = commit(pending); e.code) return e;
+  }
+  if (ErrorState e = writeSlots(); e.code) return e;
+  DataHeader nh = hdr_;
+  nh.keys = disk_.keys;
+  nh.pending = 0;
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    Key& k = keys_[i];
+    if (k.staged.empty()) continue;
+    if (!writeAt(k.fd.get(), k.staged.data(), k.staged.size(), kKeyHeaderSize + k.loaded)) {
+      ErrorState e = lastErrno();
+      discardStaged();
+      return e;
+    }
+    nh.keys[i].length = k.loaded + k.staged.size();
+    nh.keys[i].crc = crc32(k.crc, k.staged.data(), k.staged.size());
+  }
+  if (ErrorState e = commit(nh); e.code) return e;  // I1: the commit point
   for (std::size_t i = 0; i < keys_.size(); ++i) {
     keys_[i].loaded = nh.keys[i].length;
     keys_[i].crc = nh.keys[i].crc;
+    keys_[i].staged.clear();
   }
+  staged_.clear();
+  stagedBytes_ = 0;
+  compact();
+  return {};
+}
+
+// The staged slots, one write for each run of consecutive record numbers.
+ErrorState Dat21File::writeSlots() {
+  std::string run;
+  std::uint64_t runFirst = 0;
+  auto flushRun = [&] {
+    if (run.empty()) return true;
+    bool ok = writeAt(fd_.get(), run.data(), run.size(), slotOffset(runFirst, rsize_));
+    run.clear();
+    return ok;
+  };
+  for (const auto& [recno, slot] : staged_) {
+    if (!run.empty() && (recno != runFirst + run.size() / ssize_ || run.size() >= kWriteBackBytes) && !flushRun()) break;
+    if (run.empty()) runFirst = recno;
+    run.append(slot);
+  }
+  if (!flushRun()) {
+    ErrorState e = lastErrno();
+    discardStaged();
+    return e;
+  }
+  return {};
+}
+
+// Writes nh as the next generation's header copy.
+ErrorState Dat21File::commit(DataHeader nh) {
+  nh.generation = disk_.generation + 1;  // I2
+  unsigned char* copy = raw_ + (nh.generation % 2) * kHeaderCopySize;
+  encodeHeader(nh, copy);
+  if (!writeAt(fd_.get(), copy, kHeaderCopySize, (nh.generation % 2) * kHeaderCopySize)) {
+    ErrorState e = lastErrno();
+    discardStaged();
+    return e;
+  }
+  disk_ = nh;
+  hdr_.generation = nh.generation;
+  hdr_.keys = nh.keys;
+  return {};
+}
+
+// After a failed write: what is in memory is no longer what the file will hold; the
+// next statement reads the file again.
+void Dat21File::discardStaged() {
+  staged_.clear();
+  stagedBytes_ = 0;
+  for (Key& k : keys_) {
+    k.staged.clear();
+    k.fresh = false;
+  }
+  hdr_ = disk_;
+  chunkValid_ = false;
+  stale_ = true;
+  trusted_ = false;
+}
+
+// The invariants that can be checked from memory (sanitizer build only).
+void Dat21File::checkInvariants() const {
+#ifndef NDEBUG
+  // I6: staged appends are consecutive from the disk's slot count up to ours.
+  std::uint64_t expect = disk_.slotCount + 1;
+  for (auto it = staged_.lower_bound(disk_.slotCount + 1); it != staged_.end(); ++it) assert(it->first == expect++);
+  assert(expect == hdr_.slotCount + 1 || (staged_.empty() && hdr_.slotCount == disk_.slotCount));
+  // I5: the keys in memory against the active count.
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    const bool opt = decl_.keys[i].attrs & kOpt;
+    assert(keys_[i].index.size() <= hdr_.active && (opt || keys_[i].index.size() == hdr_.active));
+  }
+  // The free list's head is a deleted slot.
+  assert(hdr_.freeHead <= hdr_.slotCount);
+  // I2: the copy of this generation on disk is the one in raw_.
+  DataHeader h;
+  assert(decodeHeader(raw_ + (disk_.generation % 2) * kHeaderCopySize, h) && h.generation == disk_.generation);
+#endif
 }
 
 ErrorState Dat21File::add(char* rec) {
@@ -799,33 +921,23 @@ ErrorState Dat21File::add(char* rec) {
     if (keys_[i].codec.unique() && hasOther(i, sk, 0)) return make(kDuplicateKey);
     ch.push_back({i, kEntryInsert, std::move(sk)});
   }
-  DataHeader nh = hdr_;
-  const bool reuse = decl_.reclaim && hdr_.freeHead != 0 && rsize_ >= kFreeLinkSize;
   std::uint64_t recno;
-  if (reuse) {
+  if (decl_.reclaim && hdr_.freeHead != 0 && rsize_ >= kFreeLinkSize) {
     recno = hdr_.freeHead;
     unsigned char status = 0;
     std::string old;
-    ErrorState e = readSlot(recno, status, old);
-    if (e.code) return e;
+    if (ErrorState e = readSlot(recno, status, old); e.code) return e;
     std::uint64_t link = get32(reinterpret_cast<const unsigned char*>(old.data()));
     if (status != kSlotDeleted || link > hdr_.slotCount || link == recno) return make(kKeysMustBeRebuilt);
-    nh.freeHead = link;
-    nh.pending = recno;
-    if (ErrorState e2 = commit(nh); e2.code) return e2;
+    hdr_.freeHead = link;
   } else {
     if (hdr_.slotCount >= kMaxRecno) return make(kFileSystemError);
-    recno = hdr_.slotCount + 1;
+    recno = ++hdr_.slotCount;
   }
-  if (ErrorState e = writeSlot(recno, kSlotActive, stored); e.code) return e;
-  if (ErrorState e = writeChanges(ch, recno, nh); e.code) return e;
-  nh.pending = 0;
-  nh.active += 1;
-  if (!reuse) nh.slotCount = recno;
-  if (ErrorState e = commit(nh); e.code) return e;
-  applyChanges(ch, recno, nh);
+  stage(recno, kSlotActive, stored, ch);
+  hdr_.active += 1;
+  if (ErrorState e = s.done(); e.code) return e;
   setCurrent(recno, std::move(stored), std::move(image));
-  compact();
   return {};
 }
 
@@ -856,17 +968,10 @@ ErrorState Dat21File::put(const char* rec) {
     if (is) ch.push_back({i, kEntryInsert, std::move(nsk)});
   }
   if (stored != disk) {
-    DataHeader nh = hdr_;
-    nh.pending = recno;
-    if (e = commit(nh); e.code) return e;
-    if (e = writeSlot(recno, kSlotActive, stored); e.code) return e;
-    if (e = writeChanges(ch, recno, nh); e.code) return e;
-    nh.pending = 0;
-    if (e = commit(nh); e.code) return e;
-    applyChanges(ch, recno, nh);
+    stage(recno, kSlotActive, stored, ch);
+    if (e = s.done(); e.code) return e;
   }
   setCurrent(recno, std::move(stored), std::move(image));
-  compact();
   return {};
 }
 
@@ -892,38 +997,31 @@ ErrorState Dat21File::erase() {
   const bool chain = rsize_ >= kFreeLinkSize;
   std::string freed(rsize_, '\0');
   if (chain) put32(reinterpret_cast<unsigned char*>(freed.data()), static_cast<std::uint32_t>(hdr_.freeHead));
-  DataHeader nh = hdr_;
-  nh.pending = recno;
-  if (e = commit(nh); e.code) return e;
-  if (e = writeSlot(recno, kSlotDeleted, freed); e.code) return e;
-  if (e = writeChanges(ch, recno, nh); e.code) return e;
-  nh.pending = 0;
-  nh.active -= 1;
-  if (chain) nh.freeHead = recno;
-  if (e = commit(nh); e.code) return e;
-  applyChanges(ch, recno, nh);
+  stage(recno, kSlotDeleted, freed, ch);
+  hdr_.active -= 1;
+  if (chain) hdr_.freeHead = recno;
+  if (e = s.done(); e.code) return e;
   curRec_ = 0;
   curStored_.clear();
   curImage_.clear();
   watched_ = false;
-  compact();
   return {};
 }
 
 // Rewrites the key logs that have grown well beyond their live entries. Called under
-// the write lock after a commit; a failure before the rename leaves the old log.
+// the write lock after a write-back; a failure before the rename leaves the old log.
 void Dat21File::compact() {
   for (std::size_t i = 0; i < keys_.size(); ++i) {
     Key& k = keys_[i];
+    assert(k.staged.empty());
     const std::uint64_t entries = k.loaded / entrySize(k.codec.length());
     if (entries <= 2 * k.index.size() + kCompactSlack) continue;
     KeyCommit c;
-    int fd = -1;
+    Fd fd;
     if (writeKeySnapshot(k.path, k.codec, i, k.index, c, &fd, writable_).code) continue;
-    if (k.fd >= 0) ::close(k.fd);
-    k.fd = fd;
-    c.epoch = hdr_.keys[i].epoch + 1;
-    DataHeader nh = hdr_;
+    k.fd = std::move(fd);
+    c.epoch = disk_.keys[i].epoch + 1;
+    DataHeader nh = disk_;
     nh.keys[i] = c;
     if (commit(nh).code) return;  // the key file is ahead of the header: 46 on the next statement
     k.loaded = c.length;
@@ -933,9 +1031,11 @@ void Dat21File::compact() {
 }
 
 ErrorState Dat21File::flush() {
-  if (fd_ >= 0 && ::fdatasync(fd_) != 0) return lastErrno();
+  if (!fd_.valid()) return {};
+  if (ErrorState e = writeBack(); e.code) return e;  // I6: staged only under our lock
+  if (::fdatasync(fd_.get()) != 0) return lastErrno();
   for (Key& k : keys_)
-    if (k.fd >= 0 && ::fdatasync(k.fd) != 0) return lastErrno();
+    if (k.fd.valid() && ::fdatasync(k.fd.get()) != 0) return lastErrno();
   return {};
 }
 
@@ -956,20 +1056,24 @@ ErrorState Dat21File::send(std::string_view command, std::string& reply) {
   return {};
 }
 
+// Takes the write lock across statements and reads the header under it; from then on
+// the file in memory is the file (I7) until UNLOCK.
 ErrorState Dat21File::lock() {
   if (!writable_) return make(kAccessDenied);
   if (locked_) return {};
   ErrorState e = share_.lockWrite();
-  if (e.code == 0) locked_ = true;
-  return e;
+  if (e.code) return e;
+  locked_ = true;
+  trusted_ = refresh().code == 0;  // else each statement reads the header and reports
+  return {};
 }
 
 ErrorState Dat21File::unlock() {
-  if (locked_) {
-    share_.unlockOne();
-    locked_ = false;
-  }
-  return {};
+  if (!locked_) return {};
+  ErrorState e = writeBack();
+  trusted_ = locked_ = false;
+  share_.unlockOne();
+  return e;
 }
 
 ErrorState Dat21File::records(std::uint64_t& n) {
@@ -1037,8 +1141,8 @@ ErrorState createFile(const FileDecl& decl, const std::string& name) {
   // An existing file is replaced only when nobody has it open.
   Fd old(::open(path.c_str(), O_RDWR | O_CLOEXEC));
   ShareLock guard;
-  if (old.fd >= 0) {
-    if (ErrorState e = guard.acquire(old.fd, mode::kReadWrite | mode::kDenyAll); e.code) return e;
+  if (old.valid()) {
+    if (ErrorState e = guard.acquire(old.get(), mode::kReadWrite | mode::kDenyAll); e.code) return e;
   } else if (errno != ENOENT) {
     return lastErrno();
   }
@@ -1065,16 +1169,16 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
   if (int c = checkDecl(decl)) return make(c);
   const std::string path = dataPath(name);
   Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-  if (fd.fd < 0) return errno == EISDIR ? make(kInvalidDataFile) : lastErrno();
+  if (!fd.valid()) return errno == EISDIR ? make(kInvalidDataFile) : lastErrno();
   ShareLock share;
-  if (ErrorState e = share.acquire(fd.fd, mode::kReadWrite | mode::kDenyNone); e.code) return e;
+  if (ErrorState e = share.acquire(fd.get(), mode::kReadWrite | mode::kDenyNone); e.code) return e;
   struct Release {
     ShareLock& s;
     ~Release() { s.release(); }
   } release{share};
   if (ErrorState e = share.lockWrite(); e.code) return e;
   DataHeader h;
-  if (ErrorState e = readHeader(fd.fd, decl, h); e.code) return e;
+  if (ErrorState e = readHeader(fd.get(), decl, h); e.code) return e;
 
   const std::size_t rsize = decl.recordSize, ssize = slotSize(rsize);
   std::vector<SortKey> codecs;
@@ -1089,7 +1193,7 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
   for (std::uint64_t first = 1; first <= h.slotCount; first += per) {
     const std::uint64_t count = std::min(per, h.slotCount - first + 1);
     chunk.resize(static_cast<std::size_t>(count * ssize));
-    ssize_t n = readAt(fd.fd, chunk.data(), chunk.size(), slotOffset(first, rsize));
+    ssize_t n = readAt(fd.get(), chunk.data(), chunk.size(), slotOffset(first, rsize));
     if (n < 0) return lastErrno();
     if (static_cast<std::size_t>(n) != chunk.size()) return make(kInvalidDataFile);
     for (std::uint64_t j = 0; j < count; ++j) {
@@ -1117,7 +1221,7 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
       if (links[j] == link) continue;
       unsigned char b[4];
       put32(b, link);
-      if (!writeAt(fd.fd, b, sizeof b, slotOffset(freeSlots[j], rsize) + 1)) return lastErrno();
+      if (!writeAt(fd.get(), b, sizeof b, slotOffset(freeSlots[j], rsize) + 1)) return lastErrno();
     }
   }
   DataHeader nh = h;
@@ -1136,7 +1240,7 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
   nh.freeHead = chain && !freeSlots.empty() ? freeSlots.front() : 0;
   nh.active = active;
   nh.pending = 0;
-  return writeHeader(fd.fd, nh);
+  return writeHeader(fd.get(), nh);
 }
 
 }  // namespace
