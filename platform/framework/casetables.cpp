@@ -1,0 +1,135 @@
+#include "platform/framework/casetables.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <optional>
+
+#include "platform/core/codepage.h"
+#include "platform/storage/paths.h"
+
+namespace zelk::fw {
+namespace {
+
+std::string_view stripLineEnd(std::string_view line) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+  return line;
+}
+
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
+// The folder of the running program ("" unknown).
+std::string programFolder() {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  std::string path(buf, static_cast<std::size_t>(n));
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// "qvt.env" beside the program, else in the current folder ("" none).
+std::string findFile() {
+  std::string beside = programFolder();
+  if (!beside.empty()) {
+    std::string p = storage::resolvePath(beside + "/" + kCaseTablesFile);
+    if (storage::fileExists(p)) return p;
+  }
+  std::string here = storage::resolvePath(kCaseTablesFile);
+  if (!storage::fileExists(here)) return {};
+  std::error_code ec;
+  auto full = std::filesystem::absolute(here, ec);
+  return ec ? here : full.string();
+}
+
+std::mutex loadLock;
+std::atomic<const CaseTables*> installed{nullptr};
+std::string installedPath;  // written before installed is published
+
+std::optional<CaseTables>& fileTables() {
+  static std::optional<CaseTables> t;
+  return t;
+}
+
+const CaseTables& latinOnly() {
+  static const CaseTables t;
+  return t;
+}
+
+}  // namespace
+
+CaseTables::CaseTables() {
+  for (int i = 0; i < 256; ++i) low_[i] = up_[i] = static_cast<char>(i);
+  for (char c = 'A'; c <= 'Z'; ++c) addPair(c, static_cast<char>(c - 'A' + 'a'));
+}
+
+void CaseTables::addPair(char capital, char small) {
+  low_[static_cast<unsigned char>(capital)] = small;
+  up_[static_cast<unsigned char>(small)] = capital;
+}
+
+std::string CaseTables::lower(std::string_view text) const {
+  std::string r(text);
+  for (char& c : r) c = lower(c);
+  return r;
+}
+
+CaseTables CaseTables::parse(std::string_view content) {
+  CaseTables t;
+  if (content.substr(0, 3) == "\xEF\xBB\xBF") content.remove_prefix(3);
+  int lineNo = 0;
+  while (!content.empty()) {
+    auto nl = content.find('\n');
+    std::string_view line = stripLineEnd(content.substr(0, nl));
+    content.remove_prefix(nl == std::string_view::npos ? content.size() : nl + 1);
+    ++lineNo;
+    std::string letters;
+    for (char c : cp::fromUtf8(line))
+      if (!blank(c)) letters += c;
+    if (letters.empty() || letters.front() == '#') continue;
+    auto problem = [&](const char* why) {
+      t.problems_.push_back("line " + std::to_string(lineNo) + ": " + why);
+    };
+    if (cp::toUtf8(cp::fromUtf8(line)) != line) {
+      problem("a character the code page lacks");
+      continue;
+    }
+    if (letters.size() % 2 != 0) {
+      problem("a letter without its pair");
+      continue;
+    }
+    for (std::size_t i = 0; i < letters.size(); i += 2) {
+      t.addPair(letters[i], letters[i + 1]);
+      ++t.pairs_;
+    }
+  }
+  return t;
+}
+
+bool loadCaseTables() {
+  if (installed.load(std::memory_order_acquire)) return true;
+  std::lock_guard lock(loadLock);
+  if (installed.load(std::memory_order_relaxed)) return true;
+  std::string path = findFile();
+  if (path.empty()) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  fileTables() = CaseTables::parse(content);
+  installedPath = path;
+  installed.store(&*fileTables(), std::memory_order_release);
+  return true;
+}
+
+const CaseTables& caseTables() {
+  const CaseTables* t = installed.load(std::memory_order_acquire);
+  return t ? *t : latinOnly();
+}
+
+std::string caseTablesPath() { return installed.load(std::memory_order_acquire) ? installedPath : std::string(); }
+
+}  // namespace zelk::fw

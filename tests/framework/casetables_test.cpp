@@ -1,0 +1,121 @@
+#include "platform/framework/casetables.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/core/codepage.h"
+#include "support/tempdir.h"
+
+namespace zelk::fw {
+namespace {
+
+std::string shippedFile() {
+  std::ifstream in(std::string(ZELK_SOURCE_DIR) + "/app/qvt.env", std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string low(const CaseTables& t, std::string_view utf8) { return cp::toUtf8(t.lower(ansi(utf8))); }
+
+TEST(CaseTables, WithoutAFileOnlyLatinFolds) {
+  CaseTables t;
+  EXPECT_EQ(low(t, "BANK Касса КАССА 60.1"), "bank Касса КАССА 60.1");
+  EXPECT_EQ(t.pairs(), 0);
+}
+
+TEST(CaseTables, TheShippedFileFoldsEveryCyrillicLetter) {
+  const CaseTables t = CaseTables::parse(shippedFile());
+  EXPECT_TRUE(t.problems().empty());
+  EXPECT_EQ(t.pairs(), 33 + 14);
+  EXPECT_EQ(low(t, "КАССА Ёлка BANK ЯЩИК Їжак"), "касса ёлка bank ящик їжак");
+  EXPECT_EQ(cp::toUtf8(std::string(1, t.upper(ansi("ё")[0]))), "Ё");
+  // Every letter the code page folds, the shipped file folds the same way.
+  for (int i = 0; i < 256; ++i) {
+    const char c = static_cast<char>(i);
+    if (cp::lower(c) != c) {
+      EXPECT_EQ(t.lower(c), cp::lower(c)) << i;
+    }
+  }
+}
+
+TEST(CaseTables, LinesThatBreakTheFormatAreSkippedAndNamed) {
+  const std::string content =
+      "\xEF\xBB\xBF# comment\r\n"
+      "\r\n"
+      "Аа Бб\r\n"
+      "Вв Г\n"     // a letter without its pair
+      "Ωω\n"       // not in the code page
+      "   \n"
+      "  # a comment too\n"
+      "Дд";
+  const CaseTables t = CaseTables::parse(content);
+  EXPECT_EQ(low(t, "АБВГДQ"), "абВГдq");
+  EXPECT_EQ(t.pairs(), 3);
+  ASSERT_EQ(t.problems().size(), 2u);
+  EXPECT_EQ(t.problems()[0], "line 4: a letter without its pair");
+  EXPECT_EQ(t.problems()[1], "line 5: a character the code page lacks");
+}
+
+// The tables are loaded once per process: each case runs in a child of its own, in
+// a folder of its own.
+bool missingThenLoadedOnce(const test::TempDir& dir) {
+  std::filesystem::current_path(dir.path());
+  if (loadCaseTables() || !caseTablesPath().empty()) return false;
+  if (lowerCase(ansi("КАССА BANK")) != ansi("КАССА bank")) return false;
+  writeFile(dir / "QVT.ENV", shippedFile());  // any letter case of the name
+  if (!loadCaseTables() || caseTablesPath() != dir / "QVT.ENV") return false;
+  if (lowerCase(ansi("КАССА BANK")) != ansi("касса bank")) return false;
+  // Loaded once: a changed or removed file changes nothing.
+  writeFile(dir / "QVT.ENV", "Кк\n");
+  std::filesystem::remove(dir / "QVT.ENV");
+  return loadCaseTables() && lowerCase(ansi("КАССА")) == ansi("касса");
+}
+
+// Readers on other threads see the tables before or after the load, never a mix.
+bool readersSeeTheTablesWhole(const test::TempDir& dir) {
+  writeFile(dir / "qvt.env", shippedFile());
+  std::filesystem::current_path(dir.path());
+  const std::string name = ansi("Расчеты с КАССОЙ"), after = ansi("расчеты с кассой");
+  std::atomic<bool> loaded{false}, bad{false};
+  std::vector<std::thread> readers;
+  for (int k = 0; k < 4; ++k)
+    readers.emplace_back([&] {
+      for (int i = 0; i < 20000; ++i) {
+        const bool wasLoaded = loaded.load();
+        const std::string r = lowerCase(name);
+        if (r != after && (wasLoaded || r != name)) bad = true;
+      }
+    });
+  loaded = loadCaseTables();
+  for (auto& t : readers) t.join();
+  return loaded && !bad;
+}
+
+class CaseTablesLoad : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+  test::TempDir dir;
+};
+
+TEST_F(CaseTablesLoad, AMissingFileChangesNothingAndALaterOneIsTakenOnce) {
+  EXPECT_EXIT(std::_Exit(missingThenLoadedOnce(dir) ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(CaseTablesLoad, ReadersOnOtherThreadsSeeTheTablesWhole) {
+  EXPECT_EXIT(std::_Exit(readersSeeTheTablesWhole(dir) ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace zelk::fw
