@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "platform/core/codepage.h"
+#include "platform/core/text.h"
 #include "platform/storage/paths.h"
 
 namespace zelk::fw {
@@ -128,6 +129,14 @@ bool loadCaseTables() {
 const CaseTables& caseTables() {
   const CaseTables* t = installed.load(std::memory_order_acquire);
   return t ? *t : latinOnly();
+}
+
+bool nameHasFragment(std::string_view name, std::string_view fragment, const CaseTables& tables) {
+  fragment = trimRight(fragment);
+  if (fragment.empty()) return true;
+  name = trimRight(name);
+  if (fragment.size() > name.size()) return false;
+  return tables.lower(name).find(fragment) != std::string::npos;
 }
 
 std::string caseTablesPath() { return installed.load(std::memory_order_acquire) ? installedPath : std::string(); }

@@ -6,8 +6,8 @@
 // once a file has been installed the tables never change again, so any thread reads
 // them without a lock. A missing file changes nothing and shows no message.
 //
-// A search list calls fw::loadCaseTables() when it opens and lower-cases a row's
-// name with fw::lowerCase(name).
+// A search list calls fw::loadCaseTables() when it opens, and tests a row with
+// fw::nameHasFragment(name, fragment) (or lower-cases a name with fw::lowerCase).
 //
 // File format (UTF-8 text): blank lines and lines whose first character other than
 // a blank is '#' are skipped; every other line holds pairs of letters, each a capital
@@ -53,5 +53,13 @@ const CaseTables& caseTables();
 std::string caseTablesPath();
 // text in small letters by the tables in force.
 inline std::string lowerCase(std::string_view text) { return caseTables().lower(text); }
+
+// The search lists' row test: the fragment without its trailing blanks, as typed
+// (leading blanks count, its letters are not lower-cased), occurs in the name without
+// its trailing blanks in small letters. A blank fragment is found in every name.
+bool nameHasFragment(std::string_view name, std::string_view fragment, const CaseTables& tables);
+inline bool nameHasFragment(std::string_view name, std::string_view fragment) {
+  return nameHasFragment(name, fragment, caseTables());
+}
 
 }  // namespace zelk::fw

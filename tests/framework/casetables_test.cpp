@@ -68,6 +68,34 @@ TEST(CaseTables, LinesThatBreakTheFormatAreSkippedAndNamed) {
   EXPECT_EQ(t.problems()[1], "line 5: a character the code page lacks");
 }
 
+// The search lists' row test, with the shipped tables and with A-Z only.
+TEST(CaseTables, AFragmentIsFoundAsTypedInTheNameInSmallLetters) {
+  const CaseTables cyrillic = CaseTables::parse(shippedFile()), latin;
+  struct Case {
+    const char* name;
+    const char* fragment;
+    bool withFile, withoutFile;
+  } cases[] = {
+      {"Касса организации", "касса", true, false},
+      {"КАССА", "касса", true, false},
+      {"расчеты с кассой", "касс", true, true},
+      {"Касса", "Касса", false, true},  // a capital the tables fold never matches
+      {"BANK of Moscow", "bank", true, true},
+      {"Расчеты 60", " 60", true, true},  // leading blanks count
+      {"60 Расчеты", " 60", false, false},
+      {"Счет 51.1 (руб.)", "51.1 (", true, true},
+      {"Касса", "касса организации", false, false},  // longer than the name
+      {"Касса", "", true, true},
+      {"Касса", "     ", true, true},
+      {"Касса     ", "са   ", true, true},  // trailing blanks of both go
+      {"", "а", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(nameHasFragment(ansi(c.name), ansi(c.fragment), cyrillic), c.withFile) << c.name << " / " << c.fragment;
+    EXPECT_EQ(nameHasFragment(ansi(c.name), ansi(c.fragment), latin), c.withoutFile) << c.name << " / " << c.fragment;
+  }
+}
+
 // The tables are loaded once per process: each case runs in a child of its own, in
 // a folder of its own.
 bool missingThenLoadedOnce(const test::TempDir& dir) {
