@@ -6,12 +6,19 @@ void benchOdbc();
 void benchImport();
 void benchLists();
 
-int main() {
-  benchDbase();
-  benchQt();
-  benchDat21();
-  benchOdbc();
-  benchImport();
-  benchLists();
+#include <cstring>
+
+// With names (dbase, qt, dat21, odbc, import, lists) only those run.
+int main(int argc, char** argv) {
+  const struct {
+    const char* name;
+    void (*run)();
+  } benches[] = {{"dbase", benchDbase}, {"qt", benchQt},         {"dat21", benchDat21},
+                 {"odbc", benchOdbc},   {"import", benchImport}, {"lists", benchLists}};
+  for (const auto& b : benches) {
+    bool wanted = argc < 2;
+    for (int i = 1; i < argc; ++i) wanted = wanted || std::strcmp(argv[i], b.name) == 0;
+    if (wanted) b.run();
+  }
   return 0;
 }
