@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +24,8 @@ namespace zelk::storage::dbase {
 namespace {
 
 constexpr std::size_t kReadAheadBytes = 64 * 1024;
+// Staged bytes that make a write-back before the lock is released.
+constexpr std::size_t kWriteBackBytes = 1 << 20;
 
 ErrorState fail(int code) { return errorOf(code); }
 
@@ -52,6 +55,13 @@ struct Binding {
   const Column* column;
 };
 
+// While this process holds the table's write lock across statements (LOCK), nobody
+// else writes it: the record count and the read-ahead in memory are the table's,
+// and added, changed and deleted records are staged and written back, one write per
+// run of consecutive records and then the header's date and count, at UNLOCK, FLUSH
+// and CLOSE and whenever the staged bytes pass kWriteBackBytes. Records go before
+// the count that takes them in, so another process reading meanwhile sees the table
+// as it was at the last write-back.
 class Table final : public Backend {
  public:
   explicit Table(const FileDecl& decl) : decl_(decl) {}
@@ -60,12 +70,14 @@ class Table final : public Backend {
   ErrorState open(const std::string& name, std::uint8_t mode);
 
   ErrorState close() override {
-    if (fd_ >= 0) {
+    ErrorState e;
+    if (fd_.valid()) {
+      e = writeBack();
       share_.release();
-      ::close(fd_);
-      fd_ = -1;
+      fd_.reset();
+      held_ = 0;
     }
-    return {};
+    return e;
   }
 
   ErrorState setRecordOrder() override {
@@ -84,16 +96,35 @@ class Table final : public Backend {
   ErrorState erase() override;
 
   ErrorState flush() override {
-    if (writable_ && ::fdatasync(fd_) != 0) return fromErrno(errno);
+    if (ErrorState e = writeBack(); e.code) return e;
+    if (writable_ && ::fdatasync(fd_.get()) != 0) return fromErrno(errno);
     return {};
   }
 
   ErrorState send(std::string_view command, std::string& reply) override;
 
-  ErrorState lock() override { return writable_ ? share_.lockWrite() : share_.lockRead(); }
+  ErrorState lock() override {
+    ErrorState e = writable_ ? share_.lockWrite() : share_.lockRead();
+    if (e.code == 0 && held_++ == 0 && writable_) {
+      // Another station may have added records before we took the lock.
+      e = refreshCount();
+      if (e.code) {
+        --held_;
+        share_.unlockOne();
+        return e;
+      }
+      scanValid_ = false;
+      diskCount_ = count_;
+    }
+    return e;
+  }
   ErrorState unlock() override {
+    if (held_ == 0) return {};
+    ErrorState e;
+    if (held_ == 1) e = writeBack();
+    --held_;
     share_.unlockOne();
-    return {};
+    return e;
   }
 
   ErrorState records(std::uint64_t& n) override {
@@ -120,7 +151,7 @@ class Table final : public Backend {
   void watch() override { watchNext_ = true; }
 
   bool eof() const override {
-    if (!quickScan_) scanValid_ = false;
+    if (!keepScan()) scanValid_ = false;
     return findForward(nextFrom()) < 0;
   }
 
@@ -147,11 +178,17 @@ class Table final : public Backend {
     return scan_.data() + static_cast<std::size_t>(i - scanFirst_) * layout_.recordLength;
   }
   std::int64_t chunkStart() const {
-    return quickScan_ ? std::max<std::int64_t>(1, kReadAheadBytes / layout_.recordLength) : 1;
+    return keepScan() ? std::max<std::int64_t>(1, kReadAheadBytes / layout_.recordLength) : 1;
   }
+  // The write lock is held across statements: what is in memory is the table.
+  bool trusted() const { return held_ > 0 && writable_; }
+  // The read-ahead stays valid between statements.
+  bool keepScan() const { return quickScan_ || trusted(); }
 
   ErrorState beginWrite();
   void endWrite() { share_.unlockOne(); }
+  void stage(std::int64_t i, const char* record);
+  ErrorState writeBack();
   ErrorState touchDate();
   std::int32_t todayNow();
   void encode(const char* rec, char* raw) const {
@@ -159,8 +196,9 @@ class Table final : public Backend {
   }
 
   const FileDecl& decl_;
-  int fd_ = -1;
+  Fd fd_;
   ShareLock share_;
+  int held_ = 0;  // LOCK nesting
   bool writable_ = false;
   bool quickScan_ = false;
   Layout layout_;
@@ -169,6 +207,12 @@ class Table final : public Backend {
   // Records known to be there, and the header's count when it was last read.
   mutable std::uint64_t count_ = 0;
   mutable std::uint32_t headerCountSeen_ = 0;
+
+  // Records staged while the lock is held (index: the whole record, flag first), and
+  // the count the header on disk states.
+  std::map<std::int64_t, std::string> staged_;
+  std::size_t stagedBytes_ = 0;
+  std::uint64_t diskCount_ = 0;
 
   At at_ = At::Start;
   std::int64_t cur_ = 0;
@@ -193,26 +237,25 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
   const int access = mode & mode::kAccessMask;
   writable_ = access == mode::kWrite || access == mode::kReadWrite;
   std::string path = systemName(name);
-  fd_ = ::open(path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (fd_ < 0) return fromOpenErrno(errno);
+  fd_.reset(::open(path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC));
+  if (!fd_.valid()) return fromOpenErrno(errno);
   struct stat st;
-  if (::fstat(fd_, &st) != 0) return fromErrno(errno);
+  if (::fstat(fd_.get(), &st) != 0) return fromErrno(errno);
   if (S_ISDIR(st.st_mode)) return fromOpenErrno(EISDIR);
-  if (ErrorState e = share_.acquire(fd_, mode); e.code) {
-    ::close(fd_);
-    fd_ = -1;
+  if (ErrorState e = share_.acquire(fd_.get(), mode); e.code) {
+    fd_.reset();
     return e;
   }
 
   char head[kHeaderSize];
-  ssize_t got = readAt(fd_, head, sizeof head, 0);
+  ssize_t got = readAt(fd_.get(), head, sizeof head, 0);
   if (got < 0) return fromErrno(errno);
   std::size_t headerLength = static_cast<std::size_t>(got) >= kOffHeaderLength + 2
                                  ? (static_cast<unsigned char>(head[kOffHeaderLength]) |
                                     static_cast<unsigned char>(head[kOffHeaderLength + 1]) << 8)
                                  : 0;
   std::string bytes(std::max(headerLength, kHeaderSize), '\0');
-  got = readAt(fd_, bytes.data(), bytes.size(), 0);
+  got = readAt(fd_.get(), bytes.data(), bytes.size(), 0);
   if (got < 0) return fromErrno(errno);
   bytes.resize(static_cast<std::size_t>(got));
   if (ErrorState e = parseHeader(bytes, layout_); e.code) return e;
@@ -238,8 +281,9 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
 }
 
 ErrorState Table::refreshCount() const {
+  if (trusted()) return {};  // the count in memory is the table's
   unsigned char b[4];
-  ssize_t got = readAt(fd_, b, sizeof b, kOffCount);
+  ssize_t got = readAt(fd_.get(), b, sizeof b, kOffCount);
   if (got < 0) return fromErrno(errno);
   if (got < 4) {
     count_ = 0;
@@ -248,7 +292,7 @@ ErrorState Table::refreshCount() const {
   std::uint32_t h = decodeLe32(b);
   if (h == headerCountSeen_) return {};
   struct stat st;
-  if (::fstat(fd_, &st) != 0) return fromErrno(errno);
+  if (::fstat(fd_.get(), &st) != 0) return fromErrno(errno);
   std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
   std::uint64_t fit = size > layout_.headerLength ? (size - layout_.headerLength) / layout_.recordLength : 0;
   headerCountSeen_ = h;
@@ -259,8 +303,14 @@ ErrorState Table::refreshCount() const {
 bool Table::fill(std::int64_t first, std::int64_t n) const {
   const std::size_t len = layout_.recordLength;
   scan_.resize(static_cast<std::size_t>(n) * len);
-  ssize_t got = readAt(fd_, scan_.data(), scan_.size(), recordOffset(first));
+  std::int64_t onDisk = n;  // records staged past the disk's count are not read
+  if (!staged_.empty()) onDisk = std::clamp<std::int64_t>(static_cast<std::int64_t>(diskCount_) - first, 0, n);
+  ssize_t got = onDisk > 0 ? readAt(fd_.get(), scan_.data(), static_cast<std::size_t>(onDisk) * len, recordOffset(first)) : 0;
   std::int64_t m = got > 0 ? got / static_cast<ssize_t>(len) : 0;
+  for (auto it = staged_.lower_bound(first); it != staged_.end() && it->first < first + n; ++it) {
+    std::memcpy(scan_.data() + static_cast<std::size_t>(it->first - first) * len, it->second.data(), len);
+    if (it->first == first + m) ++m;
+  }
   scanFirst_ = first;
   scanCount_ = m;
   scanValid_ = m > 0;
@@ -323,7 +373,7 @@ std::int64_t Table::findBackward(std::int64_t from) const {
 }
 
 ErrorState Table::read(char* rec, bool forward) {
-  if (!quickScan_) scanValid_ = false;
+  if (!keepScan()) scanValid_ = false;
   bool watch = std::exchange(watchNext_, false);
   std::int64_t i = forward ? findForward(nextFrom()) : findBackward(previousFrom());
   if (i < 0) {
@@ -353,8 +403,63 @@ std::int32_t Table::todayNow() {
 
 ErrorState Table::beginWrite() {
   if (!writable_) return fail(kAccessDenied);
-  scanValid_ = false;
+  if (!trusted()) scanValid_ = false;
   return share_.lockWrite();
+}
+
+// Record i's new bytes, kept for the write-back and copied into the read-ahead.
+void Table::stage(std::int64_t i, const char* record) {
+  const std::size_t len = layout_.recordLength;
+  std::string& r = staged_[i];
+  if (r.empty()) stagedBytes_ += len;
+  r.assign(record, len);
+  if (scanValid_ && i >= scanFirst_ && i < scanFirst_ + scanCount_)
+    std::memcpy(scan_.data() + static_cast<std::size_t>(i - scanFirst_) * len, record, len);
+}
+
+// The staged records, one write per run of consecutive records (the end marker after
+// the last one), then the header's date and count.
+ErrorState Table::writeBack() {
+  if (staged_.empty()) return {};
+  const std::size_t len = layout_.recordLength;
+  std::string run;
+  std::int64_t runFirst = 0;
+  ErrorState e;
+  auto flushRun = [&] {
+    if (run.empty() || e.code) return;
+    if (runFirst + static_cast<std::int64_t>(run.size() / len) == static_cast<std::int64_t>(count_)) run += kEndMarker;
+    e = write(fd_.get(), run.data(), run.size(), recordOffset(runFirst));
+    run.clear();
+  };
+  for (const auto& [i, r] : staged_) {
+    if (!run.empty() && (i != runFirst + static_cast<std::int64_t>(run.size() / len) || run.size() >= kWriteBackBytes))
+      flushRun();
+    if (run.empty()) runFirst = i;
+    run += r;
+  }
+  flushRun();
+  if (!e.code) {
+    unsigned char h[7];
+    const std::int32_t today = todayNow();
+    putHeaderDate(h, today);
+    const std::uint32_t c = static_cast<std::uint32_t>(count_);
+    for (int k = 0; k < 4; ++k) h[3 + k] = static_cast<unsigned char>(c >> (8 * k));
+    e = write(fd_.get(), h, sizeof h, kOffDate);
+    if (!e.code) {
+      dateWritten_ = today;
+      headerCountSeen_ = c;
+      diskCount_ = count_;
+    }
+  }
+  staged_.clear();
+  stagedBytes_ = 0;
+  if (e.code) {  // what is in memory is no longer the table: read it again
+    scanValid_ = false;
+    headerCountSeen_ = 0;
+    count_ = diskCount_;
+    have_ = false;
+  }
+  return e;
 }
 
 ErrorState Table::touchDate() {
@@ -362,7 +467,7 @@ ErrorState Table::touchDate() {
   if (today == dateWritten_) return {};
   unsigned char d[3];
   putHeaderDate(d, today);
-  ErrorState e = write(fd_, d, sizeof d, kOffDate);
+  ErrorState e = write(fd_.get(), d, sizeof d, kOffDate);
   if (!e.code) dateWritten_ = today;
   return e;
 }
@@ -372,9 +477,27 @@ ErrorState Table::add(char* rec) {
   encode(rec, out.data());
   out.back() = kEndMarker;
   if (ErrorState e = beginWrite(); e.code) return e;
+  if (trusted()) {
+    if (count_ >= UINT32_MAX) {
+      endWrite();
+      return fail(kFileSystemError);
+    }
+    const std::int64_t n = static_cast<std::int64_t>(count_);
+    stage(n, out.data());
+    count_ = static_cast<std::uint64_t>(n + 1);
+    ErrorState e = stagedBytes_ >= kWriteBackBytes ? writeBack() : ErrorState{};
+    endWrite();
+    if (e.code) return e;
+    std::memcpy(raw_.data(), out.data(), layout_.recordLength);
+    at_ = At::Record;
+    cur_ = n;
+    have_ = true;
+    watched_ = false;
+    return {};
+  }
 
   unsigned char b[4];
-  ssize_t got = readAt(fd_, b, sizeof b, kOffCount);
+  ssize_t got = readAt(fd_.get(), b, sizeof b, kOffCount);
   if (got < 0) {
     ErrorState e = fromErrno(errno);
     endWrite();
@@ -392,14 +515,14 @@ ErrorState Table::add(char* rec) {
     endWrite();
     return fail(kFileSystemError);
   }
-  ErrorState e = write(fd_, out.data(), out.size(), recordOffset(static_cast<std::int64_t>(n)));
+  ErrorState e = write(fd_.get(), out.data(), out.size(), recordOffset(static_cast<std::int64_t>(n)));
   if (!e.code) {
     unsigned char h[7];
     std::int32_t today = todayNow();
     putHeaderDate(h, today);
     std::uint32_t c = static_cast<std::uint32_t>(n + 1);
     for (int k = 0; k < 4; ++k) h[3 + k] = static_cast<unsigned char>(c >> (8 * k));
-    e = write(fd_, h, sizeof h, kOffDate);
+    e = write(fd_.get(), h, sizeof h, kOffDate);
     if (!e.code) {
       dateWritten_ = today;
       headerCountSeen_ = c;
@@ -421,9 +544,18 @@ ErrorState Table::put(const char* rec) {
   if (!have_) return fail(kRecordNotAvailable);
   if (ErrorState e = beginWrite(); e.code) return e;
   const std::size_t len = layout_.recordLength;
+  if (trusted()) {  // nobody else writes: the record read is the record there
+    std::vector<char> out(raw_);
+    encode(rec, out.data());
+    stage(cur_, out.data());
+    ErrorState e = stagedBytes_ >= kWriteBackBytes ? writeBack() : ErrorState{};
+    endWrite();
+    if (!e.code) raw_ = std::move(out);
+    return e;
+  }
   if (watched_) {
     std::vector<char> disk(len);
-    ssize_t got = readAt(fd_, disk.data(), len, recordOffset(cur_));
+    ssize_t got = readAt(fd_.get(), disk.data(), len, recordOffset(cur_));
     if (got < 0 || static_cast<std::size_t>(got) < len || std::memcmp(disk.data(), raw_.data(), len) != 0) {
       endWrite();
       return fail(got < 0 ? kFileSystemError : kRecordChanged);
@@ -431,7 +563,7 @@ ErrorState Table::put(const char* rec) {
   }
   std::vector<char> out(raw_);
   encode(rec, out.data());
-  ErrorState e = write(fd_, out.data() + 1, len - 1, recordOffset(cur_) + 1);
+  ErrorState e = write(fd_.get(), out.data() + 1, len - 1, recordOffset(cur_) + 1);
   if (!e.code) e = touchDate();
   endWrite();
   if (!e.code) raw_ = std::move(out);
@@ -442,7 +574,19 @@ ErrorState Table::erase() {
   if (!writable_) return fail(kAccessDenied);
   if (!have_) return fail(kRecordNotAvailable);
   if (ErrorState e = beginWrite(); e.code) return e;
-  ErrorState e = write(fd_, &kDeleted, 1, recordOffset(cur_));
+  ErrorState e;
+  if (trusted()) {
+    std::vector<char> out(raw_);
+    out[0] = kDeleted;
+    stage(cur_, out.data());
+    if (stagedBytes_ >= kWriteBackBytes) e = writeBack();
+    endWrite();
+    if (e.code) return e;
+    raw_[0] = kDeleted;
+    have_ = false;
+    return {};
+  }
+  e = write(fd_.get(), &kDeleted, 1, recordOffset(cur_));
   if (!e.code) e = touchDate();
   endWrite();
   if (e.code) return e;
