@@ -19,7 +19,8 @@ std::vector<ui::ControlDef> runControls(ImportLocals& locals, int y, bool startH
           .text("Запуск импорта")
           .attrs(startHidden ? std::uint32_t{ui::kHidden} : 0u),
       Ctl(Kind::String, "?MESSAGE", {86, y + 2, 124, 10}).picture("s30").use(ui::use(locals.message)),
-      Ctl(Kind::String, "?NS", {214, y + 2, 24, 10}).picture("n_4b").use(ui::useNumber(locals.count)),
+      // Wide enough for the whole count a run can reach (32767).
+      Ctl(Kind::String, "?NS", {214, y + 2, 30, 10}).picture("n_5b").use(ui::useNumber(locals.count)),
       Ctl(Kind::Button, "?OKBUTTON", {156, y + 20, 44, 14}).text("&OK").attrs(ui::kHidden),
       Ctl(Kind::Button, "?CANCELBUTTON", {208, y + 20, 52, 14}).text("&Закрыть"),
   };

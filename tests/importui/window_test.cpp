@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "fixture.h"
+#include "import/import_window.h"
 
 namespace zelk::test {
 namespace {
@@ -123,8 +124,8 @@ TEST_F(ImportWindowTest, AStatementImportedShowsItsCountAndWritesTheFiles) {
       EXPECT_EQ(cp::toUtf8(dict::PATHZELK.str()), file);
     }
     EXPECT_EQ(running, "Идет выполнение!!!");
-    EXPECT_EQ(counterDuringRun, (std::vector<std::string>{"   1", "   2", "   3"}));  // every posting shown
-    EXPECT_EQ(count, "   3");
+    EXPECT_EQ(counterDuringRun, (std::vector<std::string>{"    1", "    2", "    3"}));  // every posting shown
+    EXPECT_EQ(count, "    3");
     EXPECT_EQ(message, "Задание выполнено");
     EXPECT_EQ(purposes(), c.purposes);  // the previous run's postings are gone
     EXPECT_EQ(rowNumbers(), c.rows);
@@ -190,8 +191,8 @@ TEST_F(ImportWindowTest, ARunAfterARunReplacesItOrKeepsItsCount) {
     std::string count, message;
     std::size_t postings;
   } cases[] = {
-      {kLoko, "   3", "Не найден входной файл", 3},
-      {kBss, "   3", "Не найден входной файл", 3},
+      {kLoko, "    3", "Не найден входной файл", 3},
+      {kBss, "    3", "Не найден входной файл", 3},
       {kRfk, "", "Задание выполнено", 0},  // the interval emptied: nothing taken
   };
   for (const Case& c : cases) {
@@ -253,6 +254,40 @@ TEST_F(ImportWindowTest, AFailedWriteShowsItsMessageAndNotDone) {
   EXPECT_TRUE(purposes().empty());
 }
 
+// A run of more documents than four digits show: the counter shows each whole, up
+// to the most a run can count.
+TEST_F(ImportWindowTest, TheCounterShowsCountsAboveFourDigitsWhole) {
+  constexpr int kDocuments = 10001;
+  std::vector<LokoDoc> docs(kDocuments, LokoDoc{"5000.00", "1", "01-03-2024", "1.00", "Оплата", "ООО Альфа", "ООО Мы"});
+  const std::string file = write("vypiska.txt", lokoStatement(docs));
+  std::string count;
+  std::vector<std::string> shown;
+  on(kLokoTitle, [&](script::ScriptedUser& u, ui::Window& w) { giveInput(u, w, file); });
+  on(kLokoTitle, [&](script::ScriptedUser& u, ui::Window& w) {
+    user.forget();
+    u.press(w, "?BUTTON4");
+  });
+  closePostingsList();
+  on(kLokoTitle, [&](script::ScriptedUser& u, ui::Window& w) {
+    shown = user.counterShown();
+    count = text(w, "?NS");
+    u.close(w);
+  });
+  run(kLoko);
+  EXPECT_TRUE(user.finished());
+  EXPECT_EQ(count, "10001");
+  ASSERT_GE(shown.size(), 10000u);
+  EXPECT_EQ(shown[9998], " 9999");
+  EXPECT_EQ(shown[9999], "10000");
+
+  // The largest count, as the window shows it.
+  import::ImportLocals locals;
+  ui::Window w(import::statementWindow("ZELK$test", "t", locals));
+  locals.count = INT16_MAX;
+  w.display();
+  EXPECT_EQ(text(w, "?NS"), "32767");
+}
+
 // A name longer than the 60 characters shown, and longer than PATHZELK holds, is
 // imported whole: never a file whose name is its cut, which here holds one document.
 TEST_F(ImportWindowTest, ALongFileNameIsImportedWholeAndShownCut) {
@@ -289,7 +324,7 @@ TEST_F(ImportWindowTest, ALongFileNameIsImportedWholeAndShownCut) {
       EXPECT_TRUE(user.finished());
       EXPECT_EQ(shown, file.substr(0, 60));
       EXPECT_EQ(dict::PATHZELK.str(), file.substr(0, dict::kNameSize));
-      EXPECT_EQ(count, "   3");
+      EXPECT_EQ(count, "    3");
     }
   }
 }

@@ -88,7 +88,7 @@ TEST_F(ImportWindows, TheMenuAndTheStatementWindowShowEveryTextWhole) {
       {"Реализация импорта", [&](ui::Window* w, QWidget*) { w->userClose(); }},
   }, import::S_ME);
   EXPECT_EQ(name, file);
-  EXPECT_EQ(count, "   2");
+  EXPECT_EQ(count, "    2");
   EXPECT_EQ(message, "Задание выполнено");
 }
 
@@ -115,7 +115,7 @@ TEST_F(ImportWindows, TheRfkWindowShowsEveryTextWhole) {
        }},
       {"Реализация импорта", [&](ui::Window* w, QWidget*) { w->userClose(); }},
   }, import::S_ME);
-  EXPECT_EQ(count, "   1");
+  EXPECT_EQ(count, "    1");
 }
 
 }  // namespace
