@@ -5,8 +5,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev
-  qt6-base-dev
-  xvfb xauth
+  qt6-base-dev qt6-translations-l10n
+  xvfb xauth openbox
   python3 python3-dbfread dbview
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql sqlite3
 )
