@@ -1,6 +1,6 @@
 #include "app/frame.h"
 
-#include "app/controls.h"
+#include "app/patterns/controls.h"
 #include "app/patterns/window.h"
 #include "dictionary/managers.h"
 #include "firms/firms.h"

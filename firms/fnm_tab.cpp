@@ -1,6 +1,6 @@
 // FNM_TAB: the firm list, every firm of F_NAME in the order of its code, with the
 // buttons that run the firm form and the select button that sets FIR.
-#include "app/controls.h"
+#include "app/patterns/controls.h"
 #include "app/patterns/list.h"
 #include "dictionary/declarations.h"
 #include "dictionary/files.h"

@@ -1,9 +1,9 @@
 // S_FIR: the firm choice. Its refresh takes the firm with the code FIR over from
 // F_NAME into the program-wide variables, from which the file managers take the
 // firm's file names.
-#include "app/controls.h"
+#include "app/patterns/controls.h"
 #include "app/patterns/window.h"
-#include "app/procedures.h"
+#include "app/patterns/procedures.h"
 #include "dictionary/declarations.h"
 #include "dictionary/files.h"
 #include "dictionary/globals.h"

@@ -1,5 +1,5 @@
 // UPDATEF_NAME: the firm form, one record of F_NAME for the firm list's request.
-#include "app/controls.h"
+#include "app/patterns/controls.h"
 #include "app/patterns/form.h"
 #include "dictionary/files.h"
 #include "dictionary/managers.h"

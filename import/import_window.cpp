@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "app/controls.h"
-#include "app/procedures.h"
+#include "app/patterns/controls.h"
+#include "app/patterns/procedures.h"
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"
 #include "platform/core/codepage.h"

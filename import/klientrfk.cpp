@@ -2,7 +2,7 @@
 // dated within the interval typed in the window are taken.
 #include <utility>
 
-#include "app/controls.h"
+#include "app/patterns/controls.h"
 #include "app/patterns/window.h"
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"

@@ -1,8 +1,8 @@
 // S_ME: the import menu of the chosen firm. A menu bar over a wallpaper, no other
 // control; only the import item of the firm's client-bank system is enabled.
-#include "app/controls.h"
+#include "app/patterns/controls.h"
 #include "app/patterns/window.h"
-#include "app/procedures.h"
+#include "app/patterns/procedures.h"
 #include "dictionary/globals.h"
 #include "import/windows.h"
 #include "platform/core/codepage.h"

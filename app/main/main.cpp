@@ -2,11 +2,13 @@
 // procedure, and the ends. A fatal error ends the process from wherever it happens,
 // without the ends.
 #include "app/frame.h"
+#include "app/program.h"
 #include "app/startup.h"
 #include "platform/qt/screen.h"
 
 int main(int argc, char** argv) {
   zelk::qtui::Screen screen(argc, argv);
+  zelk::app::registerProgramProcedures();
   zelk::app::processStart();
   zelk::app::threadStart();
   zelk::app::setFrame(zelk::app::MAIN);

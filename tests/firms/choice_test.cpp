@@ -201,12 +201,6 @@ TEST_F(ChoiceTest, StartWithACodeNoFirmHasStaysOnTheFirmChoice) {
   EXPECT_EQ(var(dict::P_DBI), "\\dbi.dbf");
 }
 
-TEST(ImportMenuHook, AWindowNotBuiltYetRunsNothing) {
-  EXPECT_FALSE(app::findProcedure("S_NOT_BUILT"));
-  app::procedure("S_NOT_BUILT")();  // nothing happens
-  EXPECT_TRUE(app::procedure("S_FIR"));
-}
-
 TEST(FirmFileName, FolderTrimmedOneBackslashAndTheWholeName) {
   struct Case {
     std::string folder, want;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/frame.h"
-#include "app/procedures.h"
+#include "app/patterns/procedures.h"
 #include "dictionary/declarations.h"
 #include "dictionary/files.h"
 #include "dictionary/globals.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/procedures.h"
+#include "app/patterns/procedures.h"
 #include "dictionary/files.h"
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/messages.h"
+#include "app/program.h"
 #include "app/startup.h"
 #include "dictionary/files.h"
 #include "dictionary/globals.h"
@@ -25,6 +26,7 @@ class ProgramTest : public ::testing::Test {
     oldDir_ = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    app::registerProgramProcedures();
     app::processStart();
     app::threadStart();
     fw::globalErrors().Init(app::defaultErrors());

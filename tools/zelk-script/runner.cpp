@@ -12,7 +12,8 @@
 #include <functional>
 #include <thread>
 
-#include "app/procedures.h"
+#include "app/patterns/procedures.h"
+#include "app/program.h"
 #include "app/startup.h"
 #include "dictionary/globals.h"
 #include "platform/core/codepage.h"
@@ -622,6 +623,7 @@ void execute(Context& c, const Command& cmd) {
 }  // namespace
 
 int runScript(const std::string& path) {
+  app::registerProgramProcedures();
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "zelk-script: cannot read %s\n", path.c_str());

@@ -1,0 +1,37 @@
+#pragma once
+// The program's window procedures by name. Each folder of the system registers its
+// own (firms::registerProcedures() ...); a window calls a window of another folder
+// through its name, so no folder names another. Names compare without regard to case.
+//
+// A name is one of four things, looked up in this order:
+//   - a test's stand-in (addProcedure), which replaces the program's procedure;
+//   - the program's procedure (registerProcedure);
+//   - a procedure of the program not built yet (planProcedure): it does nothing;
+//   - anything else: calling it raises message 27 through the error manager.
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelk::app {
+
+using Procedure = std::function<void()>;
+
+// Registers the program's procedure called name (a second registration replaces it).
+void registerProcedure(std::string name, Procedure p);
+// Lists name as a procedure of the program that is not built yet.
+void planProcedure(std::string name);
+
+// The procedure called name, or an empty function when none is built.
+Procedure findProcedure(std::string_view name);
+// The procedure called name; one that does nothing for a name not built yet, and one
+// that raises "Процедура <name> не определена." for any other name.
+Procedure procedure(std::string_view name);
+// Every name that runs something: the program's in the order registered, then the
+// added ones.
+std::vector<std::string> procedureNames();
+// Adds a procedure of a test (or replaces one added before under the same name); it
+// stands in for the program's procedure of that name.
+void addProcedure(std::string name, Procedure p);
+
+}  // namespace zelk::app
