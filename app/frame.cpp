@@ -12,9 +12,6 @@ namespace {
 
 using ui::Kind;
 
-// The menu controls, numbered from -1 in declaration order.
-constexpr int kMenuBar = -1, kFileMenu = -2, kFirmSettings = -4, kEditMenu = -6, kFirmChoice = -7;
-
 ui::WindowDef definition() {
   ui::WindowDef d;
   d.key = "ZELK$zelk001";
@@ -28,16 +25,16 @@ ui::WindowDef definition() {
   d.maximizeBox = true;
   d.controls = {
       Ctl(Kind::MenuBar, "?MENUBAR"),
-      Ctl(Kind::Menu, "?FILEMENU").text("&Настройки").parent(kMenuBar),
+      Ctl(Kind::Menu, "?FILEMENU").text("&Настройки").parent("?MENUBAR"),
       Ctl(Kind::Item, "?PRINTSETUP")
           .text("&Выбор принтера")
           .tip("Setup printer")
-          .parent(kFileMenu)
+          .parent("?FILEMENU")
           .action(ui::StdAction::PrintSetup),
-      Ctl(Kind::Item, "?НАСТРОЙКИНАСТРОЙКАПУТЕЙКБАЗЕ").text("Настройка фирм и путей к базам ЗЕЛК").parent(kFileMenu),
-      Ctl(Kind::Item, "?EXIT").text("Выход").tip("Exit this application").parent(kFileMenu).action(ui::StdAction::Close),
-      Ctl(Kind::Menu, "?EDITMENU").text("&Начало работы").parent(kMenuBar),
-      Ctl(Kind::Item, "?PASTE").text("&Выбор фирмы для импорта").parent(kEditMenu),
+      Ctl(Kind::Item, "?НАСТРОЙКИНАСТРОЙКАПУТЕЙКБАЗЕ").text("Настройка фирм и путей к базам ЗЕЛК").parent("?FILEMENU"),
+      Ctl(Kind::Item, "?EXIT").text("Выход").tip("Exit this application").parent("?FILEMENU").action(ui::StdAction::Close),
+      Ctl(Kind::Menu, "?EDITMENU").text("&Начало работы").parent("?MENUBAR"),
+      Ctl(Kind::Item, "?PASTE").text("&Выбор фирмы для импорта").parent("?EDITMENU"),
   };
   return d;
 }
@@ -57,10 +54,14 @@ class ThisWindow : public WindowPattern {
   // The menus' own items; the standard ones (printer set-up, exit) are the
   // framework's. A called window leaves nothing the frame shows changed.
   std::uint8_t TakeAccepted() override {
-    if (field() == kFirmSettings) firms::FNM_TAB();  // MENU::FILEMENU
-    if (field() == kFirmChoice) firms::S_FIR();      // MENU::EDITMENU
+    if (field() == firmSettings_) firms::FNM_TAB();  // MENU::FILEMENU
+    if (field() == firmChoice_) firms::S_FIR();      // MENU::EDITMENU
     return WindowPattern::TakeAccepted();
   }
+
+ private:
+  const int firmSettings_ = control("?НАСТРОЙКИНАСТРОЙКАПУТЕЙКБАЗЕ");
+  const int firmChoice_ = control("?PASTE");
 };
 
 }  // namespace

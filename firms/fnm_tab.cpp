@@ -16,9 +16,6 @@ namespace {
 using app::Ctl;
 using ui::Kind;
 
-// Controls.
-constexpr int kList = 1, kSelect = 2, kView = 3, kInsert = 4, kChange = 5, kDelete = 6, kSheet = 7, kClose = 9;
-
 // The code column is a little wider than the name leaves it, so that its heading
 // shows whole in the screen's font; the four columns keep their total width.
 constexpr const char* kFormat =
@@ -46,7 +43,7 @@ ui::WindowDef definition() {
       button("?CHANGE:4", "&Изменить", "Change the Record", "WACHANGE.ICO", {247, 146, 50, 15}),
       button("?DELETE:4", "&Удалить", "Delete the Record", "WADELETE.ICO", {300, 146, 50, 15}),
       Ctl(Kind::Sheet, "?CURRENTTAB", {4, 4, 350, 162}),
-      Ctl(Kind::Tab, "?TAB:2").parent(kSheet),
+      Ctl(Kind::Tab, "?TAB:2").parent("?CURRENTTAB"),
       button("?CLOSE", "&Закрыть", "Close Window", "WACLOSE.ICO", {300, 170, 50, 15}),
       button("?HELP", "&Help", "See Help Window", "WAHELP.ICO", {246, 170, 50, 15}).attrs(ui::kHidden),
   };
@@ -63,13 +60,13 @@ app::WindowSetup windowSetup() {
 
 app::ListSetup listSetup() {
   app::ListSetup l;
-  l.listControl = kList;
-  l.selectControl = kSelect;
-  l.viewControl = kView;
-  l.insertControl = kInsert;
-  l.changeControl = kChange;
-  l.deleteControl = kDelete;
-  l.closeControl = kClose;
+  l.listControl = "?BROWSE:1";
+  l.selectControl = "?SELECT:2";
+  l.viewControl = "?VIEW:3";
+  l.insertControl = "?INSERT:4";
+  l.changeControl = "?CHANGE:4";
+  l.deleteControl = "?DELETE:4";
+  l.closeControl = "?CLOSE";
   l.relate = []() -> fw::RelationManager* { return dict::Relate::F_NAME; };
   l.file = []() -> storage::File& { return dict::F_NAME(); };
   l.key = dict::fnm::KEY_1;
@@ -95,7 +92,7 @@ class ThisWindow : public app::ListPattern {
   // The highlighted firm (the record buffer follows the highlight; with no rows it
   // is cleared, so the code is 0) becomes FIR before the list closes.
   std::uint8_t TakeAccepted() override {
-    if (field() == kSelect) dict::FIR = dict::F_NAME().rec.KOD.get();
+    if (field() == list().selectControl.number()) dict::FIR = dict::F_NAME().rec.KOD.get();
     return ListPattern::TakeAccepted();
   }
 };

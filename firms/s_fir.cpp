@@ -18,9 +18,6 @@ namespace {
 using app::Ctl;
 using ui::Kind;
 
-// Controls.
-constexpr int kChooseFromList = 3, kStart = 5;
-
 ui::WindowDef definition(Text<50>& nFir) {
   ui::WindowDef d;
   d.key = "ZELK$zelk007";
@@ -59,21 +56,21 @@ class ThisWindow : public app::WindowPattern {
     if (AcceptingAll()) return;
     found_ = takeFirm(nFir_);
     // Once shown the start button stays, whatever the code becomes.
-    if (dict::FIR != 0) win().unhide(kStart);
+    if (dict::FIR != 0) win().unhide(start_);
     WindowPattern::Reset(force);
   }
 
   std::uint8_t TakeAccepted() override {
-    if (field() == kChooseFromList) {
+    if (field() == chooseFromList_) {
       dict::FIR = 0;
       nFir_.clear();
     }
     std::uint8_t r = WindowPattern::TakeAccepted();
-    if (field() == kChooseFromList) {
+    if (field() == chooseFromList_) {
       Update();
       FNM_TAB();
       Reset(false);
-    } else if (field() == kStart) {
+    } else if (field() == start_) {
       // The code typed last is taken over first, and the import menu runs only on
       // a firm that exists: never with the code of one firm and the files of
       // another, nor on file names built from blank folders.
@@ -94,6 +91,8 @@ class ThisWindow : public app::WindowPattern {
 
  private:
   Text<50>& nFir_;
+  const int chooseFromList_ = control("?BUTTON3");
+  const int start_ = control("?BUTTON4");
   bool found_ = false;  // the last refresh found the firm
 };
 

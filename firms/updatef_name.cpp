@@ -13,10 +13,6 @@ namespace {
 using app::Ctl;
 using ui::Kind;
 
-// Controls.
-constexpr int kTab = 2, kCode = 4, kBankLedger = 5, kName = 7, kPath = 9, kChartPath = 12, kSystem = 16,
-              kRfkPath = 21, kBankAccount = 23, kOk = 28, kCancel = 29;
-
 // Fields of FNM:RECORD, by number.
 constexpr int kFieldKod = 1, kFieldName = 2, kFieldPath = 3, kFieldPathPln = 4, kFieldSchB = 5,
               kFieldRfkPath = 6, kFieldNScP = 7, kFieldNKl = 8;
@@ -29,10 +25,10 @@ ui::WindowDef definition() {
   d.title = ansi("Ввод-корректировка фирм и путей к базам ЗЕЛК");
   d.icon = "QVT5.ICO";
   d.at = {ui::kDefaultPosition, ui::kDefaultPosition, 360, 250};
-  auto onTab = [](Kind k, const char* name, ui::Rect at) { return Ctl(k, name, at).parent(kTab); };
+  auto onTab = [](Kind k, const char* name, ui::Rect at) { return Ctl(k, name, at).parent("?TAB:1"); };
   d.controls = {
       Ctl(Kind::Sheet, "?CURRENTTAB", {4, 4, 352, 220}),
-      Ctl(Kind::Tab, "?TAB:1").parent(1),
+      Ctl(Kind::Tab, "?TAB:1").parent("?CURRENTTAB"),
       onTab(Kind::String, "?STRING1", {12, 23, 46, 10}).text("Код фирмы:"),
       onTab(Kind::Entry, "?FNM:KOD", {58, 22, 24, 11}).picture("n3b").use(ui::use(r.KOD)).attrs(ui::kRequired),
       onTab(Kind::Entry, "?FNM:SCH_B", {262, 22, 84, 11}).picture("s20").use(ui::use(r.SCH_B)),
@@ -47,9 +43,9 @@ ui::WindowDef definition() {
       onTab(Kind::String, "?STRING2", {134, 23, 126, 10}).text("Расчетный счет(по плану счетов):"),
       onTab(Kind::Line, "?LINE1", {12, 99, 334, 0}),
       onTab(Kind::Option, "?FNM:N_KL", {12, 192, 334, 27}).text("Выбор системы Клиент-Банк").use(ui::use(r.N_KL)),
-      Ctl(Kind::Radio, "?OPTION1:RADIO1", {24, 204, 100, 10}).text("On-soft(Локо-Банк)").value("1").parent(kSystem),
-      Ctl(Kind::Radio, "?OPTION1:RADIO2", {150, 204, 60, 10}).text("РФК").value("2").parent(kSystem),
-      Ctl(Kind::Radio, "?OPTION1:RADIO3", {236, 204, 60, 10}).text("BSS").value("3").parent(kSystem),
+      Ctl(Kind::Radio, "?OPTION1:RADIO1", {24, 204, 100, 10}).text("On-soft(Локо-Банк)").value("1").parent("?FNM:N_KL"),
+      Ctl(Kind::Radio, "?OPTION1:RADIO2", {150, 204, 60, 10}).text("РФК").value("2").parent("?FNM:N_KL"),
+      Ctl(Kind::Radio, "?OPTION1:RADIO3", {236, 204, 60, 10}).text("BSS").value("3").parent("?FNM:N_KL"),
       onTab(Kind::String, "?STRING4", {12, 104, 200, 10}).text("Только для системы Клиент-Банк РФК:"),
       onTab(Kind::Entry, "?FNM:RFKPATH", {12, 116, 334, 11}).picture("s60").use(ui::use(r.RFKPATH)),
       onTab(Kind::String, "?STRING5", {12, 129, 334, 10})
@@ -83,9 +79,9 @@ app::WindowSetup windowSetup() {
   app::WindowSetup s;
   s.procedureName = "Updatef_name";
   s.files = {[]() -> fw::RelationManager* { return dict::Relate::F_NAME; }};
-  s.firstField = 3;
+  s.firstField = "?STRING1";
   s.resizer = app::WindowSetup::Resize{2, true, false};
-  s.buttons = {{kCancel, fw::response::kCancelled}};
+  s.buttons = {{"?CANCEL", fw::response::kCancelled}};
   return s;
 }
 
@@ -95,14 +91,15 @@ app::FormSetup formSetup() {
   f.relate = []() -> fw::RelationManager* { return dict::Relate::F_NAME; };
   f.history = history;
   f.historyFields = {
-      {kCode, kFieldKod},          {kBankLedger, kFieldSchB},  {kName, kFieldName},
-      {kPath, kFieldPath},         {kChartPath, kFieldPathPln}, {kSystem, kFieldNKl},
-      {kRfkPath, kFieldRfkPath},   {kBankAccount, kFieldNScP},
+      {"?FNM:KOD", kFieldKod},         {"?FNM:SCH_B", kFieldSchB},      {"?FNM:NAME", kFieldName},
+      {"?FNM:PATH", kFieldPath},       {"?FNM:PATH_PLN", kFieldPathPln}, {"?FNM:N_KL", kFieldNKl},
+      {"?FNM:RFKPATH", kFieldRfkPath}, {"?FNM:N_SC_P", kFieldNScP},
   };
-  f.okControl = kOk;
+  f.okControl = "?OK";
   f.viewTitle = ansi("Просмотр записи");
   // The option box stays selectable in view mode; nothing chosen there is saved.
-  f.readOnlyInView = {kCode, kBankLedger, kName, kPath, kChartPath, kRfkPath, kBankAccount};
+  f.readOnlyInView = {"?FNM:KOD", "?FNM:SCH_B", "?FNM:NAME", "?FNM:PATH", "?FNM:PATH_PLN", "?FNM:RFKPATH",
+                      "?FNM:N_SC_P"};
   return f;
 }
 

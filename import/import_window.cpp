@@ -50,9 +50,9 @@ std::vector<app::RelateOf> postingFiles() {
 
 ImportWindow::ImportWindow(ui::Window& window, ImportLocals& locals, ImportSetup setup)
     : WindowPattern(window, setup.window), locals_(locals), import_(std::move(setup)) {
-  if (import_.fileChoice) lookup_ = window.number("?LOOKUPFILE");
-  start_ = window.number("?BUTTON4");
-  close_ = window.number("?CANCELBUTTON");
+  if (import_.fileChoice) lookup_ = control("?LOOKUPFILE");
+  start_ = control("?BUTTON4");
+  close_ = control("?CANCELBUTTON");
 }
 
 void ImportWindow::DefineListBoxStyle() {

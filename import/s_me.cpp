@@ -14,10 +14,6 @@ namespace {
 using app::Ctl;
 using ui::Kind;
 
-// Controls, numbered from 1 in declaration order.
-constexpr int kChartMenu = 1, kChart = 2, kImportMenu = 3, kSystemMenu = 4, kLoko = 5, kRfk = 6, kBss = 7,
-              kPostings = 8;
-
 ui::WindowDef definition() {
   ui::WindowDef d;
   d.key = "ZELK$zelk010";
@@ -30,15 +26,15 @@ ui::WindowDef definition() {
   d.maximizeBox = true;
   d.controls = {
       Ctl(Kind::Menu, "?FILEMENU").text("&Локальный план счетов"),
-      Ctl(Kind::Item, "?QQQT").text("Ввод-корректировка").parent(kChartMenu),
+      Ctl(Kind::Item, "?QQQT").text("Ввод-корректировка").parent("?FILEMENU"),
       Ctl(Kind::Menu, "?ИМПОРТ").text("Импорт"),
-      Ctl(Kind::Menu, "?ИМПОРТВЫБОРСИСТЕМЫКЛИЕНТБАНК").text("Выбор системы Клиент-Банк").parent(kImportMenu),
-      Ctl(Kind::Item, "?KL1").text("Клиент-Банк On-soft(Локо-Банк)").parent(kSystemMenu).attrs(ui::kDisabled),
-      Ctl(Kind::Item, "?KL2").text("Клиент-Банк РФК").parent(kSystemMenu).attrs(ui::kDisabled),
-      Ctl(Kind::Item, "?KL3").text("Клиент-Банк BSS").parent(kSystemMenu).attrs(ui::kDisabled),
+      Ctl(Kind::Menu, "?ИМПОРТВЫБОРСИСТЕМЫКЛИЕНТБАНК").text("Выбор системы Клиент-Банк").parent("?ИМПОРТ"),
+      Ctl(Kind::Item, "?KL1").text("Клиент-Банк On-soft(Локо-Банк)").parent("?ИМПОРТВЫБОРСИСТЕМЫКЛИЕНТБАНК").attrs(ui::kDisabled),
+      Ctl(Kind::Item, "?KL2").text("Клиент-Банк РФК").parent("?ИМПОРТВЫБОРСИСТЕМЫКЛИЕНТБАНК").attrs(ui::kDisabled),
+      Ctl(Kind::Item, "?KL3").text("Клиент-Банк BSS").parent("?ИМПОРТВЫБОРСИСТЕМЫКЛИЕНТБАНК").attrs(ui::kDisabled),
       Ctl(Kind::Item, "?ИМПОРТРЕДАКТИРОВАНИЕТЕКУЩЕГОФАЙЛАПРОВОДОК")
           .text("Редактирование текущего файла проводок")
-          .parent(kImportMenu),
+          .parent("?ИМПОРТ"),
   };
   return d;
 }
@@ -59,9 +55,9 @@ class ThisWindow : public app::WindowPattern {
     ForcedReset += force ? 1 : 0;
     if (AcceptingAll()) return;
     switch (dict::N_KL_A.load()) {
-      case 1: win().enable(kLoko); break;
-      case 2: win().enable(kRfk); break;
-      case 3: win().enable(kBss); break;
+      case 1: win().enable(loko_); break;
+      case 2: win().enable(rfk_); break;
+      case 3: win().enable(bss_); break;
       default: break;
     }
     WindowPattern::Reset(force);
@@ -72,14 +68,11 @@ class ThisWindow : public app::WindowPattern {
   std::uint8_t TakeAccepted() override {
     const std::uint8_t r = WindowPattern::TakeAccepted();
     app::Procedure call;
-    switch (field()) {
-      case kChart: call = app::procedure("PLN_TAB"); break;
-      case kLoko: call = LOKO; break;
-      case kRfk: call = KLIENTRFK; break;
-      case kBss: call = KLBSS; break;
-      case kPostings: call = app::procedure("DBI_TAB"); break;
-      default: break;
-    }
+    if (field() == chart_) call = app::procedure("PLN_TAB");
+    else if (field() == loko_) call = LOKO;
+    else if (field() == rfk_) call = KLIENTRFK;
+    else if (field() == bss_) call = KLBSS;
+    else if (field() == postings_) call = app::procedure("DBI_TAB");
     if (call) {
       Update();
       call();
@@ -87,6 +80,11 @@ class ThisWindow : public app::WindowPattern {
     }
     return r;
   }
+
+ private:
+  const int chart_ = control("?QQQT");
+  const int loko_ = control("?KL1"), rfk_ = control("?KL2"), bss_ = control("?KL3");
+  const int postings_ = control("?ИМПОРТРЕДАКТИРОВАНИЕТЕКУЩЕГОФАЙЛАПРОВОДОК");
 };
 
 }  // namespace

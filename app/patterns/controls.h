@@ -4,6 +4,9 @@
 //
 //   Ctl(Kind::Entry, "?FIR", {82, 8, 24, 11}).picture("n3b").use(ui::useNumber(dict::FIR)).attrs(ui::kImmediate),
 //
+// A control names its parent (the sheet, tab, option box or menu it stands on); the
+// window resolves the name when it is built.
+//
 // Names, texts, tips and list formats are written in UTF-8 and held in 1251.
 #include <cstdint>
 #include <string_view>
@@ -25,7 +28,7 @@ class Ctl {
   Ctl& picture(std::string_view p) { d_.picture = p; return *this; }
   Ctl& use(ui::Use u) { d_.use = std::move(u); return *this; }
   Ctl& attrs(std::uint32_t a) { d_.attrs = a; return *this; }
-  Ctl& parent(int p) { d_.parent = p; return *this; }
+  Ctl& parent(std::string_view name) { d_.parentName = ansi(name); return *this; }
   Ctl& value(std::string_view v) { d_.value = v; return *this; }
   Ctl& tip(std::string_view utf8) { d_.tip = ansi(utf8); return *this; }
   Ctl& icon(std::string_view i) { d_.icon = i; return *this; }

@@ -14,6 +14,9 @@ constexpr std::size_t kActionMessageSize = 39;
 
 FormPattern::FormPattern(ui::Window& window, WindowSetup setup, FormSetup form)
     : WindowPattern(window, std::move(setup)), form_(std::move(form)) {
+  for (auto& [control, field] : form_.historyFields) control.resolve(window);
+  form_.okControl.resolve(window);
+  for (ControlName& c : form_.readOnlyInView) c.resolve(window);
   // The form's first call on this thread clears its history copy.
   if (!form_.history || !form_.access) return;
   HistoryCopy& h = form_.history();
@@ -32,7 +35,7 @@ void FormPattern::RegisterItems() {
     HistoryCopy& h = form_.history();
     AddHistoryFile(fm->Buffer, h.record.data(), h.record.size());
   }
-  for (const auto& [control, field] : form_.historyFields) AddHistoryField(control, field);
+  for (const auto& [control, field] : form_.historyFields) AddHistoryField(control.number(), field);
   if (fm) AddUpdateFile(fm);
 }
 
@@ -47,7 +50,7 @@ std::uint8_t FormPattern::PrepareRecord() {
   DeleteAction = 3;
   ChangeAction = 2;
   CancelAction = 0;
-  OkControl = form_.okControl;
+  OkControl = form_.okControl.number();
   if (PrimeUpdate() != 0) return fw::kNotify;
   return 0;
 }
@@ -56,7 +59,7 @@ void FormPattern::AfterOpen() {
   if (Request != request::kView) return;
   ui::Window& w = win();
   if (!form_.readOnlyInView.empty()) {
-    for (int ctl : form_.readOnlyInView) w.setReadOnly(ctl, true);
+    for (const ControlName& c : form_.readOnlyInView) w.setReadOnly(c.number(), true);
     return;
   }
   for (int n = 1; n <= w.last(); ++n)
@@ -83,7 +86,7 @@ std::uint8_t FormPattern::Run() {
 
 std::uint8_t FormPattern::TakeAccepted() {
   std::uint8_t r = WindowPattern::TakeAccepted();
-  if (form_.okControl != 0 && field() == form_.okControl) {
+  if (form_.okControl.number() != 0 && field() == form_.okControl.number()) {
     Update();
     if (Request == request::kView) PostClose();
   }

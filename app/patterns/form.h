@@ -26,10 +26,10 @@ struct FormSetup {
   fw::FileManager* (*access)() = nullptr;   // the form's file manager (Access::X)
   fw::RelationManager* (*relate)() = nullptr;  // Primary (Relate::X)
   HistoryCopy& (*history)() = nullptr;      // the thread's history copy of the form
-  std::vector<std::pair<int, int>> historyFields;  // control, field number (1 for the first)
-  int okControl = 0;
+  std::vector<std::pair<ControlName, int>> historyFields;  // control, field number (1 for the first)
+  ControlName okControl;
   std::string viewTitle;                    // 1251
-  std::vector<int> readOnlyInView;          // entries read-only in view mode; empty: every entry
+  std::vector<ControlName> readOnlyInView;  // entries read-only in view mode; empty: every entry
 };
 
 class FormPattern : public WindowPattern {

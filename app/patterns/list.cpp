@@ -10,30 +10,36 @@ void ListBrowse::SetAlerts() {
 }
 
 ListPattern::ListPattern(ui::Window& window, WindowSetup setup, ListSetup list, fw::BrowseClass& browse)
-    : WindowPattern(window, std::move(setup)), BRW1(browse), list_(std::move(list)) {}
+    : WindowPattern(window, std::move(setup)), BRW1(browse), list_(std::move(list)) {
+  for (ControlName* c : {&list_.listControl, &list_.selectControl, &list_.viewControl, &list_.insertControl,
+                         &list_.changeControl, &list_.deleteControl, &list_.closeControl, &list_.locatorControl})
+    c->resolve(window);
+}
+
+int ListPattern::listControl() const { return list_.listControl.number() != 0 ? list_.listControl.number() : 1; }
 
 void ListPattern::RegisterButtons() {
-  if (list_.closeControl != 0)
-    AddItem(list_.closeControl, Request == fw::request::kSelect ? fw::response::kCancelled : fw::response::kCompleted);
+  if (list_.closeControl.number() != 0)
+    AddItem(list_.closeControl.number(), Request == fw::request::kSelect ? fw::response::kCancelled : fw::response::kCompleted);
   WindowPattern::RegisterButtons();
 }
 
 void ListPattern::InitLists() {
-  BRW1.SelectControl = list_.selectControl;
+  BRW1.SelectControl = list_.selectControl.number();
   BRW1.HideSelect = list_.hideSelect;
   fw::RelationManager* relate = list_.relate ? list_.relate() : nullptr;
-  if (relate && list_.file) BRW1.Init(list_.listControl, list_.file(), Queue, *relate, *this);
+  if (relate && list_.file) BRW1.Init(listControl(), list_.file(), Queue, *relate, *this);
   if (Request != fw::request::kView) {
-    BRW1.InsertControl = list_.insertControl;
-    BRW1.ChangeControl = list_.changeControl;
-    BRW1.DeleteControl = list_.deleteControl;
+    BRW1.InsertControl = list_.insertControl.number();
+    BRW1.ChangeControl = list_.changeControl.number();
+    BRW1.DeleteControl = list_.deleteControl.number();
   }
-  BRW1.ViewControl = list_.viewControl;
+  BRW1.ViewControl = list_.viewControl.number();
   if (!list_.usePopup) BRW1.SetUsePopup(false);
 }
 
 void ListPattern::AfterOpen() {
-  if (list_.defaultLineHeight) win().setLineHeight(list_.listControl, 0);
+  if (list_.defaultLineHeight) win().setLineHeight(listControl(), 0);
 }
 
 void ListPattern::SetupLists() {
@@ -57,7 +63,7 @@ void ListPattern::SetupLists() {
   if (list_.locator == ListSetup::Locator::Incremental) locator = &incrementalLocator_;
   if (locator && list_.locatorField) {
     BRW1.AddLocator(*locator);
-    locator->Init(list_.locatorControl, list_.locatorField(), list_.locatorNoCase, BRW1);
+    locator->Init(list_.locatorControl.number(), list_.locatorField(), list_.locatorNoCase, BRW1);
   }
   if (!list_.filter.empty()) BRW1.SetFilter(list_.filter);
   AddFields();

@@ -27,11 +27,11 @@ namespace zelk::app {
 
 // What sets one list apart from another.
 struct ListSetup {
-  int listControl = 1;
-  // The buttons (0: the list has none of that kind). Insert, change and delete are
+  ControlName listControl;  // none: the first control
+  // The buttons (none: the list has none of that kind). Insert, change and delete are
   // wired only when the window's own request is not view.
-  int selectControl = 0, viewControl = 0, insertControl = 0, changeControl = 0, deleteControl = 0;
-  int closeControl = 0;  // answers cancelled when selecting, else completed
+  ControlName selectControl, viewControl, insertControl, changeControl, deleteControl;
+  ControlName closeControl;  // answers cancelled when selecting, else completed
   bool hideSelect = false;
   bool usePopup = true;
   bool fileLoaded = false;         // the whole view at once, else page by page
@@ -50,7 +50,7 @@ struct ListSetup {
   Locator locator = Locator::None;
   std::function<ui::Use()> locatorField;  // resolved on the list's thread
   bool locatorNoCase = false;
-  int locatorControl = 0;
+  ControlName locatorControl;
 
   std::string filter;  // over bound names; "" none
   std::vector<std::function<ui::Use()>> fields;  // the field pairs' sources, in queue order
@@ -73,6 +73,7 @@ class ListPattern : public WindowPattern {
   using fw::WindowManager::Run;
 
   const ListSetup& list() const { return list_; }
+  int listControl() const;  // the list's control number
 
   fw::BrowseClass& BRW1;
   fw::ListQueue Queue;  // QUEUE:BROWSE:1

@@ -1,22 +1,40 @@
 #include "app/patterns/window.h"
 
+#include <stdexcept>
+
 #include "dictionary/globals.h"
+#include "platform/core/codepage.h"
 #include "platform/framework/errors.h"
 #include "platform/framework/ini.h"
 
 namespace zelk::app {
 
-WindowPattern::WindowPattern(ui::Window& window, WindowSetup setup) : window_(window), setup_(std::move(setup)) {}
+void ControlName::resolve(const ui::Window& window) {
+  if (name_.empty()) return;
+  number_ = window.number(ansi(name_));
+  if (number_ == 0) throw std::logic_error("window " + window.def().key + " has no control " + name_);
+}
+
+WindowPattern::WindowPattern(ui::Window& window, WindowSetup setup) : window_(window), setup_(std::move(setup)) {
+  setup_.firstField.resolve(window_);
+  for (auto& button : setup_.buttons) button.first.resolve(window_);
+}
+
+int WindowPattern::control(std::string_view name) const {
+  ControlName c{std::string(name)};
+  c.resolve(window_);
+  return c.number();
+}
 
 void WindowPattern::RegisterButtons() {
-  for (const auto& [control, resp] : setup_.buttons) AddItem(control, resp);
+  for (const auto& [control, resp] : setup_.buttons) AddItem(control.number(), resp);
 }
 
 std::uint8_t WindowPattern::Init() {
   fw::globalErrors().SetProcedureName(setup_.procedureName);
   Request = dict::GLOBALREQUEST;
   if (std::uint8_t r = fw::WindowManager::Init(); r != 0) return r;
-  FirstField = setup_.firstField;
+  FirstField = setup_.firstField.number() != 0 ? setup_.firstField.number() : 1;
   VCRRequest = &dict::VCRREQUEST;
   Errors = &fw::globalErrors();
   AddItem(Toolbar);

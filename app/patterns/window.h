@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -29,18 +30,36 @@ namespace zelk::app {
 // opens its files.
 using RelateOf = fw::RelationManager* (*)();
 
+// A control as a setup names it ("?BUTTON4", written in UTF-8). The pattern resolves
+// the name to the control's number once, when it is built over its window, so a
+// definition can change without re-targeting anything; a name the definition does
+// not hold stops there (std::logic_error naming it). No name: no control.
+class ControlName {
+ public:
+  ControlName() = default;
+  ControlName(const char* name) : name_(name) {}         // NOLINT: a setup names its controls
+  ControlName(std::string name) : name_(std::move(name)) {}  // NOLINT
+  const std::string& name() const { return name_; }
+  int number() const { return number_; }  // once resolved; 0 none
+  void resolve(const ui::Window& window);
+
+ private:
+  std::string name_;
+  int number_ = 0;
+};
+
 // What sets one window procedure apart from another.
 struct WindowSetup {
   std::string procedureName;        // for the error manager's %Procedure
   std::vector<RelateOf> files;      // opened in this order when the window opens
-  int firstField = 1;               // the control that gets the focus first
+  ControlName firstField;           // the control that gets the focus first; none: the first
   struct Resize {
     int strategy;
     bool minimumSize, maximumSize;
   };
   std::optional<Resize> resizer;    // none: the window has no resizer
   std::string iniSection;           // the settings section that keeps the place; "" none
-  std::vector<std::pair<int, std::uint8_t>> buttons;  // buttons that answer and close
+  std::vector<std::pair<ControlName, std::uint8_t>> buttons;  // buttons that answer and close
 };
 
 class WindowPattern : public fw::WindowManager {
@@ -61,6 +80,9 @@ class WindowPattern : public fw::WindowManager {
 
   const WindowSetup& setup() const { return setup_; }
   ui::Window& win() const { return window_; }
+  // The number of the window's control called name ("?BUTTON4"); a procedure resolves
+  // the controls it tests once, when it is built. A name the window lacks throws.
+  int control(std::string_view name) const;
 
   fw::ToolbarClass Toolbar;
   fw::WindowResizeClass Resizer;

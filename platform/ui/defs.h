@@ -120,6 +120,7 @@ struct ControlDef {
   std::uint32_t attrs = 0;
   int parent = 0;       // the sheet of a tab, the tab or group a control stands on, the option
                         // box of a radio, the menu of an item: its control number; 0 none
+  std::string parentName;  // the same by name ("?SHEET1"), resolved when the window is built
   std::string value;    // a radio's value
   std::string tip;
   std::string icon;

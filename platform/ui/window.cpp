@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <stdexcept>
 
 #include "platform/core/codepage.h"
 #include "platform/core/picture.h"
@@ -103,6 +104,13 @@ Window::Window(const WindowDef& def) : def_(def), owner_(std::this_thread::get_i
     c.isDefault = c.def->attrs & kDefault;
     c.rect = c.def->at;
     if (c.def->kind == Kind::List) c.columns = parseListFormat(c.def->format);
+  }
+  // Parents named in the definition: a name it does not hold is a fault of the
+  // definition, never a control silently placed on nothing.
+  for (ControlDef& c : def_.controls) {
+    if (c.parentName.empty()) continue;
+    c.parent = number(c.parentName);
+    if (c.parent == 0) throw std::logic_error("window " + def_.key + ": control " + c.name + " has no parent " + c.parentName);
   }
 }
 

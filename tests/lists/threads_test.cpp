@@ -48,12 +48,12 @@ void firmFormWindow() {
   app::WindowSetup s;
   s.procedureName = "test_form";
   s.files = {[]() -> fw::RelationManager* { return dict::Relate::F_NAME; }};
-  s.buttons = {{4, fw::response::kCancelled}};
+  s.buttons = {{"?CANCEL", fw::response::kCancelled}};
   app::FormSetup f;
   f.access = []() -> fw::FileManager* { return dict::Access::F_NAME; };
   f.relate = []() -> fw::RelationManager* { return dict::Relate::F_NAME; };
   f.history = firmHistory;
-  f.okControl = 3;
+  f.okControl = "?OK";
   f.viewTitle = ansi("Просмотр записи");
   ui::Window window(firmFormDef());
   app::FormPattern thisWindow(window, s, f);

@@ -101,9 +101,9 @@ inline app::WindowSetup firmFormSetup() {
   app::WindowSetup s;
   s.procedureName = "TestForm";
   s.files = {[]() -> fw::RelationManager* { return dict::Relate::F_NAME; }};
-  s.firstField = form::kCode;
+  s.firstField = "?KOD";
   s.resizer = app::WindowSetup::Resize{2, true, false};
-  s.buttons = {{form::kCancel, fw::response::kCancelled}};
+  s.buttons = {{"?CANCEL", fw::response::kCancelled}};
   return s;
 }
 
@@ -112,8 +112,8 @@ inline app::FormSetup firmFormFields() {
   f.access = []() -> fw::FileManager* { return dict::Access::F_NAME; };
   f.relate = []() -> fw::RelationManager* { return dict::Relate::F_NAME; };
   f.history = firmHistory;
-  f.historyFields = {{form::kCode, 1}, {form::kName, 2}, {form::kPath, 3}};
-  f.okControl = form::kOk;
+  f.historyFields = {{"?KOD", 1}, {"?NAME", 2}, {"?PATH", 3}};
+  f.okControl = "?OK";
   f.viewTitle = ansi("Просмотр записи");
   return f;
 }

@@ -13,7 +13,7 @@ namespace response = fw::response;
 
 // 1 sheet, 2 and 3 its tabs, 4 an entry, 5 a button that calls a window, 6 a button
 // that closes when registered, 7 a list, 8 a button of no effect.
-constexpr int kEntry = 4, kCall = 5, kDone = 6, kList = 7;
+constexpr int kEntry = 4, kCall = 5, kList = 7;
 
 ui::WindowDef testWindowDef() {
   static thread_local std::int32_t number = 0;
@@ -134,13 +134,13 @@ TEST_F(WindowTest, AWindowTakesItsRequestOverSoThatTheWindowItOpensSeesNone) {
 TEST_F(WindowTest, APlainWindowAnswersCancelledAndARegisteredButtonItsResponse) {
   struct Case {
     const char* what;
-    std::vector<std::pair<int, std::uint8_t>> buttons;
+    std::vector<std::pair<app::ControlName, std::uint8_t>> buttons;
     bool closesItself;  // pressing ?DONE closes the window
     std::uint8_t response;
   } cases[] = {
       {"nothing registered", {}, false, response::kCancelled},
-      {"registered completed", {{kDone, response::kCompleted}}, true, response::kCompleted},
-      {"registered cancelled", {{kDone, response::kCancelled}}, true, response::kCancelled},
+      {"registered completed", {{"?DONE", response::kCompleted}}, true, response::kCompleted},
+      {"registered cancelled", {{"?done", response::kCancelled}}, true, response::kCancelled},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -151,6 +151,33 @@ TEST_F(WindowTest, APlainWindowAnswersCancelledAndARegisteredButtonItsResponse) 
     EXPECT_EQ(testWindow(s), c.response);
     EXPECT_TRUE(user.finished());
   }
+}
+
+// Controls are named in a setup and in a definition; a name that is not there stops
+// the window being built, never a control silently re-targeted or left out.
+TEST_F(WindowTest, ANamedControlTheWindowLacksStopsTheBuild) {
+  ui::Window plain(testWindowDef());
+  app::WindowSetup s = plainSetup("named");
+  s.firstField = "?ENTRY";
+  s.buttons = {{"?DONE", response::kCompleted}};
+  TestWindow named(plain, s, {});
+  EXPECT_EQ(named.setup().firstField.number(), kEntry);
+  EXPECT_EQ(named.setup().buttons[0].first.number(), plain.number("?DONE"));
+  EXPECT_EQ(named.control("?list"), kList);
+  EXPECT_THROW(named.control("?NONE"), std::logic_error);
+
+  app::WindowSetup badButton = plainSetup("bad");
+  badButton.buttons = {{"?NONE", response::kCompleted}};
+  EXPECT_THROW(TestWindow(plain, badButton, {}), std::logic_error);
+  app::WindowSetup badFirst = plainSetup("bad");
+  badFirst.firstField = "?NONE";
+  EXPECT_THROW(TestWindow(plain, badFirst, {}), std::logic_error);
+
+  ui::WindowDef d = testWindowDef();
+  d.controls[1].parentName = "?sheet";
+  EXPECT_EQ(ui::Window(d).control(2).parent, 1);
+  d.controls[1].parentName = "?NOSHEET";
+  EXPECT_THROW(ui::Window{d}, std::logic_error);
 }
 
 // Asks the window for a reset after the next event, once.
