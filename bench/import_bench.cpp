@@ -168,6 +168,10 @@ Measured inChild(const test::TempDir& dir, Format f, const std::string& input, b
     m.count = r.outcome == import::Outcome::Done ? r.count.value_or(-1) : -1;
     for (const std::string& p : firmFiles(firm)) m.result += static_cast<long long>(sizeOf(p));
     m.plain = bench::plainIo(reads, static_cast<std::uint64_t>(m.result), dir / "plain");
+    for (int i = 1; i < kRepeats; ++i) {  // the best of the plain runs too
+      const bench::PlainIo p = bench::plainIo(reads, static_cast<std::uint64_t>(m.result), dir / "plain");
+      if (p.ms < m.plain.ms) m.plain = p;
+    }
     m.peak = peakKib();
     if (::write(fds[1], &m, sizeof m) != static_cast<ssize_t>(sizeof m)) _exit(1);
     _exit(0);

@@ -88,7 +88,6 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
-#include <map>
 #include <set>
 #include <vector>
 
@@ -97,6 +96,7 @@
 #include "platform/storage/paths.h"
 #include "platform/storage/io.h"
 #include "platform/storage/sharelock.h"
+#include "platform/storage/staging.h"
 
 namespace zelk::storage::dat21 {
 namespace {
@@ -275,7 +275,8 @@ bool takeNumber(std::string_view& s, std::uint64_t& v, char sep) {
 
 class Dat21File final : public Backend {
  public:
-  explicit Dat21File(const FileDecl& decl) : decl_(decl), rsize_(decl.recordSize), ssize_(slotSize(rsize_)) {}
+  explicit Dat21File(const FileDecl& decl)
+      : decl_(decl), rsize_(decl.recordSize), ssize_(slotSize(rsize_)), staged_(ssize_) {}
   ~Dat21File() override { close(); }
 
   ErrorState open(const std::string& name, std::uint8_t mode);
@@ -341,7 +342,7 @@ class Dat21File final : public Backend {
       if (held_) f_.share_.unlockOne();
     }
     ErrorState done() {
-      if (!f_.trusted_ || f_.stagedBytes_ >= kWriteBackBytes) return f_.writeBack();
+      if (!f_.trusted_ || f_.staged_.bytes() + f_.keyBytes_ >= kWriteBackBytes) return f_.writeBack();
       return {};
     }
     ErrorState e;
@@ -400,9 +401,11 @@ class Dat21File final : public Backend {
   bool stale_ = true;  // hdr_ and the keys must be read again
   std::vector<Key> keys_;
 
-  // Slots changed and not yet written, by record number (status byte first).
-  std::map<std::uint64_t, std::string> staged_;
-  std::size_t stagedBytes_ = 0;
+  // Slots changed and not yet written, by record number (status byte first), and the
+  // bytes of the key entries staged with them.
+  Staging staged_;
+  std::size_t keyBytes_ = 0;
+  std::string slot_;  // a slot being staged
 
   int order_ = -1;  // -1 record order, else a key
   Cursor cursor_;
@@ -584,7 +587,7 @@ std::string Dat21File::imageOf(std::string_view stored) const {
 
 // The slot's bytes when they are staged or read ahead, else null.
 const char* Dat21File::cachedSlot(std::uint64_t recno) const {
-  if (auto it = staged_.find(recno); it != staged_.end()) return it->second.data();
+  if (const char* slot = staged_.find(recno)) return slot;
   if (chunkValid_ && recno >= chunkFirst_ && recno < chunkFirst_ + chunkCount_)
     return reinterpret_cast<const char*>(chunk_.data()) + (recno - chunkFirst_) * ssize_;
   return nullptr;
@@ -738,10 +741,10 @@ ErrorState Dat21File::loadChunk(std::uint64_t recno, bool forward) {
     if (static_cast<std::size_t>(n) != want) return make(kInvalidDataFile);
   }
   std::uint64_t covered = first + (first <= disk_.slotCount ? std::min(count, disk_.slotCount - first + 1) : 0);
-  for (auto it = staged_.lower_bound(first); it != staged_.end() && it->first < first + count; ++it) {
-    std::memcpy(chunk_.data() + (it->first - first) * ssize_, it->second.data(), ssize_);
-    if (it->first == covered) ++covered;
-  }
+  staged_.each(first, first + count, [&](std::uint64_t recno, const char* slot) {
+    std::memcpy(chunk_.data() + (recno - first) * ssize_, slot, ssize_);
+    if (recno == covered) ++covered;
+  });
   assert(covered >= first + count);  // I6: every slot past the disk's is staged
   chunkFirst_ = first;
   chunkCount_ = count;
@@ -781,17 +784,17 @@ bool Dat21File::hasOther(std::size_t key, const std::string& sk, std::uint64_t e
 // kept for the write-back.
 void Dat21File::stage(std::uint64_t recno, unsigned char status, std::string_view bytes,
                       const std::vector<Change>& ch) {
-  assert(recno <= disk_.slotCount + 1 || staged_.count(recno - 1));  // I6
-  std::string& slot = staged_[recno];
-  if (slot.empty()) stagedBytes_ += ssize_;
-  slot.assign(1, static_cast<char>(status));
-  slot.append(bytes);
+  assert(recno <= disk_.slotCount + 1 || staged_.find(recno - 1));  // I6
+  if (staged_.empty()) staged_.reserve(kWriteBackBytes + ssize_);
+  slot_.assign(1, static_cast<char>(status));
+  slot_.append(bytes);
+  staged_.put(recno, slot_.data());
   if (chunkValid_ && recno >= chunkFirst_ && recno < chunkFirst_ + chunkCount_)
-    std::memcpy(chunk_.data() + (recno - chunkFirst_) * ssize_, slot.data(), ssize_);  // I8
+    std::memcpy(chunk_.data() + (recno - chunkFirst_) * ssize_, slot_.data(), ssize_);  // I8
   for (const Change& c : ch) {
     Key& k = keys_[c.key];
     appendEntry(k.staged, c.op, static_cast<std::uint32_t>(recno), c.sk);
-    stagedBytes_ += entrySize(c.sk.size());
+    keyBytes_ += entrySize(c.sk.size());
     Entry e{c.sk, static_cast<std::uint32_t>(recno)};
     if (c.op == kEntryInsert) k.index.insert(std::move(e));
     else k.index.erase(e);
@@ -802,9 +805,9 @@ void Dat21File::stage(std::uint64_t recno, unsigned char status, std::string_vie
 ErrorState Dat21File::writeBack() {
   if (staged_.empty()) return {};  // every change stages its slot
   checkInvariants();
-  if (!staged_.empty() && staged_.begin()->first <= disk_.slotCount) {  // I3
+  if (staged_.first() <= disk_.slotCount) {  // I3
     DataHeader pending = disk_;
-    pending.pending = staged_.begin()->first;
+    pending.pending = staged_.first();
     if (ErrorState e = commit(pending); e.code) return e;
   }
   if (ErrorState e = writeSlots(); e.code) return e;
@@ -829,27 +832,14 @@ ErrorState Dat21File::writeBack() {
     keys_[i].staged.clear();
   }
   staged_.clear();
-  stagedBytes_ = 0;
+  keyBytes_ = 0;
   compact();
   return {};
 }
 
 // The staged slots, one write for each run of consecutive record numbers.
 ErrorState Dat21File::writeSlots() {
-  std::string run;
-  std::uint64_t runFirst = 0;
-  auto flushRun = [&] {
-    if (run.empty()) return true;
-    bool ok = writeAt(fd_.get(), run.data(), run.size(), slotOffset(runFirst, rsize_));
-    run.clear();
-    return ok;
-  };
-  for (const auto& [recno, slot] : staged_) {
-    if (!run.empty() && (recno != runFirst + run.size() / ssize_ || run.size() >= kWriteBackBytes) && !flushRun()) break;
-    if (run.empty()) runFirst = recno;
-    run.append(slot);
-  }
-  if (!flushRun()) {
+  if (!staged_.writeTo(fd_.get(), slotOffset(staged_.first(), rsize_), ssize_)) {
     ErrorState e = lastErrno();
     discardStaged();
     return e;
@@ -877,7 +867,7 @@ ErrorState Dat21File::commit(DataHeader nh) {
 // next statement reads the file again.
 void Dat21File::discardStaged() {
   staged_.clear();
-  stagedBytes_ = 0;
+  keyBytes_ = 0;
   for (Key& k : keys_) {
     k.staged.clear();
     k.fresh = false;
@@ -893,7 +883,10 @@ void Dat21File::checkInvariants() const {
 #ifndef NDEBUG
   // I6: staged appends are consecutive from the disk's slot count up to ours.
   std::uint64_t expect = disk_.slotCount + 1;
-  for (auto it = staged_.lower_bound(disk_.slotCount + 1); it != staged_.end(); ++it) assert(it->first == expect++);
+  staged_.each(expect, kMaxRecno + 1, [&](std::uint64_t recno, const char*) {
+    assert(recno == expect);
+    ++expect;
+  });
   assert(expect == hdr_.slotCount + 1 || (staged_.empty() && hdr_.slotCount == disk_.slotCount));
   // I5: the keys in memory against the active count.
   for (std::size_t i = 0; i < keys_.size(); ++i) {
@@ -924,6 +917,10 @@ ErrorState Dat21File::add(char* rec) {
   std::uint64_t recno;
   if (decl_.reclaim && hdr_.freeHead != 0 && rsize_ >= kFreeLinkSize) {
     recno = hdr_.freeHead;
+    // Under the lock the free slots are read ahead: an emptied file is refilled from
+    // its last slot down.
+    if (trusted_ && !cachedSlot(recno))
+      if (ErrorState e = loadChunk(recno, recno >= chunkFirst_ + chunkCount_); e.code) return e;
     unsigned char status = 0;
     std::string old;
     if (ErrorState e = readSlot(recno, status, old); e.code) return e;

@@ -9,7 +9,6 @@
 #include <charconv>
 #include <cstring>
 #include <ctime>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +18,7 @@
 #include "platform/storage/paths.h"
 #include "platform/storage/io.h"
 #include "platform/storage/sharelock.h"
+#include "platform/storage/staging.h"
 
 namespace zelk::storage::dbase {
 namespace {
@@ -210,8 +210,7 @@ class Table final : public Backend {
 
   // Records staged while the lock is held (index: the whole record, flag first), and
   // the count the header on disk states.
-  std::map<std::int64_t, std::string> staged_;
-  std::size_t stagedBytes_ = 0;
+  Staging staged_{0};
   std::uint64_t diskCount_ = 0;
 
   At at_ = At::Start;
@@ -259,6 +258,7 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
   if (got < 0) return fromErrno(errno);
   bytes.resize(static_cast<std::size_t>(got));
   if (ErrorState e = parseHeader(bytes, layout_); e.code) return e;
+  staged_ = Staging(layout_.recordLength);
 
   for (const FieldDesc& f : decl_.fields) {
     if (f.offset + f.size > decl_.recordSize) return fail(kInvalidRecordDeclaration);
@@ -307,10 +307,11 @@ bool Table::fill(std::int64_t first, std::int64_t n) const {
   if (!staged_.empty()) onDisk = std::clamp<std::int64_t>(static_cast<std::int64_t>(diskCount_) - first, 0, n);
   ssize_t got = onDisk > 0 ? readAt(fd_.get(), scan_.data(), static_cast<std::size_t>(onDisk) * len, recordOffset(first)) : 0;
   std::int64_t m = got > 0 ? got / static_cast<ssize_t>(len) : 0;
-  for (auto it = staged_.lower_bound(first); it != staged_.end() && it->first < first + n; ++it) {
-    std::memcpy(scan_.data() + static_cast<std::size_t>(it->first - first) * len, it->second.data(), len);
-    if (it->first == first + m) ++m;
-  }
+  staged_.each(static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(first + n),
+               [&](std::uint64_t i, const char* r) {
+                 std::memcpy(scan_.data() + (i - static_cast<std::uint64_t>(first)) * len, r, len);
+                 if (static_cast<std::int64_t>(i) == first + m) ++m;
+               });
   scanFirst_ = first;
   scanCount_ = m;
   scanValid_ = m > 0;
@@ -410,9 +411,8 @@ ErrorState Table::beginWrite() {
 // Record i's new bytes, kept for the write-back and copied into the read-ahead.
 void Table::stage(std::int64_t i, const char* record) {
   const std::size_t len = layout_.recordLength;
-  std::string& r = staged_[i];
-  if (r.empty()) stagedBytes_ += len;
-  r.assign(record, len);
+  if (staged_.empty()) staged_.reserve(kWriteBackBytes + len);
+  staged_.put(static_cast<std::uint64_t>(i), record);
   if (scanValid_ && i >= scanFirst_ && i < scanFirst_ + scanCount_)
     std::memcpy(scan_.data() + static_cast<std::size_t>(i - scanFirst_) * len, record, len);
 }
@@ -421,23 +421,11 @@ void Table::stage(std::int64_t i, const char* record) {
 // the last one), then the header's date and count.
 ErrorState Table::writeBack() {
   if (staged_.empty()) return {};
-  const std::size_t len = layout_.recordLength;
-  std::string run;
-  std::int64_t runFirst = 0;
+  static constexpr char kMarker[] = {kEndMarker};
   ErrorState e;
-  auto flushRun = [&] {
-    if (run.empty() || e.code) return;
-    if (runFirst + static_cast<std::int64_t>(run.size() / len) == static_cast<std::int64_t>(count_)) run += kEndMarker;
-    e = write(fd_.get(), run.data(), run.size(), recordOffset(runFirst));
-    run.clear();
-  };
-  for (const auto& [i, r] : staged_) {
-    if (!run.empty() && (i != runFirst + static_cast<std::int64_t>(run.size() / len) || run.size() >= kWriteBackBytes))
-      flushRun();
-    if (run.empty()) runFirst = i;
-    run += r;
-  }
-  flushRun();
+  if (!staged_.writeTo(fd_.get(), static_cast<std::uint64_t>(recordOffset(static_cast<std::int64_t>(staged_.first()))),
+                       layout_.recordLength, std::string_view(kMarker, 1), count_ - 1))
+    e = fromErrno(errno);
   if (!e.code) {
     unsigned char h[7];
     const std::int32_t today = todayNow();
@@ -452,7 +440,6 @@ ErrorState Table::writeBack() {
     }
   }
   staged_.clear();
-  stagedBytes_ = 0;
   if (e.code) {  // what is in memory is no longer the table: read it again
     scanValid_ = false;
     headerCountSeen_ = 0;
@@ -485,7 +472,7 @@ ErrorState Table::add(char* rec) {
     const std::int64_t n = static_cast<std::int64_t>(count_);
     stage(n, out.data());
     count_ = static_cast<std::uint64_t>(n + 1);
-    ErrorState e = stagedBytes_ >= kWriteBackBytes ? writeBack() : ErrorState{};
+    ErrorState e = staged_.bytes() >= kWriteBackBytes ? writeBack() : ErrorState{};
     endWrite();
     if (e.code) return e;
     std::memcpy(raw_.data(), out.data(), layout_.recordLength);
@@ -548,7 +535,7 @@ ErrorState Table::put(const char* rec) {
     std::vector<char> out(raw_);
     encode(rec, out.data());
     stage(cur_, out.data());
-    ErrorState e = stagedBytes_ >= kWriteBackBytes ? writeBack() : ErrorState{};
+    ErrorState e = staged_.bytes() >= kWriteBackBytes ? writeBack() : ErrorState{};
     endWrite();
     if (!e.code) raw_ = std::move(out);
     return e;
@@ -579,7 +566,7 @@ ErrorState Table::erase() {
     std::vector<char> out(raw_);
     out[0] = kDeleted;
     stage(cur_, out.data());
-    if (stagedBytes_ >= kWriteBackBytes) e = writeBack();
+    if (staged_.bytes() >= kWriteBackBytes) e = writeBack();
     endWrite();
     if (e.code) return e;
     raw_[0] = kDeleted;

@@ -118,18 +118,31 @@ class TextFile final : public Backend {
     line_ = off_;
     std::size_t col = 0;
     for (;;) {
-      c = peek();
-      if (c < 0 || c == kCtrlZ) break;  // the Ctrl-Z stays: the next read meets it
-      ++off_;
-      if (c == kCR && peek() == kLF) {
-        ++off_;
-        break;
+      if (peek() < 0) break;  // the end, or a failed read (the next read reports it)
+      // The bytes up to the next CR, TAB or Ctrl-Z in the buffer go as they are.
+      const char* p = buf_.data() + (off_ - bufStart_);
+      const char* end = buf_.data() + bufLen_;
+      const char* q = p;
+      while (q < end && *q != kCR && *q != kTab && *q != kCtrlZ) ++q;
+      const auto n = static_cast<std::size_t>(q - p);
+      if (col < field_) {  // past the record: skipped up to the line's end
+        const std::size_t k = std::min(n, field_ - col);
+        std::memcpy(dst + col, p, k);
+        col += k;
       }
-      if (col >= field_) continue;  // past the record: skipped up to the line's end
-      if (c == kTab) {
+      off_ += static_cast<off_t>(n);
+      if (q == end) continue;
+      const char c = *q;
+      if (c == kCtrlZ) break;  // the Ctrl-Z stays: the next read meets it
+      ++off_;
+      if (c == kCR) {
+        if (peek() == kLF) {
+          ++off_;
+          break;
+        }
+        if (col < field_) dst[col++] = c;  // a CR alone is a character of the line
+      } else if (col < field_) {
         col = std::min((col / kTabStop + 1) * kTabStop, field_);
-      } else {
-        dst[col++] = static_cast<char>(c);
       }
     }
     if (decl_.oem) cp::oemToAnsi(dst, col);
