@@ -1,6 +1,7 @@
 #include "review/procedures.h"
 
 #include "app/patterns/procedures.h"
+#include "review/chart.h"
 
 namespace zelk::review {
 
@@ -8,9 +9,9 @@ namespace zelk::review {
 void registerProcedures() {
   app::planProcedure("DBI_TAB");
   app::planProcedure("UPDATEDBI");
-  app::planProcedure("PLN_TAB");
-  app::planProcedure("PLN_TAB1");
-  app::planProcedure("UPDATEPLN");
+  app::registerProcedure("PLN_TAB", PLN_TAB);
+  app::registerProcedure("PLN_TAB1", PLN_TAB1);
+  app::registerProcedure("UPDATEPLN", UPDATEPLN);
   app::planProcedure("PR_TTT");
   app::planProcedure("PR_TTT1");
   app::planProcedure("UPDATEPARTNER1");

@@ -1,0 +1,125 @@
+// UPDATEPLN: the chart form, one PLN row for the chart list's request. Every refresh
+// stamps the row with the current firm FIR, and OK also flushes the chart file.
+#include "app/patterns/controls.h"
+#include "app/patterns/form.h"
+#include "dictionary/files.h"
+#include "dictionary/globals.h"
+#include "dictionary/managers.h"
+#include "platform/core/codepage.h"
+#include "platform/ui/window.h"
+#include "review/chart.h"
+
+namespace zelk::review {
+namespace {
+
+using app::Ctl;
+using ui::Kind;
+
+// Fields of PLN:RECORD, by number.
+constexpr int kFieldNomer = 2, kFieldName = 3, kFieldFir = 4;
+
+ui::WindowDef definition() {
+  dict::PlnRecord& r = dict::PLN().rec;
+  ui::WindowDef d;
+  d.key = "ZELK$zelk009";
+  d.label = "WINDOW";
+  d.title = ansi("Позиция плана счетов");
+  d.icon = "QVT5.ICO";
+  d.at = {ui::kDefaultPosition, ui::kDefaultPosition, 280, 100};
+  d.controls = {Ctl(Kind::Sheet, "?CURRENTTAB", {4, 4, 272, 74})};
+  const int sheet = static_cast<int>(d.controls.size());
+  d.controls.push_back(Ctl(Kind::Tab, "?TAB:1").parent(sheet));
+  const int tab = sheet + 1;
+  auto onTab = [tab](Kind k, const char* name, ui::Rect at) { return Ctl(k, name, at).parent(tab); };
+  d.controls.insert(
+      d.controls.end(),
+      {
+          onTab(Kind::String, "?STRING1", {12, 24, 60, 10}).text("Номер фирмы:"),
+          onTab(Kind::Entry, "?PLN:FIR", {76, 23, 20, 11})
+              .picture("n3b")
+              .use(ui::use(r.FIR))
+              .attrs(ui::kRequired | ui::kSkip),
+          onTab(Kind::Prompt, "?PLN:NOMER:PROMPT", {12, 39, 60, 10}).text("Номер счета:"),
+          onTab(Kind::Entry, "?PLN:NOMER", {76, 38, 84, 11}).picture("s20").use(ui::use(r.NOMER)).attrs(ui::kRequired),
+          onTab(Kind::Prompt, "?PLN:NAME:PROMPT", {12, 54, 60, 10}).text("Наименование:"),
+          onTab(Kind::Entry, "?PLN:NAME", {76, 53, 192, 11}).picture("s100").use(ui::use(r.NAME)).attrs(ui::kRequired),
+          Ctl(Kind::Button, "?OK", {170, 82, 50, 15})
+              .text("&OK")
+              .tip("Accept data and close the window")
+              .icon("WAOK.ICO"),
+          Ctl(Kind::Button, "?CANCEL", {224, 82, 52, 15}).text("&Закрыть").tip("Cancel operation").icon("WACANCEL.ICO"),
+          Ctl(Kind::Button, "?HELP", {4, 82, 50, 15})
+              .text("&Help")
+              .tip("See Help Window")
+              .icon("WAHELP.ICO")
+              .attrs(ui::kHidden),
+      });
+  return d;
+}
+
+app::HistoryCopy& history() {
+  thread_local app::HistoryCopy h;
+  return h;
+}
+
+app::WindowSetup windowSetup(const ui::Window& w) {
+  app::WindowSetup s;
+  s.procedureName = "Updatepln";
+  s.files = {[]() -> fw::RelationManager* { return dict::Relate::PLN; }};
+  s.firstField = w.number("?STRING1");
+  s.resizer = app::WindowSetup::Resize{2, true, false};
+  s.buttons = {{w.number("?CANCEL"), fw::response::kCancelled}};
+  return s;
+}
+
+app::FormSetup formSetup(const ui::Window& w) {
+  const int fir = w.number("?PLN:FIR"), nomer = w.number("?PLN:NOMER"), name = w.number("?PLN:NAME");
+  app::FormSetup f;
+  f.access = []() -> fw::FileManager* { return dict::Access::PLN; };
+  f.relate = []() -> fw::RelationManager* { return dict::Relate::PLN; };
+  f.history = history;
+  f.historyFields = {{fir, kFieldFir}, {nomer, kFieldNomer}, {name, kFieldName}};
+  f.okControl = w.number("?OK");
+  f.viewTitle = ansi("Счет по плану  счетов");
+  f.readOnlyInView = {fir, nomer, name};
+  return f;
+}
+
+void stampFirm() { dict::PLN().rec.FIR = dict::FIR.load(); }
+
+class ThisWindow : public app::FormPattern {
+ public:
+  explicit ThisWindow(ui::Window& w) : FormPattern(w, windowSetup(w), formSetup(w)) {}
+
+  // Outside a completion run every refresh puts the current firm into the row.
+  void Reset(bool force) override {
+    ForcedReset += force ? 1 : 0;
+    if (AcceptingAll()) return;
+    stampFirm();
+    FormPattern::Reset(force);
+  }
+
+  // OK: the framework's handling (the completion, or view mode's close), then the
+  // chart file is flushed.
+  std::uint8_t TakeAccepted() override {
+    const std::uint8_t r = FormPattern::TakeAccepted();
+    if (field() == form().okControl && dict::PLN().flush() != 0) dict::Access::PLN->Throw(fw::msg::kPutFailed);
+    return r;
+  }
+
+ protected:
+  std::uint8_t PrepareRecord() override {
+    stampFirm();
+    return FormPattern::PrepareRecord();
+  }
+};
+
+}  // namespace
+
+void UPDATEPLN() {
+  ui::Window window(definition());
+  ThisWindow thisWindow(window);
+  app::respond(thisWindow);
+}
+
+}  // namespace zelk::review
