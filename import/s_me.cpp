@@ -63,8 +63,8 @@ class ThisWindow : public app::WindowPattern {
     WindowPattern::Reset(force);
   }
 
-  // The chart fragment and the postings list come with their own windows; until
-  // they stand, their items do nothing.
+  // The chart list and the postings list are found by name; until one stands, its
+  // item does nothing.
   std::uint8_t TakeAccepted() override {
     const std::uint8_t r = WindowPattern::TakeAccepted();
     app::Procedure call;
