@@ -14,12 +14,13 @@ namespace {
 using ProcedureNames = ProgramTest;
 
 TEST_F(ProcedureNames, TheProgramsAreFoundWithoutRegardToCase) {
-  for (const char* name : {"MAIN", "S_FIR", "fnm_tab", "UpdateF_Name", "S_ME", "LOKO", "KLIENTRFK", "klbss"})
+  for (const char* name : {"MAIN", "S_FIR", "fnm_tab", "UpdateF_Name", "S_ME", "LOKO", "KLIENTRFK", "klbss", "pln_tab",
+                           "PLN_TAB1", "UpdatePln"})
     EXPECT_TRUE(app::findProcedure(name)) << name;
 }
 
 TEST_F(ProcedureNames, AWindowNotBuiltYetRunsNothing) {
-  for (const char* name : {"DBI_TAB", "pln_tab", "UPDATEPARTNER1"}) {
+  for (const char* name : {"DBI_TAB", "pr_ttt", "UPDATEPARTNER1"}) {
     EXPECT_FALSE(app::findProcedure(name)) << name;
     app::procedure(name)();
   }
