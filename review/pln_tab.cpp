@@ -48,6 +48,7 @@ ui::WindowDef definition(const ChartList& list) {
   auto button = [](const char* name, const char* text, const char* tip, const char* icon, ui::Rect at) {
     return Ctl(Kind::Button, name, at).text(text).tip(tip).icon(icon);
   };
+  auto onTab = [](Ctl c) { return std::move(c.parent("?TAB:2")); };
   d.controls = {
       Ctl(Kind::List, "?BROWSE:1", {10, 64, 316, 118})
           .tip("Browsing the pln file")
@@ -58,25 +59,18 @@ ui::WindowDef definition(const ChartList& list) {
       button("?INSERT:4", "&Добавить", "Insert a Record", "WAINSERT.ICO", {116, 188, 50, 15}),
       button("?CHANGE:4", "&Изменить", "Change the Record", "WACHANGE.ICO", {169, 188, 50, 15}),
       button("?DELETE:4", "&Удалить", "Delete the Record", "WADELETE.ICO", {222, 188, 50, 15}),
+      Ctl(Kind::Sheet, "?SHEET1", {4, 18, 328, 192}),
+      Ctl(Kind::Tab, "?TAB:2").parent("?SHEET1"),
+      onTab(Ctl(Kind::Button, "?BUTTON9", {208, 45, 118, 14}).text("Сбросить результаты поиска")),
+      onTab(Ctl(Kind::String, "?STRING1", {10, 34, 240, 10}).text("Поиск по фрагменту наименования(маленькие буквы):")),
+      onTab(Ctl(Kind::Button, "?BUTTON8", {164, 45, 40, 14}).text("поиск")),
+      onTab(Ctl(Kind::Entry, "?NAME_P", {10, 46, 150, 11}).picture("s50").use(ui::use(dict::NAME_P))),
+      button("?CLOSE", "&Закрыть", "Close Window", "WACLOSE.ICO", {282, 214, 50, 15}),
+      Ctl(Kind::String, "?FIR", {42, 6, 16, 10}).picture("n3").use(ui::useNumber(dict::FIR)),
+      Ctl(Kind::String, "?N_FIR_A", {62, 6, 200, 10}).picture("s50").use(ui::use(dict::N_FIR_A)),
+      Ctl(Kind::String, "?STRING4", {8, 6, 32, 10}).text("Фирма №"),
+      button("?HELP", "&Help", "See Help Window", "WAHELP.ICO", {228, 214, 50, 15}).attrs(ui::kHidden),
   };
-  const int sheet = static_cast<int>(d.controls.size()) + 1;
-  d.controls.push_back(Ctl(Kind::Sheet, "", {4, 18, 328, 192}));
-  const int tab = sheet + 1;
-  auto onTab = [tab](Ctl c) { return std::move(c.parent(tab)); };
-  d.controls.insert(
-      d.controls.end(),
-      {
-          Ctl(Kind::Tab, "?TAB:2").parent(sheet),
-          onTab(Ctl(Kind::Button, "?BUTTON9", {208, 45, 118, 14}).text("Сбросить результаты поиска")),
-          onTab(Ctl(Kind::String, "?STRING1", {10, 34, 240, 10}).text("Поиск по фрагменту наименования(маленькие буквы):")),
-          onTab(Ctl(Kind::Button, "?BUTTON8", {164, 45, 40, 14}).text("поиск")),
-          onTab(Ctl(Kind::Entry, "?NAME_P", {10, 46, 150, 11}).picture("s50").use(ui::use(dict::NAME_P))),
-          button("?CLOSE", "&Закрыть", "Close Window", "WACLOSE.ICO", {282, 214, 50, 15}),
-          Ctl(Kind::String, "?FIR", {42, 6, 16, 10}).picture("n3").use(ui::useNumber(dict::FIR)),
-          Ctl(Kind::String, "?N_FIR_A", {62, 6, 200, 10}).picture("s50").use(ui::use(dict::N_FIR_A)),
-          Ctl(Kind::String, "?STRING4", {8, 6, 32, 10}).text("Фирма №"),
-          button("?HELP", "&Help", "See Help Window", "WAHELP.ICO", {228, 214, 50, 15}).attrs(ui::kHidden),
-      });
   return d;
 }
 
@@ -88,15 +82,15 @@ app::WindowSetup windowSetup(const ChartList& list) {
   return s;
 }
 
-app::ListSetup listSetup(const ChartList& list, const ui::Window& w) {
+app::ListSetup listSetup(const ChartList& list) {
   app::ListSetup l;
-  l.listControl = w.number("?BROWSE:1");
-  l.selectControl = w.number("?SELECT:2");
-  l.viewControl = w.number("?VIEW:3");
-  l.insertControl = w.number("?INSERT:4");
-  l.changeControl = w.number("?CHANGE:4");
-  l.deleteControl = w.number("?DELETE:4");
-  l.closeControl = w.number("?CLOSE");
+  l.listControl = "?BROWSE:1";
+  l.selectControl = "?SELECT:2";
+  l.viewControl = "?VIEW:3";
+  l.insertControl = "?INSERT:4";
+  l.changeControl = "?CHANGE:4";
+  l.deleteControl = "?DELETE:4";
+  l.closeControl = "?CLOSE";
   l.fileLoaded = list.fileLoaded;
   l.defaultLineHeight = list.defaultLineHeight;
   l.relate = []() -> fw::RelationManager* { return dict::Relate::PLN; };
@@ -134,7 +128,7 @@ class Brw1 : public app::ListBrowse {
 class ThisWindow : public app::ListPattern {
  public:
   ThisWindow(ui::Window& w, fw::BrowseClass& brw, const ChartList& list)
-      : ListPattern(w, windowSetup(list), listSetup(list, w), brw),
+      : ListPattern(w, windowSetup(list), listSetup(list), brw),
         list_(list),
         select_(w.number("?SELECT:2")),
         find_(w.number("?BUTTON8")),

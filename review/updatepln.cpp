@@ -26,14 +26,10 @@ ui::WindowDef definition() {
   d.title = ansi("Позиция плана счетов");
   d.icon = "QVT5.ICO";
   d.at = {ui::kDefaultPosition, ui::kDefaultPosition, 280, 100};
-  d.controls = {Ctl(Kind::Sheet, "?CURRENTTAB", {4, 4, 272, 74})};
-  const int sheet = static_cast<int>(d.controls.size());
-  d.controls.push_back(Ctl(Kind::Tab, "?TAB:1").parent(sheet));
-  const int tab = sheet + 1;
-  auto onTab = [tab](Kind k, const char* name, ui::Rect at) { return Ctl(k, name, at).parent(tab); };
-  d.controls.insert(
-      d.controls.end(),
-      {
+  auto onTab = [](Kind k, const char* name, ui::Rect at) { return Ctl(k, name, at).parent("?TAB:1"); };
+  d.controls = {
+      Ctl(Kind::Sheet, "?CURRENTTAB", {4, 4, 272, 74}),
+      Ctl(Kind::Tab, "?TAB:1").parent("?CURRENTTAB"),
           onTab(Kind::String, "?STRING1", {12, 24, 60, 10}).text("Номер фирмы:"),
           onTab(Kind::Entry, "?PLN:FIR", {76, 23, 20, 11})
               .picture("n3b")
@@ -53,7 +49,7 @@ ui::WindowDef definition() {
               .tip("See Help Window")
               .icon("WAHELP.ICO")
               .attrs(ui::kHidden),
-      });
+  };
   return d;
 }
 
@@ -62,26 +58,25 @@ app::HistoryCopy& history() {
   return h;
 }
 
-app::WindowSetup windowSetup(const ui::Window& w) {
+app::WindowSetup windowSetup() {
   app::WindowSetup s;
   s.procedureName = "Updatepln";
   s.files = {[]() -> fw::RelationManager* { return dict::Relate::PLN; }};
-  s.firstField = w.number("?STRING1");
+  s.firstField = "?STRING1";
   s.resizer = app::WindowSetup::Resize{2, true, false};
-  s.buttons = {{w.number("?CANCEL"), fw::response::kCancelled}};
+  s.buttons = {{"?CANCEL", fw::response::kCancelled}};
   return s;
 }
 
-app::FormSetup formSetup(const ui::Window& w) {
-  const int fir = w.number("?PLN:FIR"), nomer = w.number("?PLN:NOMER"), name = w.number("?PLN:NAME");
+app::FormSetup formSetup() {
   app::FormSetup f;
   f.access = []() -> fw::FileManager* { return dict::Access::PLN; };
   f.relate = []() -> fw::RelationManager* { return dict::Relate::PLN; };
   f.history = history;
-  f.historyFields = {{fir, kFieldFir}, {nomer, kFieldNomer}, {name, kFieldName}};
-  f.okControl = w.number("?OK");
+  f.historyFields = {{"?PLN:FIR", kFieldFir}, {"?PLN:NOMER", kFieldNomer}, {"?PLN:NAME", kFieldName}};
+  f.okControl = "?OK";
   f.viewTitle = ansi("Счет по плану  счетов");
-  f.readOnlyInView = {fir, nomer, name};
+  f.readOnlyInView = {"?PLN:FIR", "?PLN:NOMER", "?PLN:NAME"};
   return f;
 }
 
@@ -89,7 +84,7 @@ void stampFirm() { dict::PLN().rec.FIR = dict::FIR.load(); }
 
 class ThisWindow : public app::FormPattern {
  public:
-  explicit ThisWindow(ui::Window& w) : FormPattern(w, windowSetup(w), formSetup(w)) {}
+  explicit ThisWindow(ui::Window& w) : FormPattern(w, windowSetup(), formSetup()) {}
 
   // Outside a completion run every refresh puts the current firm into the row.
   void Reset(bool force) override {
@@ -103,7 +98,7 @@ class ThisWindow : public app::FormPattern {
   // chart file is flushed.
   std::uint8_t TakeAccepted() override {
     const std::uint8_t r = FormPattern::TakeAccepted();
-    if (field() == form().okControl && dict::PLN().flush() != 0) dict::Access::PLN->Throw(fw::msg::kPutFailed);
+    if (field() == form().okControl.number() && dict::PLN().flush() != 0) dict::Access::PLN->Throw(fw::msg::kPutFailed);
     return r;
   }
 
