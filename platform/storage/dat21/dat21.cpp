@@ -405,6 +405,7 @@ class Dat21File final : public Backend {
   // bytes of the key entries staged with them.
   Staging staged_;
   std::size_t keyBytes_ = 0;
+  bool unwritten_ = false;  // staged bytes not yet written (I1)
   std::string slot_;  // a slot being staged
 
   int order_ = -1;  // -1 record order, else a key
@@ -463,6 +464,7 @@ ErrorState Dat21File::close() {
 // Reads the header; when its generation moved, checks it and brings every key up to
 // what the header commits.
 ErrorState Dat21File::refresh() {
+  assert(!trusted_ || stale_);  // I7: no header is read while the file in memory is the file
   if (ErrorState e = writeBack(); e.code) return e;  // a header is read with nothing staged
   unsigned char buf[kHeaderSize];
   ssize_t n = readAt(fd_.get(), buf, sizeof buf, 0);
@@ -789,6 +791,7 @@ void Dat21File::stage(std::uint64_t recno, unsigned char status, std::string_vie
   slot_.assign(1, static_cast<char>(status));
   slot_.append(bytes);
   staged_.put(recno, slot_.data());
+  unwritten_ = true;
   if (chunkValid_ && recno >= chunkFirst_ && recno < chunkFirst_ + chunkCount_)
     std::memcpy(chunk_.data() + (recno - chunkFirst_) * ssize_, slot_.data(), ssize_);  // I8
   for (const Change& c : ch) {
@@ -825,6 +828,7 @@ ErrorState Dat21File::writeBack() {
     nh.keys[i].length = k.loaded + k.staged.size();
     nh.keys[i].crc = crc32(k.crc, k.staged.data(), k.staged.size());
   }
+  unwritten_ = false;
   if (ErrorState e = commit(nh); e.code) return e;  // I1: the commit point
   for (std::size_t i = 0; i < keys_.size(); ++i) {
     keys_[i].loaded = nh.keys[i].length;
@@ -839,6 +843,7 @@ ErrorState Dat21File::writeBack() {
 
 // The staged slots, one write for each run of consecutive record numbers.
 ErrorState Dat21File::writeSlots() {
+  assert(staged_.first() > disk_.slotCount || disk_.pending != 0);  // I3
   if (!staged_.writeTo(fd_.get(), slotOffset(staged_.first(), rsize_), ssize_)) {
     ErrorState e = lastErrno();
     discardStaged();
@@ -849,6 +854,7 @@ ErrorState Dat21File::writeSlots() {
 
 // Writes nh as the next generation's header copy.
 ErrorState Dat21File::commit(DataHeader nh) {
+  assert(!unwritten_ || nh.pending != 0);  // I1: only a pending header precedes the slots
   nh.generation = disk_.generation + 1;  // I2
   unsigned char* copy = raw_ + (nh.generation % 2) * kHeaderCopySize;
   encodeHeader(nh, copy);
@@ -866,6 +872,7 @@ ErrorState Dat21File::commit(DataHeader nh) {
 // After a failed write: what is in memory is no longer what the file will hold; the
 // next statement reads the file again.
 void Dat21File::discardStaged() {
+  unwritten_ = false;
   staged_.clear();
   keyBytes_ = 0;
   for (Key& k : keys_) {
@@ -893,7 +900,10 @@ void Dat21File::checkInvariants() const {
     const bool opt = decl_.keys[i].attrs & kOpt;
     assert(keys_[i].index.size() <= hdr_.active && (opt || keys_[i].index.size() == hdr_.active));
   }
-  // The free list's head is a deleted slot.
+  // I4: what this opener applied of each key log is what the header on disk commits.
+  for (std::size_t i = 0; i < keys_.size(); ++i)
+    assert(keys_[i].loaded == disk_.keys[i].length && keys_[i].crc == disk_.keys[i].crc);
+  // The free list's head is a slot of the file.
   assert(hdr_.freeHead <= hdr_.slotCount);
   // I2: the copy of this generation on disk is the one in raw_.
   DataHeader h;

@@ -290,7 +290,11 @@ void formatNumber(char* dst, std::size_t width, unsigned decimals, double v) {
   if (width == 0) return;
   if (!std::isfinite(v) || decimals >= width) return fillStars(dst, width);
   char shortest[400];
-  auto r = std::to_chars(shortest, shortest + sizeof shortest, std::fabs(v), std::chars_format::fixed);
+  const double a = std::fabs(v);
+  // A whole number below 2^53 reads as its integer digits.
+  auto r = a < 0x1p53 && a == std::trunc(a)
+               ? std::to_chars(shortest, shortest + sizeof shortest, static_cast<std::int64_t>(a))
+               : std::to_chars(shortest, shortest + sizeof shortest, a, std::chars_format::fixed);
   if (r.ec != std::errc()) return fillStars(dst, width);
   std::string_view s(shortest, static_cast<std::size_t>(r.ptr - shortest));
   std::size_t point = s.find('.');

@@ -110,8 +110,8 @@ class TextFile final : public Backend {
     int c = peek();
     if (c == kError) return fromErrno(error_);
     if (c == kEnd) return fail(kRecordNotAvailable);  // the record keeps the last line
-    std::memset(dst, ' ', field_);
     if (c == kCtrlZ) {
+      std::memset(dst, ' ', field_);
       line_ = -1;
       return fail(kRecordNotAvailable);
     }
@@ -142,9 +142,12 @@ class TextFile final : public Backend {
         }
         if (col < field_) dst[col++] = c;  // a CR alone is a character of the line
       } else if (col < field_) {
-        col = std::min((col / kTabStop + 1) * kTabStop, field_);
+        const std::size_t to = std::min((col / kTabStop + 1) * kTabStop, field_);
+        std::memset(dst + col, ' ', to - col);
+        col = to;
       }
     }
+    std::memset(dst + col, ' ', field_ - col);
     if (decl_.oem) cp::oemToAnsi(dst, col);
     return {};
   }
