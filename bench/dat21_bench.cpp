@@ -1,13 +1,18 @@
 // The 2.1 data file under the counterparty rows' pattern: 32,767 rows of 162 bytes
-// added with their key, then each read back by key in a shuffled order; each pass
-// timed beside a plain file doing one pwrite / pread per record in the same run.
+// added with their key (statement by statement, and under LOCK), deleted in record
+// order under LOCK and added again into the freed slots, then each read back by key
+// in a shuffled order and in key order. Each pass is set beside the least plain I/O
+// of its bytes (plain.h) in the same run, with the system calls of both; the time
+// per row at a quarter of the rows shows that keyed access grows with log n.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <numeric>
 #include <random>
@@ -15,6 +20,7 @@
 #include <vector>
 
 #include "bench/figures.h"
+#include "bench/plain.h"
 #include "platform/core/fields.h"
 #include "platform/core/text.h"
 #include "platform/storage/dat21/dat21.h"
@@ -40,13 +46,28 @@ const FileDecl rowDecl{"PRT", "PRT", DriverKind::Dat21, sizeof(Row), rowFields, 
 constexpr int kRows = 32767;  // the most rows one import numbers
 constexpr int kRepeats = 3;   // best of
 
-using Clock = std::chrono::steady_clock;
-using zelk::bench::millisSince;
+// The key file beside a data file.
+std::string dataPathKey(const std::string& data) { return dat21::keyPath(dat21::dataPath(data), 0); }
+
+enum Pass { kAdd, kAddLocked, kEmptyLocked, kRefillLocked, kOpen, kGet, kScan, kPasses };
+const char* const kPassNames[kPasses] = {"add with the key",           "add with the key, locked",
+                                         "delete pass, locked",        "add into the freed slots, locked",
+                                         "open (load the key)",        "get by key, shuffled",
+                                         "next in key order"};
 
 struct Passes {
-  double add = 1e300, open = 1e300, get = 1e300, scan = 1e300;
+  std::array<bench::Figure, kPasses> fig;
+  std::uint64_t dataBytes = 0, keyBytes = 0;
   int failures = 0;
 };
+
+void addRows(TypedFile<Row>& f, int rows, int& failures) {
+  for (int i = 1; i <= rows; ++i) {
+    f.rec.KOD = static_cast<std::int16_t>(i);
+    f.rec.NAME = "counterparty row of the statement";
+    if (f.add() != 0) ++failures;
+  }
+}
 
 Passes measure(const test::TempDir& dir, int rows) {
   Passes p;
@@ -59,71 +80,49 @@ Passes measure(const test::TempDir& dir, int rows) {
     f.setNameSource([name] { return name; });
     f.create();
     f.open(mode::kReadWrite | mode::kDenyNone);
-    auto t0 = Clock::now();
-    for (int i = 1; i <= rows; ++i) {
-      f.rec.KOD = static_cast<std::int16_t>(i);
-      f.rec.NAME = "counterparty row of the statement";
-      if (f.add() != 0) ++p.failures;
-    }
-    p.add = std::min(p.add, millisSince(t0));
+    bench::timed(p.fig[kAdd], [&] { addRows(f, rows, p.failures); });
+    f.close();
+    f.create();
+    f.open(mode::kReadWrite | mode::kDenyNone);
+    bench::timed(p.fig[kAddLocked], [&] {
+      f.lock();
+      addRows(f, rows, p.failures);
+      f.unlock();
+    });
+    bench::timed(p.fig[kEmptyLocked], [&] {
+      f.lock();
+      for (f.set(); !f.eof();)
+        if (f.next() != 0 || f.erase() != 0) ++p.failures;
+      f.unlock();
+    });
+    bench::timed(p.fig[kRefillLocked], [&] {
+      f.lock();
+      addRows(f, rows, p.failures);
+      f.unlock();
+    });
     f.close();
 
-    t0 = Clock::now();
-    if (f.open(mode::kReadWrite | mode::kDenyNone) != 0) ++p.failures;
-    p.open = std::min(p.open, millisSince(t0));
-
-    t0 = Clock::now();
-    for (int k : order) {
-      f.rec.KOD = static_cast<std::int16_t>(k);
-      if (f.get(0) != 0 || f.rec.KOD.get() != k) ++p.failures;
-    }
-    p.get = std::min(p.get, millisSince(t0));
-
-    t0 = Clock::now();
+    bench::timed(p.fig[kOpen], [&] {
+      if (f.open(mode::kReadWrite | mode::kDenyNone) != 0) ++p.failures;
+    });
+    bench::timed(p.fig[kGet], [&] {
+      for (int k : order) {
+        f.rec.KOD = static_cast<std::int16_t>(k);
+        if (f.get(0) != 0 || f.rec.KOD.get() != k) ++p.failures;
+      }
+    });
     int n = 0;
-    for (f.set(0); f.next() == 0;) ++n;
-    p.scan = std::min(p.scan, millisSince(t0));
+    bench::timed(p.fig[kScan], [&] {
+      for (f.set(0); f.next() == 0;) ++n;
+    });
     if (n != rows) ++p.failures;
+    f.close();
   }
+  p.dataBytes = std::filesystem::file_size(name);
+  p.keyBytes = std::filesystem::file_size(dataPathKey(name));
   return p;
 }
 
-struct Plain {
-  double write = 1e300, read = 1e300;
-};
-
-// The same bytes as a plain file: one pwrite, then one pread, per record.
-Plain plain(const test::TempDir& dir, int rows, std::size_t length) {
-  Plain p;
-  const std::string path = dir / "plain.bin";
-  std::vector<char> rec(length, 'x');
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-  for (int r = 0; r < kRepeats; ++r) {
-    auto t0 = Clock::now();
-    for (int i = 0; i < rows; ++i)
-      if (::pwrite(fd, rec.data(), length, static_cast<off_t>(i) * static_cast<off_t>(length)) < 0) break;
-    p.write = std::min(p.write, millisSince(t0));
-    t0 = Clock::now();
-    for (int i = 0; i < rows; ++i)
-      if (::pread(fd, rec.data(), length, static_cast<off_t>(i) * static_cast<off_t>(length)) < 0) break;
-    p.read = std::min(p.read, millisSince(t0));
-  }
-  ::close(fd);
-  return p;
-}
-
-// Numbers are formatted without the C locale.
-std::string fixed(double v, int decimals, std::size_t width) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-  std::string s(buf, r.ptr);
-  if (s.size() < width) s.insert(0, width - s.size(), ' ');
-  return s;
-}
-std::string padRight(std::string s, std::size_t width) {
-  if (s.size() < width) s.append(width - s.size(), ' ');
-  return s;
-}
 void line(const std::string& s) { std::fputs((s + "\n").c_str(), stdout); }
 
 }  // namespace
@@ -132,25 +131,35 @@ void benchDat21() {
   registerDriver(DriverKind::Dat21, dat21::driver());
   test::TempDir dir;
   const Passes big = measure(dir, kRows);
-  const Plain base = plain(dir, kRows, sizeof(Row));
   const Passes small = measure(dir, kRows / 4);
+  const std::string data = dir / ("prt" + std::to_string(kRows) + ".dat");
+  const std::string key = dataPathKey(data), scratch = dir / "plain.bin";
+  const std::uint64_t all = big.dataBytes + big.keyBytes;
+  // Adds write the data and key files; the delete pass reads and rewrites the data
+  // file and adds to the key; an open reads the key; reads read the data file.
+  const bench::PlainIo plain[kPasses] = {
+      bench::bestPlain(kRepeats, {}, all, scratch),
+      bench::bestPlain(kRepeats, {}, all, scratch),
+      bench::bestPlain(kRepeats, {{data, big.dataBytes}}, all, scratch),
+      bench::bestPlain(kRepeats, {}, all, scratch),
+      bench::bestPlain(kRepeats, {{key, big.keyBytes}}, 0, scratch),
+      bench::bestPlain(kRepeats, {{data, big.dataBytes}}, 0, scratch),
+      bench::bestPlain(kRepeats, {{data, big.dataBytes}}, 0, scratch),
+  };
 
   line("2.1 data file: " + std::to_string(kRows) + " rows of " + std::to_string(sizeof(Row)) +
-       " bytes with one key (best of " + std::to_string(kRepeats) + ")");
-  line("  " + padRight("pass", 30) + "        ms  plain ms    us/row   ratio  us/row at 1/4");
-  auto row = [&](const char* what, double ms, double plainMs, double smallMs) {
-    std::string s = "  " + padRight(what, 30) + fixed(ms, 2, 10) + (plainMs > 0 ? fixed(plainMs, 2, 10) : fixed(0, 0, 10)) +
-                    fixed(ms * 1000.0 / kRows, 3, 10);
-    s += plainMs > 0 ? fixed(ms / plainMs, 1, 7) + "x" : std::string(8, ' ');
-    s += fixed(smallMs * 1000.0 / (kRows / 4), 3, 15);
-    line(s);
-  };
-  row("add with the key", big.add, base.write, small.add);
-  row("get by key, shuffled", big.get, base.read, small.get);
-  row("next in key order", big.scan, base.read, small.scan);
-  row("open (load the key)", big.open, 0, small.open);
-  line("  (plain: one pwrite / one pread per record of the same length; us/row at 1/4 of the");
-  line("   rows close to us/row: keyed access grows with log n, not with n)");
+       " bytes with one key (best of " + std::to_string(kRepeats) + "); calls: " + bench::SyscallCounter().what());
+  std::printf("  %-36s %9s %9s %8s %9s %9s %14s\n", "pass", "ms", "plain ms", "ratio", "calls", "plain",
+              "us/row at 1/4");
+  for (int k = 0; k < kPasses; ++k) {
+    const bench::Figure& f = big.fig[static_cast<std::size_t>(k)];
+    std::printf("  %-36s %9s %9s %7sx %9s %9s %14s\n", kPassNames[k], bench::fixed(f.ms, 2).c_str(),
+                bench::fixed(plain[k].ms, 2).c_str(), bench::fixed(f.ms / plain[k].ms, 1).c_str(),
+                bench::whole(f.calls).c_str(), bench::whole(plain[k].calls).c_str(),
+                bench::fixed(small.fig[static_cast<std::size_t>(k)].ms * 1000.0 / (kRows / 4), 3).c_str());
+  }
+  line("  (plain: the pass's bytes read and written in 1 MiB blocks, one fdatasync; us/row at 1/4");
+  line("   of the rows close to the full run's: keyed access grows with log n, not with n)");
   if (big.failures || small.failures)
     line("  !! " + std::to_string(big.failures + small.failures) + " statements failed");
 }

@@ -1,10 +1,13 @@
 // The importers' pattern on the postings table: 32,767 postings appended, the table
-// emptied by the delete pass (record order, DELETE each) and refilled, each pass timed
-// beside a plain file doing one pread/pwrite per record in the same run.
+// emptied by the delete pass (record order, DELETE each) and refilled; once statement
+// by statement, once under the table's LOCK (written back at UNLOCK). Each pass is set
+// beside the least plain I/O of its bytes (plain.h) in the same run, with the system
+// calls of both.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "bench/figures.h"
+#include "bench/plain.h"
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
 #include "platform/storage/dbase/dbase.h"
@@ -21,9 +25,6 @@
 #include "tests/support/tempdir.h"
 
 namespace {
-
-using zelk::bench::fixed;
-using zelk::bench::whole;
 
 using zelk::storage::TypedFile;
 using Postings = TypedFile<zelk::test::Posting>;
@@ -70,70 +71,36 @@ int deletePass(Postings& f) {
   return n;
 }
 
-struct Passes {
-  double append = 0, empty = 0, refill = 0, emptyPastDeleted = 0;
-};
+enum Pass { kAppend, kEmpty, kRefill, kEmptyPastDeleted, kPasses };
+const char* const kPassNames[kPasses] = {"append", "delete pass", "append after the deleted",
+                                         "delete pass past the deleted"};
 
-// The four passes on a new table, each measured once per repeat on its own table.
-Passes measure(const zelk::test::TempDir& dir, int rows) {
-  Passes p;
-  std::string path = dir / "dbi.dbf";
-  auto fresh = [&] {
+// The four passes on a new table, each repeat on its own table; locked: each pass
+// between LOCK and UNLOCK.
+std::array<zelk::bench::Figure, kPasses> measure(const zelk::test::TempDir& dir, int rows, bool locked) {
+  std::array<zelk::bench::Figure, kPasses> best;
+  const std::string path = dir / "dbi.dbf";
+  for (int r = 0; r < kRepeats; ++r) {
     auto f = std::make_unique<Postings>(zelk::test::kPostings);
     f->setNameSource([path] { return path; });
     f->create();
     f->open(mode::kReadWrite | mode::kDenyNone);
-    return f;
-  };
-  std::unique_ptr<Postings> f;
-  double best[4] = {1e300, 1e300, 1e300, 1e300};
-  for (int r = 0; r < kRepeats; ++r) {
-    f.reset();
-    f = fresh();
-    auto time = [&](int k, const std::function<void()>& g) {
-      auto t0 = std::chrono::steady_clock::now();
-      g();
-      best[k] = std::min(best[k], std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    int deleted[2] = {0, 0};
+    auto pass = [&](Pass k, const std::function<void()>& g) {
+      zelk::bench::timed(best[k], [&] {
+        if (locked) f->lock();
+        g();
+        if (locked) f->unlock();
+      });
     };
-    time(0, [&] { appendPass(*f, rows); });
-    int deleted = 0;
-    time(1, [&] { deleted = deletePass(*f); });
-    time(2, [&] { appendPass(*f, rows); });
-    int deleted2 = 0;
-    time(3, [&] { deleted2 = deletePass(*f); });
-    if (deleted != rows || deleted2 != rows || f->records() != static_cast<std::uint64_t>(2 * rows))
-      std::printf("  !! the passes did not do their work (%d, %d deleted)\n", deleted, deleted2);
+    pass(kAppend, [&] { appendPass(*f, rows); });
+    pass(kEmpty, [&] { deleted[0] = deletePass(*f); });
+    pass(kRefill, [&] { appendPass(*f, rows); });
+    pass(kEmptyPastDeleted, [&] { deleted[1] = deletePass(*f); });
+    if (deleted[0] != rows || deleted[1] != rows || f->records() != static_cast<std::uint64_t>(2 * rows))
+      std::printf("  !! the passes did not do their work (%d, %d deleted)\n", deleted[0], deleted[1]);
   }
-  p.append = best[0];
-  p.empty = best[1];
-  p.refill = best[2];
-  p.emptyPastDeleted = best[3];
-  return p;
-}
-
-struct Plain {
-  double write = 0, readMark = 0;
-};
-
-// The same bytes as a plain file: one pwrite per record; one pread per record with a
-// one-byte pwrite, as the delete pass reads and marks each.
-Plain plain(const zelk::test::TempDir& dir, int rows, std::size_t length) {
-  Plain p;
-  std::string path = dir / "plain.bin";
-  std::vector<char> rec(length, 'x');
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-  p.write = zelk::bench::bestMillis(kRepeats, [&] {
-    for (int i = 0; i < rows; ++i)
-      if (::pwrite(fd, rec.data(), length, static_cast<off_t>(i) * static_cast<off_t>(length)) < 0) break;
-  });
-  p.readMark = zelk::bench::bestMillis(kRepeats, [&] {
-    for (int i = 0; i < rows; ++i) {
-      off_t at = static_cast<off_t>(i) * static_cast<off_t>(length);
-      if (::pread(fd, rec.data(), length, at) < 0 || ::pwrite(fd, "*", 1, at) < 0) break;
-    }
-  });
-  ::close(fd);
-  return p;
+  return best;
 }
 
 }  // namespace
@@ -141,23 +108,33 @@ Plain plain(const zelk::test::TempDir& dir, int rows, std::size_t length) {
 void benchDbase() {
   zelk::storage::registerDriver(zelk::storage::DriverKind::Dbase, zelk::storage::dbase::driver());
   zelk::test::TempDir dir;
-  const std::size_t length = 217;  // a posting in dbi.dbf, deletion flag included
+  const std::uint64_t length = 217;  // a posting in dbi.dbf, deletion flag included
+  const std::uint64_t bytes = length * kRows;
 
-  Passes big = measure(dir, kRows);
-  Plain base = plain(dir, kRows, length);
-  Passes small = measure(dir, kRows / 4);
-
-  auto us = [](double ms, int rows) { return ms * 1000.0 / rows; };
-  std::printf("dBase postings table: %d postings of %zu bytes (best of %d)\n", kRows, length, kRepeats);
-  std::printf("  %-34s %9s %9s %9s %7s %14s\n", "pass", "ms", "plain ms", "us/row", "ratio", "us/row at 1/4");
-  auto row = [&](const char* what, double ms, double plainMs, double smallMs) {
-    std::printf("  %-34s %9s %9s %9s %6sx %14s\n", what, fixed(ms, 2).c_str(), fixed(plainMs, 2).c_str(),
-                fixed(us(ms, kRows), 3).c_str(), fixed(ms / plainMs, 1).c_str(), fixed(us(smallMs, kRows / 4), 3).c_str());
+  const auto each = measure(dir, kRows, false);
+  const auto locked = measure(dir, kRows, true);
+  // The plain I/O of each pass: an append writes its records; a delete pass reads the
+  // table so far and writes it back (its flags lie all over it).
+  const std::string table = dir / "table.bin", scratch = dir / "plain.bin";
+  {
+    const int fd = ::open(table.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::vector<char> block(static_cast<std::size_t>(2 * bytes), 'x');
+    if (fd < 0 || ::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) std::printf("  !! no plain file\n");
+    if (fd >= 0) ::close(fd);
+  }
+  const zelk::bench::PlainIo plain[kPasses] = {
+      zelk::bench::bestPlain(kRepeats, {}, bytes, scratch),
+      zelk::bench::bestPlain(kRepeats, {{table, bytes}}, bytes, scratch),
+      zelk::bench::bestPlain(kRepeats, {}, bytes, scratch),
+      zelk::bench::bestPlain(kRepeats, {{table, 2 * bytes}}, 2 * bytes, scratch),
   };
-  row("append", big.append, base.write, small.append);
-  row("delete pass", big.empty, base.readMark, small.empty);
-  row("append after the deleted", big.refill, base.write, small.refill);
-  row("delete pass past the deleted", big.emptyPastDeleted, base.readMark, small.emptyPastDeleted);
-  std::printf("  (plain: one pwrite per record / one pread and a one-byte pwrite per record;\n"
-              "   us/row at 1/4 of the rows close to us/row: no pass grows faster than the rows)\n");
+
+  std::printf("dBase postings table: %d postings of %llu bytes (best of %d); calls: %s\n", kRows,
+              static_cast<unsigned long long>(length), kRepeats, zelk::bench::SyscallCounter().what());
+  zelk::bench::printPassHeader();
+  for (int k = 0; k < kPasses; ++k) zelk::bench::printPass(kPassNames[k], each[k], plain[k]);
+  for (int k = 0; k < kPasses; ++k)
+    zelk::bench::printPass((std::string(kPassNames[k]) + ", locked").c_str(), locked[k], plain[k]);
+  std::printf("  (plain: the pass's bytes read and written in 1 MiB blocks, one fdatasync; the passes\n"
+              "   sync nothing, so a ratio under 1 is possible)\n");
 }

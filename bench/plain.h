@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,55 @@ inline PlainIo plainIo(const std::vector<PlainRead>& reads, std::uint64_t writeB
   p.calls = counter.calls();
   ::unlink(scratch.c_str());
   return p;
+}
+
+}  // namespace zelk::bench
+
+namespace zelk::bench {
+
+// A pass of a storage benchmark: its best time over the repeats, with the system calls
+// of that run.
+struct Figure {
+  double ms = 1e300;
+  long long calls = 0;
+  void take(double t, long long c) {
+    if (t < ms) {
+      ms = t;
+      calls = c;
+    }
+  }
+};
+
+// Runs f once, timed and counted, into fig.
+template <class F>
+void timed(Figure& fig, F&& f) {
+  SyscallCounter counter;
+  counter.start();
+  const auto t0 = std::chrono::steady_clock::now();
+  f();
+  const double ms = millisSince(t0);
+  counter.stop();
+  fig.take(ms, counter.calls());
+}
+
+// One line of a storage table: the pass beside the plain I/O of its bytes.
+inline void printPass(const char* what, const Figure& f, const PlainIo& p) {
+  std::printf("  %-36s %9s %9s %7sx %9s %9s\n", what, fixed(f.ms, 2).c_str(), fixed(p.ms, 2).c_str(),
+              fixed(f.ms / p.ms, 1).c_str(), whole(f.calls).c_str(), whole(p.calls).c_str());
+}
+inline void printPassHeader() {
+  std::printf("  %-36s %9s %9s %8s %9s %9s\n", "pass", "ms", "plain ms", "ratio", "calls", "plain");
+}
+
+// The best of repeats plain runs.
+inline PlainIo bestPlain(int repeats, const std::vector<PlainRead>& reads, std::uint64_t writeBytes,
+                         const std::string& scratch) {
+  PlainIo best = plainIo(reads, writeBytes, scratch);
+  for (int i = 1; i < repeats; ++i) {
+    PlainIo p = plainIo(reads, writeBytes, scratch);
+    if (p.ms < best.ms) best = p;
+  }
+  return best;
 }
 
 }  // namespace zelk::bench
