@@ -2,8 +2,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace zelk::cp {
 namespace {
@@ -78,14 +80,28 @@ unsigned char ub(char c) { return static_cast<unsigned char>(c); }
 
 char ansiToOem(char c) { return tables().a2o[ub(c)]; }
 char oemToAnsi(char c) { return tables().o2a[ub(c)]; }
-void ansiToOem(char* s, std::size_t n) {
-  const auto& t = tables().a2o;
-  for (std::size_t i = 0; i < n; ++i) s[i] = t[ub(s[i])];
+namespace {
+// Converts s through t; eight bytes at a time pass as they are when none is above 127
+// (both code pages keep ASCII).
+void convert(const std::array<char, 256>& t, char* s, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    if (n - i >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, s + i, sizeof w);
+      if ((w & 0x8080808080808080ull) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    const std::size_t end = std::min(n, i + 8);
+    for (; i < end; ++i) s[i] = t[ub(s[i])];
+  }
 }
-void oemToAnsi(char* s, std::size_t n) {
-  const auto& t = tables().o2a;
-  for (std::size_t i = 0; i < n; ++i) s[i] = t[ub(s[i])];
-}
+}  // namespace
+
+void ansiToOem(char* s, std::size_t n) { convert(tables().a2o, s, n); }
+void oemToAnsi(char* s, std::size_t n) { convert(tables().o2a, s, n); }
 std::string ansiToOem(std::string_view s) {
   std::string r(s);
   ansiToOem(r.data(), r.size());

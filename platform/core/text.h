@@ -9,6 +9,7 @@
 #include <array>
 #include <compare>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -19,6 +20,11 @@ namespace zelk {
 // The value without its trailing blanks.
 inline std::string_view trimRight(std::string_view s) {
   std::size_t n = s.size();
+  constexpr std::uint64_t kEightBlanks = 0x2020202020202020ull;
+  for (std::uint64_t w; n >= 8; n -= 8) {  // a padded field: eight blanks at a time
+    std::memcpy(&w, s.data() + n - 8, sizeof w);
+    if (w != kEightBlanks) break;
+  }
   while (n > 0 && s[n - 1] == ' ') --n;
   return s.substr(0, n);
 }
