@@ -587,6 +587,51 @@ TEST_F(DbaseTest, AWatchedRecordChangedElsewhereIsNotOverwritten) {
   EXPECT_EQ(b->put(), 0);
 }
 
+// Under LOCK the changes are kept and written back at UNLOCK; a record read before
+// the lock is taken as the file holds it when it is changed.
+TEST_F(DbaseTest, UnderTheLockChangesReachTheFileAtUnlockOverWhatOthersDidBefore) {
+  auto a = postings();
+  auto b = postings("dbi.dbf", false);
+  addPosting(*a, 1);
+  addPosting(*a, 2);
+  a->set();
+  ASSERT_EQ(a->next(), 0);  // record 1, unwatched
+  b->set();
+  ASSERT_EQ(b->next(), 0);
+  ASSERT_EQ(b->erase(), 0);  // deleted by the other station meanwhile
+  ASSERT_EQ(b->next(), 0);
+  b->rec.SUMMA = 10;
+  ASSERT_EQ(b->put(), 0);
+
+  ASSERT_EQ(a->lock(), 0);
+  a->rec.SUMMA = 5;
+  EXPECT_EQ(a->put(), 0);  // record 1 stays deleted
+  addPosting(*a, 3);
+  a->set();
+  a->watch();
+  ASSERT_EQ(a->next(), 0);
+  EXPECT_EQ(a->rec.NNOPER, 2.0);
+  EXPECT_EQ(headerCount(readAll(dir / "dbi.dbf")), 2u);  // nothing written back yet
+  EXPECT_EQ(a->records(), 3u);
+  ASSERT_EQ(a->unlock(), 0);
+  EXPECT_EQ(headerCount(readAll(dir / "dbi.dbf")), 3u);
+  EXPECT_EQ(live(*b), (std::vector<int>{2, 3}));
+  b->set();
+  ASSERT_EQ(b->next(), 0);
+  EXPECT_EQ(b->rec.SUMMA, 10.0);
+
+  // a watched record the other station changed before the lock is not overwritten
+  b->rec.SUMMA = 11;
+  ASSERT_EQ(b->put(), 0);
+  ASSERT_EQ(a->lock(), 0);
+  a->rec.SUMMA = 20;
+  EXPECT_EQ(a->put(), storage::kRecordChanged);
+  ASSERT_EQ(a->unlock(), 0);
+  b->set();
+  ASSERT_EQ(b->next(), 0);
+  EXPECT_EQ(b->rec.SUMMA, 11.0);
+}
+
 // --- errors --------------------------------------------------------------------------
 
 TEST_F(DbaseTest, StatementErrors) {

@@ -903,6 +903,11 @@ void Dat21File::checkInvariants() const {
   // I4: what this opener applied of each key log is what the header on disk commits.
   for (std::size_t i = 0; i < keys_.size(); ++i)
     assert(keys_[i].loaded == disk_.keys[i].length && keys_[i].crc == disk_.keys[i].crc);
+  // I8: the read-ahead holds the staged slots it covers.
+  if (chunkValid_)
+    staged_.each(chunkFirst_, chunkFirst_ + chunkCount_, [&](std::uint64_t recno, const char* slot) {
+      assert(std::memcmp(chunk_.data() + (recno - chunkFirst_) * ssize_, slot, ssize_) == 0);
+    });
   // The free list's head is a slot of the file.
   assert(hdr_.freeHead <= hdr_.slotCount);
   // I2: the copy of this generation on disk is the one in raw_.

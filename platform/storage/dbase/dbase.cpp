@@ -188,6 +188,7 @@ class Table final : public Backend {
   ErrorState beginWrite();
   void endWrite() { share_.unlockOne(); }
   void stage(std::int64_t i, const char* record);
+  ErrorState recordNow(std::int64_t i, std::vector<char>& out) const;
   ErrorState writeBack();
   ErrorState touchDate();
   std::int32_t todayNow();
@@ -417,6 +418,23 @@ void Table::stage(std::int64_t i, const char* record) {
     std::memcpy(scan_.data() + static_cast<std::size_t>(i - scanFirst_) * len, record, len);
 }
 
+// Under the lock: record i as the table holds it now (staged, read ahead under the
+// lock, or on disk; what was read before the lock may have changed since).
+ErrorState Table::recordNow(std::int64_t i, std::vector<char>& out) const {
+  const std::size_t len = layout_.recordLength;
+  out.resize(len);
+  if (const char* r = staged_.find(static_cast<std::uint64_t>(i))) {
+    std::memcpy(out.data(), r, len);
+  } else if (scanValid_ && i >= scanFirst_ && i < scanFirst_ + scanCount_) {
+    std::memcpy(out.data(), cached(i), len);
+  } else {
+    const ssize_t got = readAt(fd_.get(), out.data(), len, recordOffset(i));
+    if (got < 0) return fromErrno(errno);
+    if (static_cast<std::size_t>(got) < len) return fail(kRecordNotAvailable);
+  }
+  return {};
+}
+
 // The staged records, one write per run of consecutive records (the end marker after
 // the last one), then the header's date and count.
 ErrorState Table::writeBack() {
@@ -531,11 +549,17 @@ ErrorState Table::put(const char* rec) {
   if (!have_) return fail(kRecordNotAvailable);
   if (ErrorState e = beginWrite(); e.code) return e;
   const std::size_t len = layout_.recordLength;
-  if (trusted()) {  // nobody else writes: the record read is the record there
-    std::vector<char> out(raw_);
+  if (trusted()) {
+    std::vector<char> out;
+    ErrorState e = recordNow(cur_, out);
+    if (!e.code && watched_ && std::memcmp(out.data(), raw_.data(), len) != 0) e = fail(kRecordChanged);
+    if (e.code) {
+      endWrite();
+      return e;
+    }
     encode(rec, out.data());
     stage(cur_, out.data());
-    ErrorState e = staged_.bytes() >= kWriteBackBytes ? writeBack() : ErrorState{};
+    if (staged_.bytes() >= kWriteBackBytes) e = writeBack();
     endWrite();
     if (!e.code) raw_ = std::move(out);
     return e;
@@ -563,10 +587,13 @@ ErrorState Table::erase() {
   if (ErrorState e = beginWrite(); e.code) return e;
   ErrorState e;
   if (trusted()) {
-    std::vector<char> out(raw_);
-    out[0] = kDeleted;
-    stage(cur_, out.data());
-    if (staged_.bytes() >= kWriteBackBytes) e = writeBack();
+    std::vector<char> out;
+    e = recordNow(cur_, out);
+    if (!e.code) {
+      out[0] = kDeleted;
+      stage(cur_, out.data());
+      if (staged_.bytes() >= kWriteBackBytes) e = writeBack();
+    }
     endWrite();
     if (e.code) return e;
     raw_[0] = kDeleted;
