@@ -145,11 +145,24 @@ TEST(DbaseCodec, NumbersAreFormattedToTheColumn) {
       {std::numeric_limits<double>::infinity(), 4, 0, "****"},
       {0, 4, 0, "   0"},
       {1e-300, 6, 2, "  0.00"},
+      {0.1, 5, 2, " 0.10"},
+      {-1000.25, 9, 2, " -1000.25"},
+      {0.29, 4, 2, "0.29"},
+      {1.005, 5, 2, " 1.01"},  // 1.00499999... in binary, 1.005 in its own digits
   };
   for (const Case& c : cases) {
     std::string out(c.width, '?');
     storage::dbase::formatNumber(out.data(), c.width, c.decimals, c.v);
     EXPECT_EQ(out, c.text) << c.v << " in N(" << c.width << "." << c.decimals << ")";
+  }
+  // Every amount in kopecks reads back as written.
+  for (int k = -100000; k <= 100000; ++k) {
+    std::string out(10, '?');
+    storage::dbase::formatNumber(out.data(), out.size(), 2, k / 100.0);
+    const int whole = std::abs(k) / 100, cents = std::abs(k) % 100;
+    std::string want = (k < 0 ? "-" : "") + std::to_string(whole) + (cents < 10 ? ".0" : ".") + std::to_string(cents);
+    want.insert(0, 10 - want.size(), ' ');
+    ASSERT_EQ(out, want) << k;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
@@ -289,27 +290,34 @@ ErrorState columnFor(const FieldDesc& f, Column& out) {
 void formatNumber(char* dst, std::size_t width, unsigned decimals, double v) {
   if (width == 0) return;
   if (!std::isfinite(v) || decimals >= width) return fillStars(dst, width);
-  char shortest[400];
   const double a = std::fabs(v);
-  // A whole number below 2^53 reads as its integer digits.
-  auto r = a < 0x1p53 && a == std::trunc(a)
-               ? std::to_chars(shortest, shortest + sizeof shortest, static_cast<std::int64_t>(a))
-               : std::to_chars(shortest, shortest + sizeof shortest, a, std::chars_format::fixed);
-  if (r.ec != std::errc()) return fillStars(dst, width);
-  std::string_view s(shortest, static_cast<std::size_t>(r.ptr - shortest));
-  std::size_t point = s.find('.');
-  std::string_view whole = s.substr(0, point);
-  std::string_view frac = point == std::string_view::npos ? std::string_view{} : s.substr(point + 1);
-
-  // digits = whole part and the kept decimals, as one run of digits
-  std::string digits(whole);
-  digits.append(frac.substr(0, std::min<std::size_t>(frac.size(), decimals)));
-  digits.append(decimals > frac.size() ? decimals - frac.size() : 0, '0');
-  if (frac.size() > decimals && frac[decimals] >= '5') {
-    std::size_t i = digits.size();
-    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-    if (i == 0) digits.insert(digits.begin(), '1');
-    else ++digits[i - 1];
+  std::string digits;  // the whole part and the kept decimals, as one run of digits
+  static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  const double scaled = decimals < std::size(kScale) ? a * kScale[decimals] : 0x1p53;
+  if (scaled < 0x1p53 && scaled == std::trunc(scaled)) {
+    // The value is a whole number of the column's units: its digits, no rounding.
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(scaled));
+    const auto n = static_cast<std::size_t>(r.ptr - buf);
+    digits.assign(n < decimals + 1 ? decimals + 1 - n : 0, '0');
+    digits.append(buf, n);
+  } else {
+    char shortest[400];
+    auto r = std::to_chars(shortest, shortest + sizeof shortest, a, std::chars_format::fixed);
+    if (r.ec != std::errc()) return fillStars(dst, width);
+    std::string_view s(shortest, static_cast<std::size_t>(r.ptr - shortest));
+    std::size_t point = s.find('.');
+    std::string_view whole = s.substr(0, point);
+    std::string_view frac = point == std::string_view::npos ? std::string_view{} : s.substr(point + 1);
+    digits.assign(whole);
+    digits.append(frac.substr(0, std::min<std::size_t>(frac.size(), decimals)));
+    digits.append(decimals > frac.size() ? decimals - frac.size() : 0, '0');
+    if (frac.size() > decimals && frac[decimals] >= '5') {
+      std::size_t i = digits.size();
+      while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+      if (i == 0) digits.insert(digits.begin(), '1');
+      else ++digits[i - 1];
+    }
   }
   bool zero = std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0'; });
   std::size_t intLen = digits.size() - decimals;
@@ -418,7 +426,7 @@ void decodeField(const FieldDesc& f, char* rec, const Column& c, const char* raw
       if (isText(f)) {
         copyPadded(dst, f.size, raw, c.width);
         std::size_t k = std::min(c.width, f.size);
-        std::replace(dst, dst + k, '\0', ' ');
+        if (std::memchr(dst, '\0', k)) std::replace(dst, dst + k, '\0', ' ');
         if (oem) cp::oemToAnsi(dst, k);
       } else if (f.type == FieldType::Date) {
         setNumber(f, rec, parseDate(text));

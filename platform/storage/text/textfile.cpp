@@ -25,6 +25,12 @@ constexpr std::size_t kTabStop = 8;
 
 ErrorState fail(int code) { return errorOf(code); }
 
+// The first c in [p, end), else end.
+const char* firstOf(const char* p, const char* end, int c) {
+  const void* q = std::memchr(p, c, static_cast<std::size_t>(end - p));
+  return q ? static_cast<const char*>(q) : end;
+}
+
 class TextFile final : public Backend {
  public:
   explicit TextFile(const FileDecl& decl) : decl_(decl), buf_(kBufferSize) {
@@ -122,8 +128,9 @@ class TextFile final : public Backend {
       // The bytes up to the next CR, TAB or Ctrl-Z in the buffer go as they are.
       const char* p = buf_.data() + (off_ - bufStart_);
       const char* end = buf_.data() + bufLen_;
-      const char* q = p;
-      while (q < end && *q != kCR && *q != kTab && *q != kCtrlZ) ++q;
+      const char* q = firstOf(p, end, kCR);
+      q = firstOf(p, q, kTab);
+      q = firstOf(p, q, kCtrlZ);
       const auto n = static_cast<std::size_t>(q - p);
       if (col < field_) {  // past the record: skipped up to the line's end
         const std::size_t k = std::min(n, field_ - col);
