@@ -615,6 +615,7 @@ TEST_F(DbaseTest, UnderTheLockChangesReachTheFileAtUnlockOverWhatOthersDidBefore
   ASSERT_EQ(b->next(), 0);
   b->rec.SUMMA = 10;
   ASSERT_EQ(b->put(), 0);
+  addPosting(*b, 9);  // and added one
 
   ASSERT_EQ(a->lock(), 0);
   a->rec.SUMMA = 5;
@@ -624,11 +625,11 @@ TEST_F(DbaseTest, UnderTheLockChangesReachTheFileAtUnlockOverWhatOthersDidBefore
   a->watch();
   ASSERT_EQ(a->next(), 0);
   EXPECT_EQ(a->rec.NNOPER, 2.0);
-  EXPECT_EQ(headerCount(readAll(dir / "dbi.dbf")), 2u);  // nothing written back yet
-  EXPECT_EQ(a->records(), 3u);
+  EXPECT_EQ(headerCount(readAll(dir / "dbi.dbf")), 3u);  // nothing written back yet
+  EXPECT_EQ(a->records(), 4u);
   ASSERT_EQ(a->unlock(), 0);
-  EXPECT_EQ(headerCount(readAll(dir / "dbi.dbf")), 3u);
-  EXPECT_EQ(live(*b), (std::vector<int>{2, 3}));
+  EXPECT_EQ(headerCount(readAll(dir / "dbi.dbf")), 4u);
+  EXPECT_EQ(live(*b), (std::vector<int>{2, 9, 3}));
   b->set();
   ASSERT_EQ(b->next(), 0);
   EXPECT_EQ(b->rec.SUMMA, 10.0);

@@ -105,17 +105,19 @@ class Table final : public Backend {
 
   ErrorState lock() override {
     ErrorState e = writable_ ? share_.lockWrite() : share_.lockRead();
-    if (e.code == 0 && held_++ == 0 && writable_) {
-      // Another station may have added records before we took the lock.
+    if (e.code) return e;
+    if (held_ == 0 && writable_) {
+      // Another station may have added records before we took the lock: the count is
+      // read while the table is not yet ours alone.
       e = refreshCount();
       if (e.code) {
-        --held_;
         share_.unlockOne();
         return e;
       }
       scanValid_ = false;
       diskCount_ = count_;
     }
+    ++held_;
     return e;
   }
   ErrorState unlock() override {
