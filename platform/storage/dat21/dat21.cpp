@@ -358,12 +358,12 @@ class Dat21File final : public Backend {
   bool applyLog(Key& k, const unsigned char* p, std::size_t n, std::uint64_t slots);
 
   void images(const char* rec, std::string& stored, std::string& image) const;
-  std::string imageOf(std::string_view stored) const;
+  const std::string& imageOf(std::string_view stored, std::string& image) const;
   const char* cachedSlot(std::uint64_t recno) const;
   ErrorState readSlot(std::uint64_t recno, unsigned char& status, std::string& bytes);
   ErrorState deliver(std::uint64_t recno, std::string_view stored, char* out, int verifyKey,
                      std::string_view expectSk);
-  void setCurrent(std::uint64_t recno, std::string stored, std::string image);
+  void setCurrent(std::uint64_t recno, std::string_view stored, std::string& image);
 
   ErrorState step(char* rec, bool forward);
   bool atEnd();
@@ -407,6 +407,9 @@ class Dat21File final : public Backend {
   std::size_t keyBytes_ = 0;
   bool unwritten_ = false;  // staged bytes not yet written (I1)
   std::string slot_;  // a slot being staged
+  // Buffers of the statements, kept to spare an allocation per record.
+  std::string stored_, image_, old_, oldImage_;
+  std::vector<Change> changes_;
 
   int order_ = -1;  // -1 record order, else a key
   Cursor cursor_;
@@ -581,8 +584,8 @@ void Dat21File::images(const char* rec, std::string& stored, std::string& image)
   }
 }
 
-std::string Dat21File::imageOf(std::string_view stored) const {
-  std::string image(stored);
+const std::string& Dat21File::imageOf(std::string_view stored, std::string& image) const {
+  image.assign(stored);
   if (decl_.oem) convertTextFields(decl_, image.data(), false);
   return image;
 }
@@ -616,7 +619,7 @@ ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, std::
 // value it reads back as must be the one the key holds for it.
 ErrorState Dat21File::deliver(std::uint64_t recno, std::string_view stored, char* out, int verifyKey,
                               std::string_view expectSk) {
-  std::string image = imageOf(stored);
+  const std::string& image = imageOf(stored, image_);
   if (verifyKey >= 0) {
     std::string sk;
     if (!keys_[static_cast<std::size_t>(verifyKey)].codec.make(image.data(), sk) || sk != expectSk) {
@@ -625,16 +628,17 @@ ErrorState Dat21File::deliver(std::uint64_t recno, std::string_view stored, char
     }
   }
   std::memcpy(out, image.data(), rsize_);
-  setCurrent(recno, std::string(stored), std::move(image));
+  setCurrent(recno, stored, image_);
   watched_ = watchNext_;
   watchNext_ = false;
   return {};
 }
 
-void Dat21File::setCurrent(std::uint64_t recno, std::string stored, std::string image) {
+// The record becomes current (image is taken, its old buffer given back in it).
+void Dat21File::setCurrent(std::uint64_t recno, std::string_view stored, std::string& image) {
   curRec_ = recno;
-  curStored_ = std::move(stored);
-  curImage_ = std::move(image);
+  curStored_.assign(stored);
+  curImage_.swap(image);
   watched_ = false;
 }
 
@@ -686,14 +690,13 @@ ErrorState Dat21File::step(char* rec, bool forward) {
     --it;
   }
   unsigned char status = 0;
-  std::string bytes;
-  ErrorState e = readSlot(it->rec, status, bytes);
+  ErrorState e = readSlot(it->rec, status, old_);
   if (e.code) return e;
   if (status != kSlotActive) {
     stale_ = true;
     return make(kKeysMustBeRebuilt);
   }
-  e = deliver(it->rec, bytes, rec, order_, it->sk);
+  e = deliver(it->rec, old_, rec, order_, it->sk);
   if (e.code) return e;
   cursorOn(cursor_, it->sk, it->rec);
   return {};
@@ -765,14 +768,13 @@ ErrorState Dat21File::get(int key, char* rec) {
   auto it = k.index.lower_bound(Probe{sk, 0});
   if (it == k.index.end() || it->sk != sk) return make(kRecordNotFound);
   unsigned char status = 0;
-  std::string bytes;
-  ErrorState e = readSlot(it->rec, status, bytes);
+  ErrorState e = readSlot(it->rec, status, old_);
   if (e.code) return e;
   if (status != kSlotActive) {
     stale_ = true;
     return make(kKeysMustBeRebuilt);
   }
-  return deliver(it->rec, bytes, rec, key, it->sk);
+  return deliver(it->rec, old_, rec, key, it->sk);
 }
 
 bool Dat21File::hasOther(std::size_t key, const std::string& sk, std::uint64_t except) const {
@@ -920,12 +922,12 @@ ErrorState Dat21File::add(char* rec) {
   if (!writable_) return make(kAccessDenied);
   Statement s(*this, true);
   if (s.e.code) return s.e;
-  std::string stored, image;
-  images(rec, stored, image);
-  std::vector<Change> ch;
+  images(rec, stored_, image_);
+  std::vector<Change>& ch = changes_;
+  ch.clear();
   for (std::size_t i = 0; i < keys_.size(); ++i) {
     std::string sk;
-    if (!keys_[i].codec.make(image.data(), sk)) continue;
+    if (!keys_[i].codec.make(image_.data(), sk)) continue;
     if (keys_[i].codec.unique() && hasOther(i, sk, 0)) return make(kDuplicateKey);
     ch.push_back({i, kEntryInsert, std::move(sk)});
   }
@@ -937,19 +939,18 @@ ErrorState Dat21File::add(char* rec) {
     if (trusted_ && !cachedSlot(recno))
       if (ErrorState e = loadChunk(recno, recno >= chunkFirst_ + chunkCount_); e.code) return e;
     unsigned char status = 0;
-    std::string old;
-    if (ErrorState e = readSlot(recno, status, old); e.code) return e;
-    std::uint64_t link = get32(reinterpret_cast<const unsigned char*>(old.data()));
+    if (ErrorState e = readSlot(recno, status, old_); e.code) return e;
+    std::uint64_t link = get32(reinterpret_cast<const unsigned char*>(old_.data()));
     if (status != kSlotDeleted || link > hdr_.slotCount || link == recno) return make(kKeysMustBeRebuilt);
     hdr_.freeHead = link;
   } else {
     if (hdr_.slotCount >= kMaxRecno) return make(kFileSystemError);
     recno = ++hdr_.slotCount;
   }
-  stage(recno, kSlotActive, stored, ch);
+  stage(recno, kSlotActive, stored_, ch);
   hdr_.active += 1;
   if (ErrorState e = s.done(); e.code) return e;
-  setCurrent(recno, std::move(stored), std::move(image));
+  setCurrent(recno, stored_, image_);
   return {};
 }
 
@@ -960,16 +961,16 @@ ErrorState Dat21File::put(const char* rec) {
   if (s.e.code) return s.e;
   const std::uint64_t recno = curRec_;
   unsigned char status = 0;
-  std::string disk;
   if (recno > hdr_.slotCount) return make(watched_ ? kRecordChanged : kRecordNotAvailable);
-  ErrorState e = readSlot(recno, status, disk);
+  ErrorState e = readSlot(recno, status, old_);
   if (e.code) return e;
-  if (status != kSlotActive || (watched_ && disk != curStored_))
+  if (status != kSlotActive || (watched_ && old_ != curStored_))
     return make(watched_ ? kRecordChanged : kRecordNotAvailable);
-  std::string stored, image;
-  images(rec, stored, image);
-  const std::string oldImage = imageOf(disk);
-  std::vector<Change> ch;
+  images(rec, stored_, image_);
+  const std::string& oldImage = imageOf(old_, oldImage_);
+  const std::string& image = image_;
+  std::vector<Change>& ch = changes_;
+  ch.clear();
   for (std::size_t i = 0; i < keys_.size(); ++i) {
     std::string osk, nsk;
     bool was = keys_[i].codec.make(oldImage.data(), osk);
@@ -979,11 +980,11 @@ ErrorState Dat21File::put(const char* rec) {
     if (was) ch.push_back({i, kEntryRemove, std::move(osk)});
     if (is) ch.push_back({i, kEntryInsert, std::move(nsk)});
   }
-  if (stored != disk) {
-    stage(recno, kSlotActive, stored, ch);
+  if (stored_ != old_) {
+    stage(recno, kSlotActive, stored_, ch);
     if (e = s.done(); e.code) return e;
   }
-  setCurrent(recno, std::move(stored), std::move(image));
+  setCurrent(recno, stored_, image_);
   return {};
 }
 
@@ -995,19 +996,20 @@ ErrorState Dat21File::erase() {
   const std::uint64_t recno = curRec_;
   if (recno > hdr_.slotCount) return make(kRecordNotAvailable);
   unsigned char status = 0;
-  std::string disk;
-  ErrorState e = readSlot(recno, status, disk);
+  ErrorState e = readSlot(recno, status, old_);
   if (e.code) return e;
   if (status != kSlotActive) return make(kRecordNotAvailable);
   if (hdr_.active == 0) return make(kKeysMustBeRebuilt);
-  const std::string oldImage = imageOf(disk);
-  std::vector<Change> ch;
+  const std::string& oldImage = imageOf(old_, oldImage_);
+  std::vector<Change>& ch = changes_;
+  ch.clear();
   for (std::size_t i = 0; i < keys_.size(); ++i) {
     std::string osk;
     if (keys_[i].codec.make(oldImage.data(), osk)) ch.push_back({i, kEntryRemove, std::move(osk)});
   }
   const bool chain = rsize_ >= kFreeLinkSize;
-  std::string freed(rsize_, '\0');
+  std::string& freed = stored_;
+  freed.assign(rsize_, '\0');
   if (chain) put32(reinterpret_cast<unsigned char*>(freed.data()), static_cast<std::uint32_t>(hdr_.freeHead));
   stage(recno, kSlotDeleted, freed, ch);
   hdr_.active -= 1;
