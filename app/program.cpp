@@ -2,6 +2,7 @@
 
 #include "app/frame.h"
 #include "app/patterns/procedures.h"
+#include "app/startup.h"
 #include "firms/procedures.h"
 #include "import/procedures.h"
 #include "review/procedures.h"
@@ -10,6 +11,7 @@ namespace zelk::app {
 
 void registerProgramProcedures() {
   registerProcedure("MAIN", MAIN);
+  registerStarter(START);
   firms::registerProcedures();
   import::registerProcedures();
   review::registerProcedures();

@@ -2,13 +2,14 @@
 
 #include "app/patterns/procedures.h"
 #include "review/chart.h"
+#include "review/postings.h"
 
 namespace zelk::review {
 
 // A window that stands is registered with its procedure in place of its plan.
 void registerProcedures() {
-  app::planProcedure("DBI_TAB");
-  app::planProcedure("UPDATEDBI");
+  app::registerProcedure("DBI_TAB", DBI_TAB);
+  app::registerProcedure("UPDATEDBI", UPDATEDBI);
   app::registerProcedure("PLN_TAB", PLN_TAB);
   app::registerProcedure("PLN_TAB1", PLN_TAB1);
   app::registerProcedure("UPDATEPLN", UPDATEPLN);

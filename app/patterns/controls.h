@@ -32,7 +32,12 @@ class Ctl {
   Ctl& value(std::string_view v) { d_.value = v; return *this; }
   Ctl& tip(std::string_view utf8) { d_.tip = ansi(utf8); return *this; }
   Ctl& icon(std::string_view i) { d_.icon = i; return *this; }
-  Ctl& font(std::string_view face, int size = 0) { d_.font = face; d_.fontSize = size; return *this; }
+  Ctl& font(std::string_view face, int size = 0, bool bold = false) {
+    d_.font = face;
+    d_.fontSize = size;
+    d_.bold = bold;
+    return *this;
+  }
   Ctl& format(std::string_view utf8) { d_.format = ansi(utf8); return *this; }
   Ctl& action(ui::StdAction a) { d_.action = a; return *this; }
 

@@ -1,6 +1,8 @@
 #include "app/patterns/procedures.h"
 
+#include <atomic>
 #include <mutex>
+#include <stdexcept>
 #include <utility>
 
 #include "platform/core/codepage.h"
@@ -99,6 +101,18 @@ void addProcedure(std::string name, Procedure p) {
   Registry& r = registry();
   std::lock_guard g(r.m);
   put(r.added, std::move(name), std::move(p));
+}
+
+namespace {
+std::atomic<Starter> starter{nullptr};
+}  // namespace
+
+void registerStarter(Starter s) { starter = s; }
+
+void startProcedure(std::string_view name, std::size_t stackSize) {
+  const Starter s = starter.load();
+  if (!s) throw std::logic_error("no thread starter registered for " + std::string(name));
+  s(procedure(name), stackSize);
 }
 
 }  // namespace zelk::app

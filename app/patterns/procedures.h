@@ -8,6 +8,7 @@
 //   - the program's procedure (registerProcedure);
 //   - a procedure of the program not built yet (planProcedure): it does nothing;
 //   - anything else: calling it raises message 27 through the error manager.
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -33,5 +34,13 @@ std::vector<std::string> procedureNames();
 // Adds a procedure of a test (or replaces one added before under the same name); it
 // stands in for the program's procedure of that name.
 void addProcedure(std::string name, Procedure p);
+
+// START: how the program runs a procedure on a thread of its own (with the thread's
+// start and end steps around it), registered once by the program.
+using Starter = void (*)(std::function<void()> procedure, std::size_t stackSize);
+void registerStarter(Starter s);
+// Runs the procedure called name on a thread of its own without waiting for it
+// (std::logic_error when the program registered no starter).
+void startProcedure(std::string_view name, std::size_t stackSize);
 
 }  // namespace zelk::app

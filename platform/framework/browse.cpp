@@ -441,7 +441,10 @@ void BrowseClass::refill(Anchor a, std::string position) {
   if (FileLoaded) {
     atTop_ = true;
     rows.reserve(static_cast<std::size_t>(View->records()));
+    const bool hint = QuickScan && Primary;
+    if (hint) Primary->SetQuickScan(true);
     if (Reset() == kLevelOk) readRows(rows, Direction::Forward, -1, {});
+    if (hint) Primary->SetQuickScan(false);
     atBottom_ = true;
     if (!rows.empty()) {
       int last = static_cast<int>(rows.size()) - 1;

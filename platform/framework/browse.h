@@ -229,6 +229,7 @@ class BrowseClass : public ViewManager, public WindowComponent {
   bool EditViaPopup = true;  // Ins, Del, Ctrl+Enter and Shift+Enter start insert, delete, change, view
   bool Selecting = false;    // the window was asked to select (set by Init)
   bool FileLoaded = false;   // the whole view is read at once, else a page at a time
+  bool QuickScan = false;    // a file-loaded filling hints the file's driver to read ahead
   std::uint16_t AskProcedure = 0;  // the window's update procedure for the ask protocol
 
   // Ties the list to its control, its view, its queue, the file's relation manager

@@ -367,8 +367,11 @@ void View::buildControl(Ctl& c, QWidget* cl) {
   }
   if (!c.widget) return;
   c.widget->setObjectName(qs(d.name));
-  if (!d.font.empty() || d.fontSize > 0)
-    c.widget->setFont(mapFont(d.font.empty() ? def.font : d.font, d.fontSize > 0 ? d.fontSize : def.fontSize));
+  if (!d.font.empty() || d.fontSize > 0 || d.bold) {
+    QFont f = mapFont(d.font.empty() ? def.font : d.font, d.fontSize > 0 ? d.fontSize : def.fontSize);
+    f.setBold(d.bold);
+    c.widget->setFont(f);
+  }
   if (!d.tip.empty()) c.widget->setToolTip(qs(d.tip));
   if (c.focus) {
     watch(c.focus, n);

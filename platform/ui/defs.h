@@ -126,6 +126,7 @@ struct ControlDef {
   std::string icon;
   std::string font;     // "" the window's font
   int fontSize = 0;
+  bool bold = false;    // the control's font in bold
   std::string format;   // a list's format ("16L(2)|M~Код~L(0)@n3@...")
   StdAction action = StdAction::None;
 };

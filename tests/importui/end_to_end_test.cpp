@@ -1,8 +1,8 @@
 // The road a person takes, played by zelk-script in a child process over a copy of
 // the examples: the frame, the firm chosen from the firm list, "Запуск системы", the
-// import item, the statement chosen (or the interval typed), "Запуск импорта"; then
-// the firm's dbi.dbf, prt.dat and lvo.dat read back, dbi.dbf also by an outside
-// dBase reader.
+// import item, the statement chosen (or the interval typed), "Запуск импорта" and the
+// postings list it opens; then the firm's dbi.dbf, prt.dat and lvo.dat read back,
+// dbi.dbf also by an outside dBase reader.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,7 +31,8 @@ struct Road {
   const char* title;   // the import window's title
   std::string input;   // the steps that give the input
   std::string folder;  // the firm's database folder
-  std::string counter;
+  std::string counter;   // the import window's count (5 positions)
+  std::string listed;    // the postings list's row count (4 positions)
   std::string postings;  // expected DBI records, one JSON object a line
   std::string rows;      // expected PRT records
   std::string payee;     // the third counterparty (the bank)
@@ -59,6 +60,10 @@ std::string script(const Road& r, const std::string& folder) {
          "  focus ?BUTTON4\n"
          "  expect ?MESSAGE text \"Идет выполнение!!!\"\n"
          "  press ?BUTTON4\n"
+         "  wait \"Дополнительная обработка по импорту\"\n"
+         "  expect ?N_STR text \"" + r.listed + "\"\n"
+         "  close\n"
+         "  wait \"" + r.title + "\"\n"
          "  expect ?NS text \"" + r.counter + "\"\n"
          "  expect ?MESSAGE text \"Задание выполнено\"\n"
          "  press ?CANCELBUTTON\n"
@@ -92,7 +97,7 @@ const Road kRoads[] = {
      "  expect ?BUTTON4 hidden true\n"
      "  file loko/vypiska.txt\n"
      "  press ?LOOKUPFILE\n",
-     "loko", "    4",
+     "loko", "    4", "   4",
      posting(1, "1", "125000", "0", "51", "") + posting(2, "2", "48300.5", "1", "", "51") +
          posting(2, "3", "0", "", "", "") + posting(3, "4", "1250", "1", "", "51"),
      kFirstTwoRows, "АО \\\"Локо-Банк\\\"", "1"},
@@ -100,7 +105,7 @@ const Road kRoads[] = {
      "  expect ?BUTTON4 hidden false\n"
      "  type ?D1 01/03/2024\n"
      "  type ?D2 31/03/2024\n",
-     "rfk", "    3",
+     "rfk", "    3", "   3",
      posting(1, "15", "125000", "0", "51", "") + posting(2, "16", "48300.5", "1", "", "51") +
          posting(3, "19", "1250", "1", "", "51"),
      kFirstTwoRows, "АО \\\"РФК-Банк\\\"", "15"},
@@ -108,7 +113,7 @@ const Road kRoads[] = {
      "  expect ?BUTTON4 hidden true\n"
      "  file bss/vypiska.txt\n"
      "  press ?LOOKUPFILE\n",
-     "bss", "    3",
+     "bss", "    3", "   3",
      posting(1, "15", "125000", "0", "51", "") + posting(2, "16", "48300.5", "1", "", "51") +
          posting(3, "17", "1250", "1", "", "51"),
      kFirstTwoRows, "АО \\\"БСС-Банк\\\"", "15"},

@@ -41,12 +41,18 @@ TEST_F(MenuTest, OnlyTheItemOfTheFirmsSystemIsEnabled) {
     });
     on(kChartTitle, [](script::ScriptedUser& u, ui::Window& w) { u.press(w, "?CLOSE"); });
     on(kMenuTitle, [](script::ScriptedUser& u, ui::Window& w) { u.menu(w, ansi(kPostingsItem)); });
+    bool postingsListShown = false;
+    on(kPostingsListTitle, [&](script::ScriptedUser& u, ui::Window& w) {
+      postingsListShown = true;
+      u.close(w);
+    });
     on(kMenuTitle, [](script::ScriptedUser& u, ui::Window& w) { u.close(w); });
     EXPECT_EQ(runMenu(), fw::response::kCancelled);
     EXPECT_TRUE(user.finished());
     EXPECT_EQ(enabled, c.enabled ? std::vector<std::string>{c.enabled} : std::vector<std::string>{});
     EXPECT_TRUE(chartEnabled);
     EXPECT_TRUE(postingsEnabled);
+    EXPECT_TRUE(postingsListShown);
     EXPECT_TRUE(ui::threadWindows().empty());
   }
 }

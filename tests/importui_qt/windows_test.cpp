@@ -32,6 +32,9 @@ namespace zelk::test {
 namespace {
 
 constexpr const char* kFileDialog = "";  // a step on the screen's open-file dialog
+// The postings list every run opens on its result.
+constexpr const char* kPostingsList = "Дополнительная обработка по импорту";
+void closeList(ui::Window* w, QWidget*) { w->userAccept(w->number("?CLOSE")); }
 
 class ImportWindows : public ImportTest {
  protected:
@@ -78,6 +81,7 @@ TEST_F(ImportWindows, TheMenuAndTheStatementWindowShowEveryTextWhole) {
 
          w->userAccept(item(*w, "?BUTTON4"));
        }},
+      {kPostingsList, closeList},
       {"Предварительный импорт Локо-Банк",
        [&](ui::Window* w, QWidget* v) {
          count = shown(*w, "?NS");
@@ -107,6 +111,7 @@ TEST_F(ImportWindows, TheRfkWindowShowsEveryTextWhole) {
          w->userAccept(item(*w, "?D2"));
          w->userAccept(item(*w, "?BUTTON4"));
        }},
+      {kPostingsList, closeList},
       {"Предварительный импорт-Клиент-Банк РФК",
        [&](ui::Window* w, QWidget* v) {
          count = shown(*w, "?NS");

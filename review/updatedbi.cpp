@@ -1,0 +1,218 @@
+// UPDATEDBI: the posting form. The other account and the analytics codes of one
+// posting, typed or picked from the chart and partner look-ups.
+#include "app/patterns/controls.h"
+#include "app/patterns/form.h"
+#include "app/patterns/procedures.h"
+#include "dictionary/declarations.h"
+#include "dictionary/files.h"
+#include "dictionary/globals.h"
+#include "dictionary/managers.h"
+#include "platform/core/codepage.h"
+#include "platform/ui/window.h"
+#include "review/codes.h"
+#include "review/postings.h"
+#include "review/totals.h"
+
+namespace zelk::review {
+namespace {
+
+using app::Ctl;
+using ui::Kind;
+
+// The stack the credit-account look-up's thread asks for.
+constexpr std::size_t kLookupStack = 50000;
+
+ui::WindowDef definition(Text<50>& counterparty) {
+  dict::DbiRecord& r = dict::DBI().rec;
+  ui::WindowDef d;
+  d.key = "ZELK$zelk013";
+  d.label = "QUICKWINDOW";
+  d.title = ansi("Добавление корреспонденции и аналитики");
+  d.icon = "QVT5.ICO";
+  d.at = {ui::kDefaultPosition, ui::kDefaultPosition, 300, 196};
+  auto prompt = [](const char* name, const char* text, ui::Rect at) { return Ctl(Kind::Prompt, name, at).text(text); };
+  auto lookup = [](const char* name, ui::Rect at) { return Ctl(Kind::Button, name, at).text("Выбрать из списка"); };
+  auto arrow = [](const char* name, ui::Rect at) {
+    return Ctl(Kind::String, name, at).text("->").font("MS Sans Serif", 10, true);
+  };
+  d.controls = {
+      Ctl(Kind::Sheet, "?CURRENTTAB", {4, 4, 292, 166}),
+      Ctl(Kind::Tab, "?TAB:1").parent("?CURRENTTAB"),
+      prompt("?DBI:DATAOPER:PROMPT", "Дата:", {12, 22, 24, 10}),
+      prompt("?DBI:NNDOC:PROMPT", "№док:", {104, 22, 26, 10}),
+      prompt("?DBI:DT_SCHET:PROMPT", "Счет по Дебет:", {12, 42, 76, 10}),
+      lookup("?BUTTON4", {204, 40, 80, 14}),
+      Ctl(Kind::Entry, "?DBI:DT_SCHET", {92, 41, 52, 11}).picture("s10").use(ui::use(r.DT_SCHET)),
+      arrow("?STRING2", {180, 41, 14, 11}),
+      prompt("?DBI:DT_CODE:PROMPT", "Аналитика по Дебет:", {12, 62, 76, 10}),
+      arrow("?STRING4", {180, 61, 14, 11}),
+      lookup("?BUTTON6", {204, 60, 80, 14}),
+      Ctl(Kind::Entry, "?DBI:DT_CODE", {92, 61, 36, 11}).picture("s6").use(ui::use(r.DT_CODE)),
+      Ctl(Kind::Line, "?LINE1", {12, 82, 272, 0}),
+      prompt("?DBI:KT_SCHET:PROMPT", "Счет по Кредит:", {12, 92, 76, 10}),
+      lookup("?BUTTON5", {204, 90, 80, 14}),
+      Ctl(Kind::Entry, "?DBI:KT_SCHET", {92, 91, 52, 11}).picture("s10").use(ui::use(r.KT_SCHET)),
+      arrow("?STRING3", {180, 91, 14, 11}),
+      prompt("?DBI:KT_CODE:PROMPT", "Аналитика по Кредит:", {12, 112, 76, 10}),
+      arrow("?STRING5", {180, 111, 14, 11}),
+      lookup("?BUTTON7", {204, 110, 80, 14}),
+      Ctl(Kind::Entry, "?DBI:KT_CODE", {92, 111, 36, 11}).picture("s6").use(ui::use(r.KT_CODE)),
+      prompt("?DBI:SUMMA:PROMPT", "Сумма:", {12, 134, 30, 10}),
+      Ctl(Kind::String, "?DBI:SUMMA", {44, 134, 60, 10}).picture("n_10.2").use(ui::use(r.SUMMA)),
+      Ctl(Kind::String, "?DBI:NNDOC", {132, 22, 36, 10}).picture("s6").use(ui::use(r.NNDOC)),
+      Ctl(Kind::String, "?DBI:DATAOPER", {38, 22, 50, 10}).picture("d17").use(ui::use(r.DATAOPER)),
+      Ctl(Kind::String, "?N_PART", {12, 150, 276, 10}).picture("s50").use(ui::use(counterparty)),
+      Ctl(Kind::Button, "?OK", {186, 176, 52, 15})
+          .text("&OK")
+          .tip("Accept data and close the window")
+          .icon("WAOK.ICO"),
+      Ctl(Kind::Button, "?CANCEL", {244, 176, 52, 15}).text("&Закрыть").tip("Cancel operation").icon("WACANCEL.ICO"),
+      Ctl(Kind::Button, "?HELP", {8, 176, 52, 15})
+          .text("&Help")
+          .tip("See Help Window")
+          .icon("WAHELP.ICO")
+          .attrs(ui::kHidden),
+  };
+  return d;
+}
+
+app::HistoryCopy& history() {
+  thread_local app::HistoryCopy h;
+  return h;
+}
+
+// A field's number in the DBI record (1 for the first).
+int dbiField(std::string_view name) {
+  const auto& fields = dict::DBI_DECL.fields;
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    if (fields[i].name == name) return static_cast<int>(i) + 1;
+  return 0;
+}
+
+app::WindowSetup windowSetup() {
+  app::WindowSetup s;
+  s.procedureName = "UpdateDbi";
+  s.files = {[] { return dict::Relate::DBI; }, [] { return dict::Relate::PLN; }};
+  s.firstField = "?DBI:DATAOPER:PROMPT";
+  s.resizer = app::WindowSetup::Resize{2, true, false};
+  s.buttons = {{"?CANCEL", fw::response::kCancelled}};
+  return s;
+}
+
+app::FormSetup formSetup() {
+  app::FormSetup f;
+  f.access = []() -> fw::FileManager* { return dict::Access::DBI; };
+  f.relate = []() -> fw::RelationManager* { return dict::Relate::DBI; };
+  f.history = history;
+  for (const char* name : {"DT_SCHET", "DT_CODE", "KT_SCHET", "KT_CODE", "SUMMA", "NNDOC", "DATAOPER"})
+    f.historyFields.emplace_back(std::string("?DBI:") + name, dbiField(name));
+  f.okControl = "?OK";
+  f.viewTitle = ansi("Смотреть ???");
+  f.readOnlyInView = {"?DBI:DT_SCHET", "?DBI:DT_CODE", "?DBI:KT_SCHET", "?DBI:KT_CODE"};
+  return f;
+}
+
+// Takes a pick over: the variable is cleared and its value answered (0: none).
+std::int32_t takePick(std::atomic<std::int32_t>& pick) { return pick.exchange(0); }
+
+class ThisWindow : public app::FormPattern {
+ public:
+  ThisWindow(ui::Window& w, Text<50>& counterparty)
+      : FormPattern(w, windowSetup(), formSetup()),
+        counterparty_(counterparty),
+        debitAccount_(control("?BUTTON4")),
+        creditAccount_(control("?BUTTON5")),
+        debitCode_(control("?BUTTON6")),
+        creditCode_(control("?BUTTON7")) {}
+
+  // Picks left by look-ups of earlier windows never land in this posting.
+  std::uint8_t Init() override {
+    for (auto* pick : {&dict::PLN_AD, &dict::PLN_AK, &dict::PAR_AD, &dict::PAR_AK}) *pick = 0;
+    return FormPattern::Init();
+  }
+
+  // The counterparty text and the picks waiting, into the record buffer.
+  void Reset(bool force) override {
+    ForcedReset += force ? 1 : 0;
+    if (AcceptingAll()) return;
+    dict::DbiRecord& r = dict::DBI().rec;
+    readCounterparty(r.NNOPER);
+    counterparty_ = dict::PRT().rec.NAME;
+    if (dict::PLN_AD != 0) r.DT_SCHET = pickedAccount(takePick(dict::PLN_AD));
+    if (dict::PLN_AK != 0) r.KT_SCHET = pickedAccount(takePick(dict::PLN_AK));
+    if (dict::PAR_AD != 0) r.DT_CODE = pickedCode(takePick(dict::PAR_AD));
+    if (dict::PAR_AK > 0) {
+      if (const std::int32_t pick = takePick(dict::PAR_AK); pick > 0) r.KT_CODE = pickedCode(pick);
+    }
+    FormPattern::Reset(force);
+  }
+
+  std::uint8_t TakeAccepted() override {
+    const int c = field();
+    dict::DbiRecord& r = dict::DBI().rec;
+    if (c == debitAccount_) {
+      dict::PLN_AD = 0;
+    } else if (c == debitCode_) {
+      dict::PAR_AD = 0;
+      dict::DT_SCHET_A = r.DT_SCHET.view();
+      dict::KT_SCHET_A = "";
+    } else if (c == creditCode_) {
+      dict::PAR_AK = 0;
+      dict::DT_SCHET_A = "";
+      dict::KT_SCHET_A = r.KT_SCHET.view();
+    }
+    const std::uint8_t result = FormPattern::TakeAccepted();
+    if (c == debitAccount_) {
+      lookUp("PLN_TAB");
+    } else if (c == creditAccount_) {
+      Update();
+      app::startProcedure("PLN_TAB1", kLookupStack);
+      Reset(false);
+      dict::PLN_AK = 0;
+    } else if (c == debitCode_) {
+      lookUp("PR_TTT");
+    } else if (c == creditCode_) {
+      lookUp("PR_TTT1");
+    }
+    return result;
+  }
+
+  // The codes with six digits, a code that reads as 0 blank; the row links cleared.
+  std::uint8_t TakeCompleted() override {
+    dict::DbiRecord& r = dict::DBI().rec;
+    r.DT_CODE = completedCode(r.DT_CODE.view());
+    r.KT_CODE = completedCode(r.KT_CODE.view());
+    r.NNOPER_D = 0;
+    r.NNOPER_K = 0;
+    return FormPattern::TakeCompleted();
+  }
+
+ protected:
+  void AfterOpen() override {
+    FormPattern::AfterOpen();
+    if (Request != fw::request::kView) return;
+    for (int button : {debitAccount_, debitCode_, creditAccount_, creditCode_}) win().disable(button);
+  }
+
+ private:
+  // A look-up on this thread, waited for; its pick is taken over by the refresh.
+  void lookUp(std::string_view procedure) {
+    Update();
+    app::procedure(procedure)();
+    Reset(false);
+  }
+
+  Text<50>& counterparty_;
+  const int debitAccount_, creditAccount_, debitCode_, creditCode_;
+};
+
+}  // namespace
+
+void UPDATEDBI() {
+  Text<50> counterparty;  // N_PART
+  ui::Window window(definition(counterparty));
+  ThisWindow thisWindow(window, counterparty);
+  app::respond(thisWindow);
+}
+
+}  // namespace zelk::review

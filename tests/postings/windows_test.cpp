@@ -1,0 +1,369 @@
+// The postings list and the posting form through the scripted user: the list's rows
+// and figures, the buttons and keys, the form's titles, view mode, the typed and
+// picked codes and accounts, the saved posting and the list refilled after it.
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "fixture.h"
+
+namespace zelk::test {
+namespace {
+
+namespace response = fw::response;
+using script::ScriptedUser;
+
+constexpr const char* kLookups[] = {"PLN_TAB", "PLN_TAB1", "PR_TTT", "PR_TTT1"};
+constexpr const char* kEntries[] = {"?DBI:DT_SCHET", "?DBI:DT_CODE", "?DBI:KT_SCHET", "?DBI:KT_CODE"};
+constexpr const char* kButtons[] = {"?BUTTON4", "?BUTTON6", "?BUTTON5", "?BUTTON7"};
+
+std::string trimmed(std::string s) {
+  s.erase(0, s.find_first_not_of(' '));
+  return s;
+}
+
+class WindowsTest : public PostingsTest {
+ protected:
+  void SetUp() override {
+    PostingsTest::SetUp();
+    fill([&] {
+      setBalance(1000, day(2024, 3, 1));
+      addRow(1, "ООО Альфа");
+      addRow(2, "ООО Бета");
+      addPosting({1, "11", 100, "0", "Оплата 1", day(2024, 3, 1), "51", ""});
+      addPosting({2, "12", 40.5, "1", "Оплата 2", day(2024, 3, 2), "", "51"});
+      addPosting({9, "13", 100, "0", "Без строки", day(2024, 3, 3), "51", ""});
+      addPosting({1, "14", 100, "0", "Оплата 4", day(2024, 3, 4), "51", ""});
+      account601 = addAccount("60.1");
+      account621 = addAccount("62.1");
+    });
+  }
+  void TearDown() override {
+    for (const char* name : kLookups) app::addProcedure(name, {});
+    PostingsTest::TearDown();
+  }
+
+  // A figure below the list, without the blanks around it.
+  static std::string figure(ui::Window& w, std::string_view control) { return trimmed(text(w, control)); }
+  static std::vector<std::string> row(ui::Window& w, int n) {
+    std::vector<std::string> r;
+    for (const std::string& c : cells(w, n)) r.push_back(trimmed(c));
+    return r;
+  }
+
+  // The form on the n-th posting (1 the first), as the list calls it.
+  std::uint8_t runForm(std::uint8_t request, int n) {
+    openAll();
+    dict::DBI().set();
+    for (int i = 0; i < n; ++i) EXPECT_EQ(dict::DBI().next(), 0);
+    dict::GLOBALREQUEST = request;
+    review::UPDATEDBI();
+    closeAll();
+    return dict::GLOBALRESPONSE;
+  }
+  void onForm(std::string title, std::function<void(ScriptedUser&, ui::Window&)> step) { on(title, std::move(step)); }
+
+  std::int16_t account601 = 0, account621 = 0;
+};
+
+TEST_F(WindowsTest, TheListShowsThePostingsTheirCounterpartiesAndTheFigures) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> figures, counterparties, headers;
+  bool hiddenButtons = true, changeShown = false;
+  std::string group;
+  on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
+    for (int n = 1; n <= 4; ++n) rows.push_back(row(w, n));
+    for (const char* c : {"?N_STR", "?S_DT_T", "?S_KT_T", "?SAL", "?LVO:DATA", "?LVO:OST", "?N_FIR_A"})
+      figures.push_back(figure(w, c));
+    for (const ui::ListColumn& c : w.columns(w.number("?BROWSE:1"))) headers.push_back(cp::toUtf8(c.header));
+    for (const char* b : {"?SELECT:2", "?VIEW:3", "?INSERT:4", "?DELETE:4", "?HELP"})
+      hiddenButtons = hiddenButtons && hidden(w, b);
+    changeShown = !hidden(w, "?CHANGE:4") && !disabled(w, "?CHANGE:4");
+    group = text(w, "?GROUP1");
+    u.selectRow(w, "?BROWSE:1", 1);
+  });
+  for (int n : {2, 3, 4, 0}) {
+    then([&, n](ScriptedUser& u, ui::Window& w) {
+      counterparties.push_back(text(w, "?N_PART"));
+      if (n != 0) u.selectRow(w, "?BROWSE:1", n);
+      else u.press(w, "?CLOSE");
+    });
+  }
+  EXPECT_EQ(runList(), response::kCompleted);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"01.03.2024", "11", "51", "", "", "", "100.00", "Оплата 1"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"02.03.2024", "12", "", "", "51", "", "40.50", "Оплата 2"}));
+  EXPECT_EQ(rows[2][7], "Без строки");
+  EXPECT_EQ(figures, (std::vector<std::string>{"4", "300.00", "40.50", "1,259.50", "01/03/2024", "1,000.00",
+                                               "ООО Ромашка"}));
+  EXPECT_EQ(counterparties, (std::vector<std::string>{"ООО Альфа", "ООО Бета", "", "ООО Альфа"}));
+  EXPECT_EQ(headers, (std::vector<std::string>{"Дата", "№ док.", "Сч.Дебет", "Анал.Деб.", "Сч.Кредит",
+                                               "Анал.Кред.", "Сумма", "Наименование операции"}));
+  EXPECT_TRUE(hiddenButtons);
+  EXPECT_TRUE(changeShown);
+  EXPECT_EQ(group, "Корреспондент  по аналитическому учету");
+}
+
+TEST_F(WindowsTest, InsDelAndCtrlEnterDoNothing) {
+  std::string after;
+  on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
+    for (int k : {ui::key::kInsert, ui::key::kDelete, ui::key::kCtrlEnter}) u.key(w, "?BROWSE:1", k);
+  });
+  then([&](ScriptedUser& u, ui::Window& w) {
+    after = title(w);
+    u.close(w);
+  });
+  runList();
+  EXPECT_EQ(after, kPostingsListTitle);
+  EXPECT_EQ(postingsOnDisk().size(), 4u);
+}
+
+TEST_F(WindowsTest, AnEmptyPostingsFileShowsTheIncomingBalance) {
+  ASSERT_EQ(storage::dbase::driver().create(dict::DBI_DECL, dir / "dbi.dbf").code, 0);
+  std::vector<std::string> figures;
+  bool changeDisabled = false;
+  on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
+    for (const char* c : {"?N_STR", "?S_DT_T", "?S_KT_T", "?SAL"}) figures.push_back(figure(w, c));
+    changeDisabled = disabled(w, "?CHANGE:4");
+    u.doubleClick(w, "?BROWSE:1", 1);
+  });
+  then([](ScriptedUser& u, ui::Window& w) { u.press(w, "?CLOSE"); });  // still the list
+  EXPECT_EQ(runList(), response::kCompleted);
+  EXPECT_EQ(figures, (std::vector<std::string>{"0", "0.00", "0.00", "1,000.00"}));
+  EXPECT_TRUE(changeDisabled);
+}
+
+TEST_F(WindowsTest, NoBalanceRecordShowsZeroAndNoDate) {
+  fill([] { EXPECT_FALSE(import::emptyFile(dict::LVO())); });
+  dict::LVO().rec.OST = 555;  // left by another firm's files
+  std::vector<std::string> figures;
+  on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
+    for (const char* c : {"?LVO:DATA", "?LVO:OST", "?SAL"}) figures.push_back(figure(w, c));
+    u.close(w);
+  });
+  runList();
+  EXPECT_EQ(figures, (std::vector<std::string>{"", "0.00", "259.50"}));
+}
+
+// A double click opens the form with the change request; OK saves the typed codes
+// and the list shows them, with its figures read anew (here a posting another
+// station added meanwhile).
+TEST_F(WindowsTest, ACompletedPostingShowsInTheListAndTheFiguresAreReadAnew) {
+  std::string formTitle, counterparty, summa, date, nndoc;
+  std::vector<std::string> rowAfter, figuresAfter;
+  on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) { u.doubleClick(w, "?BROWSE:1", 1); });
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    formTitle = title(w);
+    counterparty = text(w, "?N_PART");
+    summa = trimmed(text(w, "?DBI:SUMMA"));
+    date = text(w, "?DBI:DATAOPER");
+    nndoc = text(w, "?DBI:NNDOC");
+    u.type(w, "?DBI:KT_SCHET", "62.1");
+    u.type(w, "?DBI:KT_CODE", "7");
+    u.type(w, "?DBI:DT_CODE", "abc");
+    std::thread other([] {
+      app::threadStart();
+      EXPECT_EQ(dict::Relate::DBI->Open(), 0);
+      dict::DBI().clearBuffer();
+      dict::DBI().rec.STATUS = "1";
+      dict::DBI().rec.SUMMA = 9.5;
+      EXPECT_EQ(dict::DBI().add(), 0);
+      dict::Relate::DBI->Close();
+      app::threadEnd();
+    });
+    other.join();
+    u.press(w, "?OK");
+  });
+  on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
+    rowAfter = row(w, 1);
+    for (const char* c : {"?N_STR", "?S_DT_T", "?S_KT_T", "?SAL"}) figuresAfter.push_back(figure(w, c));
+    u.close(w);
+  });
+  runList();
+  EXPECT_EQ(formTitle, kFormTitle);
+  EXPECT_EQ(counterparty, "ООО Альфа");
+  EXPECT_EQ(summa, "100.00");
+  EXPECT_EQ(date, "01.03.2024");
+  EXPECT_EQ(nndoc, "11");
+  EXPECT_EQ(rowAfter, (std::vector<std::string>{"01.03.2024", "11", "51", "", "62.1", "000007", "100.00", "Оплата 1"}));
+  EXPECT_EQ(figuresAfter, (std::vector<std::string>{"5", "300.00", "50.00", "1,250.00"}));
+  const auto p = postingsOnDisk();
+  ASSERT_EQ(p.size(), 5u);
+  EXPECT_EQ(p[0].KT_SCHET, "62.1");
+  EXPECT_EQ(p[0].KT_CODE, "000007");
+  EXPECT_TRUE(p[0].DT_CODE.blank());
+  EXPECT_EQ(p[0].NNOPER_D.get(), 0);
+  EXPECT_EQ(p[0].NNOPER_K.get(), 0);
+  EXPECT_EQ(p[1].NNOPER_D.get(), 5);  // the others untouched
+}
+
+TEST_F(WindowsTest, OkStoresTheCodesAndClearsTheRowLinksAlsoWhenNothingChanged) {
+  struct Case {
+    const char* typed;  // nullptr: left as it is
+    const char* stored;
+  } cases[] = {{nullptr, ""}, {"7", "000007"}, {"0", ""}, {"000000", ""}, {"abc", ""}, {"42", "000042"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed ? c.typed : "(nothing)");
+    onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+      if (c.typed) u.type(w, "?DBI:KT_CODE", c.typed);
+      u.press(w, "?OK");
+    });
+    EXPECT_EQ(runForm(fw::request::kChange, 2), response::kCompleted);
+    const auto p = postingsOnDisk();
+    EXPECT_EQ(utf8(p[1].KT_CODE.view()), c.stored);
+    EXPECT_EQ(p[1].NNOPER_D.get(), 0);
+    EXPECT_EQ(p[1].NNOPER_K.get(), 0);
+  }
+}
+
+TEST_F(WindowsTest, TheFourLookUpsHandTheirPicksToTheForm) {
+  struct Seen {
+    std::string dtA, ktA;
+  };
+  auto seen = std::make_shared<std::vector<Seen>>();
+  auto note = [seen] { seen->push_back({dict::DT_SCHET_A.str(), dict::KT_SCHET_A.str()}); };
+  const std::int16_t debit = account601, credit = account621;
+  app::addProcedure("PLN_TAB", [debit] { dict::PLN_AD = debit; });
+  app::addProcedure("PR_TTT", [note] {
+    note();
+    dict::PAR_AD = 42;
+  });
+  app::addProcedure("PR_TTT1", [note] {
+    note();
+    dict::PAR_AK = 123456;
+  });
+  // The credit list runs on its own thread; it picks when the test lets it.
+  auto go = std::make_shared<std::promise<void>>();
+  auto picked = std::make_shared<std::promise<void>>();
+  std::shared_future<void> goSignal = go->get_future().share();
+  app::addProcedure("PLN_TAB1", [goSignal, picked, credit] {
+    goSignal.wait();
+    dict::PLN_AK = credit;
+    picked->set_value();
+  });
+  std::vector<std::string> shown;
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    u.type(w, "?DBI:KT_SCHET", "70");
+    u.press(w, "?BUTTON4");
+    u.press(w, "?BUTTON6");
+    u.press(w, "?BUTTON7");
+    u.press(w, "?BUTTON5");
+  });
+  onForm(kFormTitle, [&](ScriptedUser&, ui::Window& w) {
+    for (const char* e : kEntries) shown.push_back(text(w, e));
+    go->set_value();
+    picked->get_future().wait();
+    w.userActivate();  // the form regains the focus
+  });
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    shown.push_back(text(w, "?DBI:KT_SCHET"));
+    u.press(w, "?OK");
+  });
+  EXPECT_EQ(runForm(fw::request::kChange, 1), response::kCompleted);
+  EXPECT_EQ(shown, (std::vector<std::string>{"60.1", "42", "70", "123456", "62.1"}));
+  ASSERT_EQ(seen->size(), 2u);
+  EXPECT_EQ((*seen)[0].dtA, "60.1");  // the debit side's account for the partner form
+  EXPECT_EQ((*seen)[0].ktA, "");
+  EXPECT_EQ((*seen)[1].dtA, "");
+  EXPECT_EQ((*seen)[1].ktA, "70");
+  const auto p = postingsOnDisk();
+  EXPECT_EQ(p[0].DT_SCHET, "60.1");
+  EXPECT_EQ(p[0].DT_CODE, "000042");
+  EXPECT_EQ(p[0].KT_SCHET, "62.1");
+  EXPECT_EQ(p[0].KT_CODE, "123456");
+}
+
+TEST_F(WindowsTest, ALookUpClosedWithoutAPickLeavesTheField) {
+  app::addProcedure("PLN_TAB", [] {});
+  app::addProcedure("PR_TTT", [] {});
+  std::vector<std::string> shown;
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    u.type(w, "?DBI:DT_CODE", "5");
+    u.press(w, "?BUTTON4");
+    u.press(w, "?BUTTON6");
+  });
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    shown = {text(w, "?DBI:DT_SCHET"), text(w, "?DBI:DT_CODE")};
+    u.press(w, "?CANCEL");
+  });
+  EXPECT_EQ(runForm(fw::request::kChange, 1), response::kCancelled);
+  EXPECT_EQ(shown, (std::vector<std::string>{"51", "5"}));
+}
+
+TEST_F(WindowsTest, ClosingAfterAPickLeavesThePostingUnchanged) {
+  app::addProcedure("PR_TTT", [] { dict::PAR_AD = 42; });
+  std::string shown;
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) { u.press(w, "?BUTTON6"); });
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    shown = text(w, "?DBI:DT_CODE");
+    u.press(w, "?CANCEL");
+  });
+  EXPECT_EQ(runForm(fw::request::kChange, 1), response::kCancelled);
+  EXPECT_EQ(shown, "42");
+  const auto p = postingsOnDisk();
+  EXPECT_TRUE(p[0].DT_CODE.blank());
+  EXPECT_EQ(p[0].NNOPER_D.get(), 5);
+}
+
+// Picks left by look-ups of earlier windows (the chart list of the import menu, a
+// credit list that outlived a form) never land in the posting opened next.
+TEST_F(WindowsTest, PicksLeftFromEarlierWindowsAreDropped) {
+  dict::PLN_AD = account601;
+  dict::PLN_AK = account621;
+  dict::PAR_AD = 42;
+  dict::PAR_AK = 43;
+  std::vector<std::string> shown;
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    for (const char* e : kEntries) shown.push_back(text(w, e));
+    u.press(w, "?CANCEL");
+  });
+  runForm(fw::request::kChange, 1);
+  EXPECT_EQ(shown, (std::vector<std::string>{"51", "", "", ""}));
+  EXPECT_EQ(dict::PLN_AD, 0);
+  EXPECT_EQ(dict::PAR_AK, 0);
+}
+
+TEST_F(WindowsTest, ViewModeChangesNothingAndAnswersCancelled) {
+  std::vector<bool> disabledButtons, readOnlyEntries;
+  std::string shownTitle, counterparty;
+  onForm("Смотреть ???", [&](ScriptedUser& u, ui::Window& w) {
+    shownTitle = title(w);
+    counterparty = text(w, "?N_PART");
+    for (const char* b : kButtons) disabledButtons.push_back(disabled(w, b));
+    for (const char* e : kEntries) readOnlyEntries.push_back(w.readOnly(w.number(ansi(e))));
+    u.press(w, "?OK");
+  });
+  EXPECT_EQ(runForm(fw::request::kView, 2), response::kCancelled);
+  EXPECT_EQ(shownTitle, "Смотреть ???");
+  EXPECT_EQ(counterparty, "ООО Бета");
+  EXPECT_EQ(disabledButtons, std::vector<bool>(4, true));
+  EXPECT_EQ(readOnlyEntries, std::vector<bool>(4, true));
+  EXPECT_EQ(postingsOnDisk()[1].NNOPER_D.get(), 5);
+}
+
+TEST_F(WindowsTest, TheTitleFollowsTheRequest) {
+  onForm("Удалить ???", [](ScriptedUser& u, ui::Window& w) { u.press(w, "?CANCEL"); });
+  EXPECT_EQ(runForm(fw::request::kDelete, 1), response::kCancelled);
+  EXPECT_EQ(postingsOnDisk().size(), 4u);
+}
+
+TEST_F(WindowsTest, CtrlHPutsBackTheValueLastCompleted) {
+  onForm(kFormTitle, [](ScriptedUser& u, ui::Window& w) {
+    u.type(w, "?DBI:KT_SCHET", "76.5");
+    u.press(w, "?OK");
+  });
+  runForm(fw::request::kChange, 1);
+  std::string restored;
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    u.focus(w, "?DBI:KT_SCHET");
+    u.key(w, "?DBI:KT_SCHET", ui::key::kCtrlH);
+  });
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    restored = text(w, "?DBI:KT_SCHET");
+    u.press(w, "?CANCEL");
+  });
+  runForm(fw::request::kChange, 2);
+  EXPECT_EQ(restored, "76.5");
+}
+
+}  // namespace
+}  // namespace zelk::test

@@ -1,0 +1,70 @@
+// The postings list and the posting form drawn by the screen: the real procedures on
+// the GUI thread while a timer plays the person. Every text must fit its control.
+// With ZELK_SCREENSHOT_DIR set each window is also saved as a PNG.
+#include <gtest/gtest.h>
+
+#include <QWidget>
+#include <string>
+
+#include "dictionary/globals.h"
+#include "platform/core/codepage.h"
+#include "platform/qt/screen.h"
+#include "platform/ui/window.h"
+#include "review/postings.h"
+#include "support/screen_steps.h"
+#include "import/loko.h"
+#include "tests/import/fixture.h"
+
+namespace zelk::test {
+namespace {
+
+class PostingsWindows : public ImportTest {
+ protected:
+  static void SetUpTestSuite() { TestScreen::start(); }
+  static void TearDownTestSuite() { TestScreen::stop(); }
+  static int item(ui::Window& w, const char* name) { return w.number(ansi(name)); }
+};
+
+TEST_F(PostingsWindows, TheListAndTheFormShowEveryTextWhole) {
+  dict::P_PLN = dir / "pln.dat";
+  dict::N_FIR_A = ansi("ООО Пример (Локо-Банк)");
+  openFiles();
+  ASSERT_FALSE(import::runLoko(
+                   write("vypiska.txt",
+                         lokoStatement({
+                             {"350000.00", "1", "01-03-2024", "125000.00", "Оплата по счёту 12 от 26.02.2024, НДС 20%",
+                              "ООО \"Ромашка\" ИНН 7701234567 р/с 40702810000000000001 в АО \"Локо-Банк\"",
+                              "ООО Пример"},
+                             {"475000.00", "2", "04-03-2024", "-48300.50", "Аренда офиса за март 2024 года",
+                              "ООО Пример", "ИП Иванов Иван Иванович"},
+                             {"426699.50", "3", "05-03-2024", "0", "Без суммы", "", ""},
+                         })),
+                   [](std::int16_t) {})
+                   .failure);
+  dict::Relate::PRT->Close();
+  dict::Relate::LVO->Close();
+  dict::Relate::DBI->Close();
+  playSteps({
+      {"Дополнительная обработка по импорту",
+       [&](ui::Window* w, QWidget* v) {
+         lookAt(v, "postings-list");
+         w->userAccept(item(*w, "?CHANGE:4"));
+       }},
+      {"Изменить ???",
+       [&](ui::Window* w, QWidget*) {
+         w->userType(item(*w, "?DBI:KT_SCHET"), "62.1");
+         w->userAccept(item(*w, "?DBI:KT_SCHET"));
+         w->userType(item(*w, "?DBI:KT_CODE"), "42");
+         w->userAccept(item(*w, "?DBI:KT_CODE"));
+       }},
+      {"Изменить ???",
+       [&](ui::Window* w, QWidget* v) {
+         lookAt(v, "posting-form");
+         w->userAccept(item(*w, "?CANCEL"));
+       }},
+      {"Дополнительная обработка по импорту", [&](ui::Window* w, QWidget*) { w->userAccept(item(*w, "?CLOSE")); }},
+  }, review::DBI_TAB);
+}
+
+}  // namespace
+}  // namespace zelk::test
