@@ -15,12 +15,13 @@ using ProcedureNames = ProgramTest;
 
 TEST_F(ProcedureNames, TheProgramsAreFoundWithoutRegardToCase) {
   for (const char* name : {"MAIN", "S_FIR", "fnm_tab", "UpdateF_Name", "S_ME", "LOKO", "KLIENTRFK", "klbss", "pln_tab",
-                           "PLN_TAB1", "UpdatePln"})
+                           "PLN_TAB1", "UpdatePln", "DBI_TAB", "updatedbi"})
     EXPECT_TRUE(app::findProcedure(name)) << name;
 }
 
 TEST_F(ProcedureNames, AWindowNotBuiltYetRunsNothing) {
-  for (const char* name : {"DBI_TAB", "pr_ttt", "UPDATEPARTNER1"}) {
+  app::planProcedure("T_NOT_BUILT");
+  for (const char* name : {"T_NOT_BUILT", "t_not_built"}) {
     EXPECT_FALSE(app::findProcedure(name)) << name;
     app::procedure(name)();
   }
@@ -38,6 +39,7 @@ TEST_F(ProcedureNames, AnyOtherNameIsMessage27) {
 TEST_F(ProcedureNames, ABuiltWindowReplacesItsPlanAndAStandInReplacesTheWindow) {
   int runs = 0, standIns = 0;
   app::planProcedure("T_LATER");
+  app::planProcedure("T_STILL_PLANNED");
   app::procedure("T_LATER")();
   app::registerProcedure("T_LATER", [&] { ++runs; });
   app::procedure("t_later")();
@@ -48,7 +50,7 @@ TEST_F(ProcedureNames, ABuiltWindowReplacesItsPlanAndAStandInReplacesTheWindow) 
   EXPECT_EQ(boxCount(), 0u);
   const auto names = app::procedureNames();
   EXPECT_EQ(std::count(names.begin(), names.end(), "T_LATER"), 1);
-  EXPECT_EQ(std::count(names.begin(), names.end(), "DBI_TAB"), 0);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "T_STILL_PLANNED"), 0);
 }
 
 }  // namespace
