@@ -122,14 +122,23 @@ class Brw1 : public app::ListBrowse {
   // A filling reads the whole file: its driver may read ahead in large blocks.
   Brw1(Locals& l, ui::Window& w) : locals_(l), window_(w) { QuickScan = true; }
 
+  // A filling reads a counterparty row for every posting: the file's lock is held
+  // from the first row to the end of the filling (or of the event), so that the rows
+  // are read without locking and checking the file once each.
   std::uint8_t ValidateRecord() override {
+    if (!counterpartiesLocked_) counterpartiesLocked_ = dict::PRT().lock() == 0;
     computeRow(locals_.row);
     return ListBrowse::ValidateRecord();
+  }
+  void unlockCounterparties() {
+    if (counterpartiesLocked_) dict::PRT().unlock();
+    counterpartiesLocked_ = false;
   }
 
   // ImportTotals, after every filling anew: the count and turnovers of the rows the
   // filling read, which carry each posting's amounts by status.
   void ResetFromView() override {
+    unlockCounterparties();
     window_.setCursor(ui::Cursor::Wait);
     locals_.totals = importTotals(Queue(), locals_.debitColumn, locals_.creditColumn);
     ListBrowse::ResetFromView();
@@ -139,12 +148,20 @@ class Brw1 : public app::ListBrowse {
  private:
   Locals& locals_;
   ui::Window& window_;
+  bool counterpartiesLocked_ = false;
 };
 
 class ThisWindow : public app::ListPattern {
  public:
   ThisWindow(ui::Window& w, Brw1& brw, Locals& l)
-      : ListPattern(w, windowSetup(), listSetup(), brw), locals_(l) {}
+      : ListPattern(w, windowSetup(), listSetup(), brw), brw_(brw), locals_(l) {}
+
+  // No counterparty lock outlives the event that took it.
+  std::uint8_t TakeEvent() override {
+    const std::uint8_t r = ListPattern::TakeEvent();
+    brw_.unlockCounterparties();
+    return r;
+  }
 
   void Reset(bool force) override {
     ForcedReset += force ? 1 : 0;
@@ -182,6 +199,7 @@ class ThisWindow : public app::ListPattern {
   }
 
  private:
+  Brw1& brw_;
   Locals& locals_;
 };
 

@@ -3,9 +3,11 @@
 // counterparty rows written by the importer or by hand, the chart fragment, the
 // balance record; the list and the form run by the scripted user.
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/patterns/procedures.h"
+#include "app/startup.h"
 #include "dictionary/declarations.h"
 #include "review/postings.h"
 #include "tests/importui/fixture.h"
@@ -84,6 +86,16 @@ class PostingsTest : public ImportUiTest {
     openAll();
     write();
     closeAll();
+  }
+
+  // Work of another station: a thread of its own with its own files.
+  static void elsewhere(const std::function<void()>& work) {
+    std::thread other([&] {
+      app::threadStart();
+      work();
+      app::threadEnd();
+    });
+    other.join();
   }
 
   // A step on the innermost window of the test's thread.

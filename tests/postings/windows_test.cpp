@@ -3,7 +3,6 @@
 // picked codes and accounts, the saved posting and the list refilled after it.
 #include <future>
 #include <memory>
-#include <thread>
 
 #include "fixture.h"
 
@@ -160,17 +159,14 @@ TEST_F(WindowsTest, ACompletedPostingShowsInTheListAndTheFiguresAreReadAnew) {
     u.type(w, "?DBI:KT_SCHET", "62.1");
     u.type(w, "?DBI:KT_CODE", "7");
     u.type(w, "?DBI:DT_CODE", "abc");
-    std::thread other([] {
-      app::threadStart();
+    elsewhere([] {
       EXPECT_EQ(dict::Relate::DBI->Open(), 0);
       dict::DBI().clearBuffer();
       dict::DBI().rec.STATUS = "1";
       dict::DBI().rec.SUMMA = 9.5;
       EXPECT_EQ(dict::DBI().add(), 0);
       dict::Relate::DBI->Close();
-      app::threadEnd();
     });
-    other.join();
     u.press(w, "?OK");
   });
   on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
@@ -194,6 +190,36 @@ TEST_F(WindowsTest, ACompletedPostingShowsInTheListAndTheFiguresAreReadAnew) {
   EXPECT_EQ(p[0].NNOPER_D.get(), 0);
   EXPECT_EQ(p[0].NNOPER_K.get(), 0);
   EXPECT_EQ(p[1].NNOPER_D.get(), 5);  // the others untouched
+}
+
+// The list reads the counterparty rows under the file's lock; another station may
+// write them whenever the list or the form waits for the user.
+TEST_F(WindowsTest, TheCounterpartyFileIsFreeWhileTheWindowsWait) {
+  auto writeRow = [](std::int16_t kod) {
+    elsewhere([kod] {
+      EXPECT_EQ(dict::Relate::PRT->Open(), 0);
+      dict::PRT().clearBuffer();
+      dict::PRT().rec.KOD = kod;
+      EXPECT_EQ(dict::PRT().add(), 0);
+      dict::Relate::PRT->Close();
+    });
+  };
+  on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
+    writeRow(101);
+    u.doubleClick(w, "?BROWSE:1", 2);
+  });
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    writeRow(102);
+    u.press(w, "?CANCEL");
+  });
+  on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
+    writeRow(103);
+    u.press(w, "?CLOSE");
+  });
+  runList();
+  openAll();
+  EXPECT_EQ(rows().size(), 5u);
+  closeAll();
 }
 
 TEST_F(WindowsTest, OkStoresTheCodesAndClearsTheRowLinksAlsoWhenNothingChanged) {
