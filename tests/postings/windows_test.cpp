@@ -1,6 +1,7 @@
 // The postings list and the posting form through the scripted user: the list's rows
 // and figures, the buttons and keys, the form's titles, view mode, the typed and
 // picked codes and accounts, the saved posting and the list refilled after it.
+#include <atomic>
 #include <future>
 #include <memory>
 
@@ -296,6 +297,43 @@ TEST_F(WindowsTest, TheFourLookUpsHandTheirPicksToTheForm) {
   EXPECT_EQ(p[0].DT_CODE, "000042");
   EXPECT_EQ(p[0].KT_SCHET, "62.1");
   EXPECT_EQ(p[0].KT_CODE, "123456");
+}
+
+// Every press of the credit button starts a further list; the pick made last before
+// the form's next refresh is the one taken over.
+TEST_F(WindowsTest, OfTwoCreditLookUpsThePickMadeLastCounts) {
+  struct Lookup {
+    std::promise<void> go, picked;
+  };
+  auto lookups = std::make_shared<std::vector<std::shared_ptr<Lookup>>>();
+  for (int i = 0; i < 2; ++i) lookups->push_back(std::make_shared<Lookup>());
+  auto started = std::make_shared<std::atomic<int>>(0);
+  const std::int16_t picks[] = {account621, account601};
+  app::addProcedure("PLN_TAB1", [lookups, started, picks] {
+    const int n = (*started)++;
+    Lookup& l = *(*lookups)[static_cast<std::size_t>(n)];
+    l.go.get_future().wait();
+    dict::PLN_AK = picks[n];
+    l.picked.set_value();
+  });
+  std::string shown;
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    u.press(w, "?BUTTON5");
+    u.press(w, "?BUTTON5");
+  });
+  onForm(kFormTitle, [&](ScriptedUser&, ui::Window& w) {
+    for (const auto& l : *lookups) {  // the first picks 62.1, the second 60.1
+      l->go.set_value();
+      l->picked.get_future().wait();
+    }
+    w.userActivate();
+  });
+  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+    shown = text(w, "?DBI:KT_SCHET");
+    u.press(w, "?CANCEL");
+  });
+  runForm(fw::request::kChange, 1);
+  EXPECT_EQ(shown, "60.1");
 }
 
 TEST_F(WindowsTest, ALookUpClosedWithoutAPickLeavesTheField) {
