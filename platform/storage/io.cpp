@@ -1,5 +1,6 @@
 #include "platform/storage/io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +48,14 @@ void Fd::reset(int fd) {
     errno = saved;
   }
   fd_ = fd;
+}
+
+void startWriteback(int fd) {
+#ifdef SYNC_FILE_RANGE_WRITE
+  ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+  (void)fd;
+#endif
 }
 
 std::uint64_t fileSize(int fd) {

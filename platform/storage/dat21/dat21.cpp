@@ -833,10 +833,12 @@ ErrorState Dat21File::writeBack() {
   unwritten_ = false;
   if (ErrorState e = commit(nh); e.code) return e;  // I1: the commit point
   for (std::size_t i = 0; i < keys_.size(); ++i) {
+    if (trusted_ && !keys_[i].staged.empty()) startWriteback(keys_[i].fd.get());
     keys_[i].loaded = nh.keys[i].length;
     keys_[i].crc = nh.keys[i].crc;
     keys_[i].staged.clear();
   }
+  if (trusted_) startWriteback(fd_.get());  // a large block: its FLUSH will wait less
   staged_.clear();
   keyBytes_ = 0;
   compact();

@@ -457,6 +457,7 @@ ErrorState Table::writeBack() {
       dateWritten_ = today;
       headerCountSeen_ = c;
       diskCount_ = count_;
+      startWriteback(fd_.get());  // a large block: its FLUSH will wait less
     }
   }
   staged_.clear();
