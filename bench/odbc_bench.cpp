@@ -22,6 +22,7 @@
 #include "platform/core/codepage.h"
 #include "platform/storage/file.h"
 #include "platform/storage/odbc/odbc.h"
+#include "tests/support/files.h"
 #include "tests/support/tempdir.h"
 
 void benchOdbc();
@@ -53,10 +54,7 @@ std::string schemaPath() {
   return (std::filesystem::path(__FILE__).parent_path().parent_path() / "platform/storage/odbc/zlk-schema.sql").string();
 }
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using zelk::test::readAll;
 
 // The table made if missing and emptied, then 100,000 partners added in one transaction.
 bool fill(const std::string& cs, std::string& problem) {

@@ -59,14 +59,7 @@ app::WindowSetup windowSetup() {
 }
 
 app::ListSetup listSetup() {
-  app::ListSetup l;
-  l.listControl = "?BROWSE:1";
-  l.selectControl = "?SELECT:2";
-  l.viewControl = "?VIEW:3";
-  l.insertControl = "?INSERT:4";
-  l.changeControl = "?CHANGE:4";
-  l.deleteControl = "?DELETE:4";
-  l.closeControl = "?CLOSE";
+  app::ListSetup l = app::ListSetup::standardControls();
   l.relate = []() -> fw::RelationManager* { return dict::Relate::F_NAME; };
   l.file = []() -> storage::File& { return dict::F_NAME(); };
   l.key = dict::fnm::KEY_1;

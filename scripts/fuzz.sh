@@ -11,17 +11,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 dir=${ZELK_FUZZ_BUILD:-$top/build-fuzz}
 
-missing=()
-for p in clang-14 libclang-rt-14-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq || true
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$top/scripts/deps.sh" clang-14 libclang-rt-14-dev
 
 CC=clang-14 CXX=clang++-14 cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELK_FUZZ=ON >/dev/null
 cmake --build "$dir" --target fuzz_all --parallel "$(nproc)"

@@ -4,6 +4,18 @@
 
 namespace zelk::app {
 
+ListSetup ListSetup::standardControls() {
+  ListSetup l;
+  l.listControl = "?BROWSE:1";
+  l.selectControl = "?SELECT:2";
+  l.viewControl = "?VIEW:3";
+  l.insertControl = "?INSERT:4";
+  l.changeControl = "?CHANGE:4";
+  l.deleteControl = "?DELETE:4";
+  l.closeControl = "?CLOSE";
+  return l;
+}
+
 void ListBrowse::SetAlerts() {
   EditViaPopup = false;
   fw::BrowseClass::SetAlerts();

@@ -55,6 +55,10 @@ struct ListSetup {
   std::string filter;  // over bound names; "" none
   std::vector<std::function<ui::Use()>> fields;  // the field pairs' sources, in queue order
   void (*updateForm)() = nullptr;                // the update procedure, called by Run
+
+  // A set-up with the list and its buttons under the names list windows give them:
+  // ?BROWSE:1, ?SELECT:2, ?VIEW:3, ?INSERT:4, ?CHANGE:4, ?DELETE:4 and ?CLOSE.
+  static ListSetup standardControls();
 };
 
 // BRW1's base: the lists switch edit-via-popup off before the framework's alerts.

@@ -28,16 +28,9 @@ Registry& registry() {
   return r;
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (cp::upper(a[i]) != cp::upper(b[i])) return false;
-  return true;
-}
-
 Procedure* find(Named& in, std::string_view name) {
   for (auto& [n, p] : in)
-    if (sameName(n, name)) return &p;
+    if (cp::sameName(n, name)) return &p;
   return nullptr;
 }
 
@@ -52,7 +45,7 @@ bool planned(std::string_view name) {
   Registry& r = registry();
   std::lock_guard g(r.m);
   for (const std::string& n : r.plans)
-    if (sameName(n, name)) return true;
+    if (cp::sameName(n, name)) return true;
   return false;
 }
 
@@ -68,7 +61,7 @@ void planProcedure(std::string name) {
   Registry& r = registry();
   std::lock_guard g(r.m);
   for (const std::string& n : r.plans)
-    if (sameName(n, name)) return;
+    if (cp::sameName(n, name)) return;
   r.plans.push_back(std::move(name));
 }
 

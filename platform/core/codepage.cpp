@@ -116,6 +116,21 @@ std::string oemToAnsi(std::string_view s) {
 char upper(char c) { return tables().up[ub(c)]; }
 char lower(char c) { return tables().low[ub(c)]; }
 
+bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (upper(a[i]) != upper(b[i])) return false;
+  return true;
+}
+
+bool sameAsciiName(std::string_view a, std::string_view b) {
+  auto up = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (up(a[i]) != up(b[i])) return false;
+  return true;
+}
+
 std::string fromUtf8(std::string_view s) {
   const Tables& t = tables();
   std::string r;

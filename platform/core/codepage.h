@@ -23,6 +23,13 @@ std::string toUtf8(std::string_view ansi);
 char upper(char c);
 char lower(char c);
 
+// Names of the program (procedures, controls, settings, files' labels) in 1251: equal
+// without regard to the case of Latin and Cyrillic letters.
+bool sameName(std::string_view a, std::string_view b);
+// Names of outside formats (dBase columns, SQL columns): equal without regard to the
+// case of ASCII letters; every other byte compares as it is.
+bool sameAsciiName(std::string_view a, std::string_view b);
+
 }  // namespace zelk::cp
 
 namespace zelk {

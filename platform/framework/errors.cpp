@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "platform/core/codepage.h"
+#include "platform/core/text.h"
 #include "platform/storage/file.h"
 
 namespace zelk::fw {
@@ -52,11 +53,6 @@ void replaceAll(std::string& s, std::string_view what, std::string_view with) {
     s.replace(pos, what.size(), with);
     pos += with.size();
   }
-}
-
-std::string_view trimRight(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
 }
 
 }  // namespace

@@ -25,13 +25,6 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (cp::upper(a[i]) != cp::upper(b[i])) return false;
-  return true;
-}
-
 // "[name]": the section's name.
 bool sectionLine(std::string_view line, std::string_view& name) {
   line = trim(line);
@@ -97,7 +90,7 @@ void save(const std::filesystem::path& path, const Lines& lines) {
 bool findSection(const Lines& lines, std::string_view section, std::size_t& first, std::size_t& last) {
   std::string_view name;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (!sectionLine(lines[i], name) || !sameName(name, section)) continue;
+    if (!sectionLine(lines[i], name) || !cp::sameName(name, section)) continue;
     first = i;
     last = i + 1;
     while (last < lines.size() && !sectionLine(lines[last], name)) ++last;
@@ -110,7 +103,7 @@ bool findSection(const Lines& lines, std::string_view section, std::size_t& firs
 std::size_t findKey(const Lines& lines, std::size_t first, std::size_t last, std::string_view key) {
   std::string_view k, v;
   for (std::size_t i = first + 1; i < last; ++i)
-    if (keyLine(lines[i], k, v) && sameName(k, key)) return i;
+    if (keyLine(lines[i], k, v) && cp::sameName(k, key)) return i;
   return std::string::npos;
 }
 

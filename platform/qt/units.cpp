@@ -8,17 +8,6 @@
 
 namespace zelk::qtui {
 
-namespace {
-
-bool sameFace(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (cp::upper(a[i]) != cp::upper(b[i])) return false;
-  return true;
-}
-
-}  // namespace
-
 QFont mapFont(std::string_view face, int points) {
   static constexpr std::string_view kSans[] = {"MS Sans Serif", "Microsoft Sans Serif", "MS Shell Dlg",
                                                "MS Shell Dlg 2", "Arial", "Tahoma", "Verdana", "Segoe UI", ""};
@@ -28,7 +17,7 @@ QFont mapFont(std::string_view face, int points) {
   f.setStyleStrategy(QFont::PreferAntialias);
   auto any = [&](const auto& list) {
     for (std::string_view n : list)
-      if (sameFace(face, n)) return true;
+      if (cp::sameName(face, n)) return true;
     return false;
   };
   if (any(kSans)) {

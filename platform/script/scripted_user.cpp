@@ -15,13 +15,6 @@ std::string number(int n) {
   return std::string(buf, r.ptr);
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (cp::upper(a[i]) != cp::upper(b[i])) return false;
-  return true;
-}
-
 std::string quoted(std::string_view s) { return "\"" + std::string(trimRight(s)) + "\""; }
 
 std::string cellsText(const ui::Window::Row& r) {
@@ -350,7 +343,7 @@ std::optional<std::string> ScriptedUser::property(ui::Window& w, std::string_vie
     fail("the window is closed");
     return std::nullopt;
   }
-  auto is = [&](std::string_view p) { return sameName(prop, p); };
+  auto is = [&](std::string_view p) { return cp::sameName(prop, p); };
   auto nameOf = [&](int ctl) { return ctl == 0 ? std::string() : w.control(ctl).name; };
   if (name.empty()) {
     if (is("title")) return w.title();
@@ -390,8 +383,8 @@ std::optional<ui::Window::Row> ScriptedUser::row(ui::Window& w, std::string_view
 bool ScriptedUser::expect(ui::Window& w, std::string_view name, std::string_view prop, std::string_view value) {
   std::optional<std::string> v = property(w, name, prop);
   if (!v) return false;
-  bool names = sameName(prop, "focus") || sameName(prop, "choice");
-  bool ok = names ? sameName(*v, value) : trimRight(*v) == trimRight(value);
+  bool names = cp::sameName(prop, "focus") || cp::sameName(prop, "choice");
+  bool ok = names ? cp::sameName(*v, value) : trimRight(*v) == trimRight(value);
   if (!ok) {
     std::string what = name.empty() ? std::string(prop) : std::string(name) + " " + std::string(prop);
     fail("window \"" + w.title() + "\": " + what + " is " + quoted(*v) + ", expected " + quoted(value));

@@ -145,7 +145,9 @@ const Driver* findDriver(DriverKind kind);
 // One thread's instance of a declared file.
 class File {
  public:
+  // The file keeps decl, which must outlive it: a temporary declaration does not bind.
   File(const FileDecl& decl, char* buffer);
+  File(const FileDecl&& decl, char* buffer) = delete;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
   ~File();
@@ -205,6 +207,7 @@ class TypedFile : public File {
     static_assert(alignof(R) == 1, "record structs are byte arrays");
     clearBuffer();
   }
+  explicit TypedFile(const FileDecl&& decl) = delete;
   R rec;
 };
 

@@ -10,22 +10,15 @@
 namespace zelk::storage {
 namespace {
 
-// Names on disk are UTF-8; letter case is compared on their 1251 form.
-bool sameNoCase(std::string_view utf8a, std::string_view utf8b) {
-  const std::string a = cp::fromUtf8(utf8a), b = cp::fromUtf8(utf8b);
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (cp::upper(a[i]) != cp::upper(b[i])) return false;
-  return true;
-}
-
-// The entry of folder dir whose name matches name without regard to case.
+// The entry of folder dir whose name matches name without regard to case. Names on
+// disk are UTF-8; letter case is compared on their 1251 form.
 std::string findNoCase(const std::string& dir, std::string_view name) {
   DIR* d = opendir(dir.empty() ? "." : dir.c_str());
   if (!d) return {};
+  const std::string wanted = cp::fromUtf8(name);
   std::string found;
   while (dirent* e = readdir(d)) {
-    if (sameNoCase(e->d_name, name)) {
+    if (cp::sameName(cp::fromUtf8(e->d_name), wanted)) {
       found = e->d_name;
       break;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Field descriptors of record structs built from the core field types.
 #include <cstddef>
+#include <cstring>
 #include <type_traits>
 
 #include "platform/core/fields.h"
@@ -27,6 +28,19 @@ template <>
 struct FieldTypeOf<DateField> { static constexpr FieldType value = FieldType::Date; };
 template <>
 struct FieldTypeOf<Packed6> { static constexpr FieldType value = FieldType::Packed6; };
+
+// The value of type T at p in a record, copied byte by byte: a record's fields are
+// packed, never aligned for T.
+template <class T>
+T loadField(const char* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+template <class T>
+void storeField(char* p, const T& v) {
+  std::memcpy(p, &v, sizeof v);
+}
 
 // A numeric or date field's value (a date's day number); 0 for a text field.
 double fieldNumber(const FieldDesc& f, const char* rec);

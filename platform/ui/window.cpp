@@ -142,14 +142,8 @@ const ControlDef& Window::control(int ctl) const {
 }
 
 int Window::number(std::string_view name) const {
-  auto same = [](std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-      if (cp::upper(a[i]) != cp::upper(b[i])) return false;
-    return true;
-  };
   for (int n = first(); n <= last(); ++n)
-    if (n != 0 && same(control(n).name, name)) return n;
+    if (n != 0 && cp::sameName(control(n).name, name)) return n;
   return 0;
 }
 

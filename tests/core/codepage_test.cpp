@@ -82,5 +82,24 @@ TEST(CodePage, LetterCase) {
   for (std::size_t i = 0; i < 32; ++i) EXPECT_EQ(cp::upper(all[32 + i]), all[i]) << i;
 }
 
+TEST(CodePage, NamesWithoutRegardToCase) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool name, ascii;  // sameName, sameAsciiName
+  } cases[] = {
+      {"?BUTTON4", "?button4", true, true},
+      {"Имя", "ИМЯ", true, false},  // Cyrillic letters: only the program's names
+      {"ёж", "ЁЖ", true, false},
+      {"KOD", "KOD ", false, false},  // blanks count
+      {"KOD", "KOT", false, false},
+      {"", "", true, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(cp::sameName(ansi(c.a), ansi(c.b)), c.name) << c.a << " " << c.b;
+    EXPECT_EQ(cp::sameAsciiName(ansi(c.a), ansi(c.b)), c.ascii) << c.a << " " << c.b;
+  }
+}
+
 }  // namespace
 }  // namespace zelk

@@ -14,13 +14,13 @@ using namespace zelk::storage::dat21;
 
 // Writes a changed header as the next generation, as a writer would.
 void editHeader(const std::string& file, const std::function<void(DataHeader&)>& edit) {
-  std::string bytes = readBytes(file);
+  std::string bytes = readAll(file);
   DataHeader h;
   ASSERT_TRUE(pickHeader(reinterpret_cast<const unsigned char*>(bytes.data()), h));
   edit(h);
   h.generation += 1;
   encodeHeader(h, reinterpret_cast<unsigned char*>(bytes.data()) + (h.generation % 2) * kHeaderCopySize);
-  writeBytes(file, bytes);
+  writeAll(file, bytes);
 }
 
 class Dat21Damage : public Dat21Test {
@@ -51,27 +51,27 @@ TEST_F(Dat21Damage, DamagedKeyFilesAskForARebuildThatRestoresTheOrder) {
        kKeysMustBeRebuilt, base},
       {"flipped byte in the log",
        [](Dat21Damage& t) {
-         std::string k = readBytes(t.path("pln.K02"));
+         std::string k = readAll(t.path("pln.K02"));
          k.back() ^= 0x01;
-         writeBytes(t.path("pln.K02"), k);
+         writeAll(t.path("pln.K02"), k);
        },
        kKeysMustBeRebuilt, base},
       {"key file older than the data",
        [](Dat21Damage& t) {
-         const std::string old = readBytes(t.path("pln.K02"));
+         const std::string old = readAll(t.path("pln.K02"));
          Opened<PlnRec> f(plnDecl, t.path("pln.dat"));
          ASSERT_EQ(f.open(), 0);
          f.rec = pln(5, "10");
          ASSERT_EQ(f.add(), 0);
          f.close();
-         writeBytes(t.path("pln.K02"), old);
+         writeAll(t.path("pln.K02"), old);
        },
        kKeysMustBeRebuilt, {5, 2, 4, 3, 1}},
       {"writer died in the middle of a change",
        [](Dat21Damage& t) { editHeader(t.path("pln.dat"), [](DataHeader& h) { h.pending = 2; }); },
        kKeysMustBeRebuilt, base},
       {"uncommitted tail after the log",
-       [](Dat21Damage& t) { writeBytes(t.path("pln.K01"), readBytes(t.path("pln.K01")) + "garbage"); }, 0, base},
+       [](Dat21Damage& t) { writeAll(t.path("pln.K01"), readAll(t.path("pln.K01")) + "garbage"); }, 0, base},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -97,8 +97,8 @@ TEST_F(Dat21Damage, DamagedKeyFilesAskForARebuildThatRestoresTheOrder) {
 
 TEST_F(Dat21Test, GarbageAndTruncatedDataFilesAreRefusedAndLeftAsTheyAre) {
   makeFile<PrtRec>(prtDecl(), "prt.dat", {prt(1, "one"), prt(2, "two")});
-  const std::string good = readBytes(path("prt.dat"));
-  const std::string keys = readBytes(path("prt.K01"));
+  const std::string good = readAll(path("prt.dat"));
+  const std::string keys = readAll(path("prt.K01"));
   std::string noise(3000, '\0');
   std::uint32_t seed = 12345;
   for (char& c : noise) {
@@ -125,23 +125,23 @@ TEST_F(Dat21Test, GarbageAndTruncatedDataFilesAreRefusedAndLeftAsTheyAre) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    writeBytes(path("prt.dat"), c.bytes);
-    writeBytes(path("prt.K01"), keys);
+    writeAll(path("prt.dat"), c.bytes);
+    writeAll(path("prt.K01"), keys);
     Opened<PrtRec> f(prtDecl(), path("prt.dat"));
     EXPECT_EQ(f.open(), c.code);
     EXPECT_EQ(f.build(), c.code);
-    EXPECT_EQ(readBytes(path("prt.dat")), c.bytes);
-    EXPECT_EQ(readBytes(path("prt.K01")), keys);
+    EXPECT_EQ(readAll(path("prt.dat")), c.bytes);
+    EXPECT_EQ(readAll(path("prt.K01")), keys);
   }
 
   // A header of another record length, and a slot with an unknown status.
-  writeBytes(path("prt.dat"), good);
+  writeAll(path("prt.dat"), good);
   editHeader(path("prt.dat"), [](DataHeader& h) { h.recordSize = 100; });
   Opened<PrtRec> f(prtDecl(), path("prt.dat"));
   EXPECT_EQ(f.open(), kInvalidRecordDeclaration);
   std::string bad = good;
   bad[kHeaderSize] = 'X';
-  writeBytes(path("prt.dat"), bad);
+  writeAll(path("prt.dat"), bad);
   ASSERT_EQ(f.open(), 0);
   f.set();
   EXPECT_EQ(f.next(), kInvalidDataFile);
@@ -149,17 +149,17 @@ TEST_F(Dat21Test, GarbageAndTruncatedDataFilesAreRefusedAndLeftAsTheyAre) {
   EXPECT_EQ(f.get(0), kInvalidDataFile);
   f.close();
   EXPECT_EQ(f.build(), kInvalidDataFile);
-  EXPECT_EQ(readBytes(path("prt.dat")), bad);
+  EXPECT_EQ(readAll(path("prt.dat")), bad);
 }
 
 TEST_F(Dat21Test, TornNewestHeaderFallsBackToThePreviousCommit) {
   makeFile<PrtRec>(prtDecl(), "prt.dat", {prt(1), prt(2), prt(3)});
-  std::string bytes = readBytes(path("prt.dat"));
+  std::string bytes = readAll(path("prt.dat"));
   DataHeader a, b;
   ASSERT_TRUE(decodeHeader(reinterpret_cast<const unsigned char*>(bytes.data()), a));
   ASSERT_TRUE(decodeHeader(reinterpret_cast<const unsigned char*>(bytes.data()) + kHeaderCopySize, b));
   bytes[(a.generation > b.generation ? 0 : kHeaderCopySize) + 40] ^= 0x01;
-  writeBytes(path("prt.dat"), bytes);
+  writeAll(path("prt.dat"), bytes);
 
   Opened<PrtRec> f(prtDecl(), path("prt.dat"));
   ASSERT_EQ(f.open(), 0);

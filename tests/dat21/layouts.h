@@ -12,6 +12,7 @@
 #include "platform/storage/dat21/dat21.h"
 #include "platform/storage/file.h"
 #include "platform/storage/record.h"
+#include "support/files.h"
 #include "support/tempdir.h"
 
 namespace zelk::dat21test {
@@ -75,14 +76,8 @@ inline const KeyDecl logKeys[] = {{"ID", logKey1, kPrimary, ""}};
 inline const FileDecl logDecl{"LOG", "LOG", DriverKind::Dat21, sizeof(LogRec), logFields, logKeys,
                               true,  true,  false, "log.dat"};
 
-inline std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using test::readAll;
+using test::writeAll;
 
 inline constexpr std::uint8_t kShared = mode::kReadWrite | mode::kDenyNone;
 

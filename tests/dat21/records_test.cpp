@@ -115,7 +115,7 @@ TEST_F(Dat21Test, OemFileStoresTheDosCodePageAndKeysTheProgramText) {
   r.NAME = firm;
   makeFile<FnmRec>(fnmDecl, "F_NAME", {r});
 
-  const std::string disk = readBytes(path("F_NAME.DAT"));
+  const std::string disk = readAll(path("F_NAME.DAT"));
   EXPECT_NE(disk.find(cp::ansiToOem(ansi("Фирма"))), std::string::npos);
   EXPECT_EQ(disk.find(ansi("Фирма")), std::string::npos);
 
@@ -231,7 +231,7 @@ TEST_F(Dat21Test, DuplicateOfAUniqueKeyIsRefusedAndWritesNothing) {
   Opened<FnmRec> f(fnmDecl, path("F_NAME"));
   ASSERT_EQ(f.open(), 0);
   auto snapshot = [&] {
-    return readBytes(path("F_NAME.DAT")) + readBytes(path("F_NAME.K01")) + readBytes(path("F_NAME.K02"));
+    return readAll(path("F_NAME.DAT")) + readAll(path("F_NAME.K01")) + readAll(path("F_NAME.K02"));
   };
   const std::string before = snapshot();
 

@@ -195,7 +195,7 @@ TEST_F(Dat21Test, WriterKilledMidWriteLosesNothingCommitted) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself: " << WEXITSTATUS(status);
 
     std::set<std::int32_t> added, changed, deleted, maybeDeleted;
-    const std::string r = readBytes(report);
+    const std::string r = readAll(report);
     for (std::size_t at = 0; at + 5 <= r.size(); at += 5) {
       std::int32_t id;
       std::memcpy(&id, r.data() + at + 1, 4);

@@ -1,3 +1,4 @@
+#include "support/files.h"
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include "platform/storage/dbase/dbase.h"
 #include "platform/storage/dbase/dbf_codec.h"
 #include "platform/storage/file.h"
+#include "support/files.h"
 #include "support/tempdir.h"
 
 namespace zelk::test {
@@ -28,16 +30,6 @@ using storage::File;
 using storage::TypedFile;
 
 constexpr std::uint8_t kShared = mode::kReadWrite | mode::kDenyNone;
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 std::string left(std::string_view s, std::size_t w) {
   std::string r(s.substr(0, w));

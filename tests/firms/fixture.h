@@ -19,6 +19,7 @@
 #include "platform/core/codepage.h"
 #include "platform/framework/windowmanager.h"
 #include "platform/script/scripted_user.h"
+#include "support/files.h"
 #include "support/program.h"
 
 namespace zelk::test {
@@ -123,10 +124,7 @@ class FirmsTest : public ProgramTest {
     }
     return out;
   }
-  std::string fileBytes(const std::string& name) const {
-    std::ifstream in(dir / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string fileBytes(const std::string& name) const { return readAll(dir / name); }
 
   // A control's shown text (UTF-8, without the blanks around it), its state.
   static std::string text(ui::Window& w, std::string_view control) {

@@ -13,19 +13,16 @@
 #include <vector>
 
 #include "platform/core/codepage.h"
+#include "support/files.h"
 #include "support/tempdir.h"
 
 namespace zelk::fw {
 namespace {
 
-std::string shippedFile() {
-  std::ifstream in(std::string(ZELK_SOURCE_DIR) + "/app/qvt.env", std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using test::readAll;
+using test::writeAll;
 
-void writeFile(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
+std::string shippedFile() { return readAll(std::string(ZELK_SOURCE_DIR) + "/app/qvt.env"); }
 
 std::string low(const CaseTables& t, std::string_view utf8) { return cp::toUtf8(t.lower(ansi(utf8))); }
 
@@ -102,18 +99,18 @@ bool missingThenLoadedOnce(const test::TempDir& dir) {
   std::filesystem::current_path(dir.path());
   if (loadCaseTables() || !caseTablesPath().empty()) return false;
   if (lowerCase(ansi("КАССА BANK")) != ansi("КАССА bank")) return false;
-  writeFile(dir / "QVT.ENV", shippedFile());  // any letter case of the name
+  writeAll(dir / "QVT.ENV", shippedFile());  // any letter case of the name
   if (!loadCaseTables() || caseTablesPath() != dir / "QVT.ENV") return false;
   if (lowerCase(ansi("КАССА BANK")) != ansi("касса bank")) return false;
   // Loaded once: a changed or removed file changes nothing.
-  writeFile(dir / "QVT.ENV", "Кк\n");
+  writeAll(dir / "QVT.ENV", "Кк\n");
   std::filesystem::remove(dir / "QVT.ENV");
   return loadCaseTables() && lowerCase(ansi("КАССА")) == ansi("касса");
 }
 
 // Readers on other threads see the tables before or after the load, never a mix.
 bool readersSeeTheTablesWhole(const test::TempDir& dir) {
-  writeFile(dir / "qvt.env", shippedFile());
+  writeAll(dir / "qvt.env", shippedFile());
   std::filesystem::current_path(dir.path());
   const std::string name = ansi("Расчеты с КАССОЙ"), after = ansi("расчеты с кассой");
   std::atomic<bool> loaded{false}, bad{false};

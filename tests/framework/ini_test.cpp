@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/framework/fuzzy.h"
+#include "support/files.h"
 #include "support/tempdir.h"
 
 namespace zelk::fw {
@@ -18,14 +19,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using test::readAll;
 
 void spit(const fs::path& p, const std::string& s) {
   fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << s;
+  test::writeAll(p, s);
 }
 
 // The configuration folder is a temporary one for each test.
@@ -81,11 +79,11 @@ TEST_F(IniTest, EveryWriteReachesTheFileAtOnce) {
   INIClass ini;
   ini.Init("ZELK.INI", 0, 0);
   ini.update("s_me", "Maximize", "No");
-  EXPECT_EQ(slurp(file), "[s_me]\r\nMaximize=No\r\n");
+  EXPECT_EQ(readAll(file), "[s_me]\r\nMaximize=No\r\n");
   ini.update("s_me", "Minimize", "No");
   ini.update("pr_ttt", "Maximize", "Yes");
   ini.update("s_me", "XPos", "12");  // into its own section, before the next one
-  EXPECT_EQ(slurp(file), "[s_me]\r\nMaximize=No\r\nMinimize=No\r\nXPos=12\r\n[pr_ttt]\r\nMaximize=Yes\r\n");
+  EXPECT_EQ(readAll(file), "[s_me]\r\nMaximize=No\r\nMinimize=No\r\nXPos=12\r\n[pr_ttt]\r\nMaximize=Yes\r\n");
 
   INIClass second;  // another reader sees it, and the first sees the other's writes
   second.Init("ZELK.INI", 0, 0);
@@ -99,7 +97,7 @@ TEST_F(IniTest, NamesAreCaseInsensitive) {
   ini.Init("ZELK.INI", 0, 0);
   ini.update("s_me", "Maximize", "Yes");
   ini.update("S_ME", "MAXIMIZE", "No");
-  EXPECT_EQ(slurp(file), "[s_me]\r\nMaximize=No\r\n");
+  EXPECT_EQ(readAll(file), "[s_me]\r\nMaximize=No\r\n");
   EXPECT_EQ(ini.fetch("S_Me", "maximize"), "No");
   // Cyrillic names fold too.
   ini.update("\xD1\xE5\xEA\xF6\xE8\xFF", "\xCA\xEB\xFE\xF7", "1");  // "Секция", "Ключ" in 1251
@@ -112,7 +110,7 @@ TEST_F(IniTest, WritingNoValueRemovesTheKey) {
   for (const char* k : {"Maximize", "Minimize", "XPos", "YPos"}) ini.update("s_me", k, "1");
   ini.update("s_me", "xpos", std::nullopt);
   ini.update("s_me", "Width", std::nullopt);  // not there: nothing changes
-  EXPECT_EQ(slurp(file), "[s_me]\r\nMaximize=1\r\nMinimize=1\r\nYPos=1\r\n");
+  EXPECT_EQ(readAll(file), "[s_me]\r\nMaximize=1\r\nMinimize=1\r\nYPos=1\r\n");
   EXPECT_EQ(ini.fetch("s_me", "XPos", "gone"), "gone");
 }
 
@@ -141,7 +139,7 @@ TEST_F(IniTest, ValuesKeepTheirBytes) {
   const std::string value = "\xCF\xF0\xE8\xE2\xE5\xF2 \xA8";  // 1251 text
   ini.update("s", "k", value);
   EXPECT_EQ(ini.fetch("s", "k"), value);
-  EXPECT_NE(slurp(file).find(value), std::string::npos);
+  EXPECT_NE(readAll(file).find(value), std::string::npos);
 }
 
 TEST_F(IniTest, FailedWritesAreNotReported) {
@@ -159,7 +157,7 @@ TEST_F(IniTest, NormalEndWritesAnEmptyBookkeepingEntry) {
   ini.Update();
   EXPECT_FALSE(fs::exists(file));
   ini.Kill();
-  EXPECT_EQ(slurp(file), "[__Dont_Touch_Me__]\r\nSectors=0\r\n");
+  EXPECT_EQ(readAll(file), "[__Dont_Touch_Me__]\r\nSectors=0\r\n");
 }
 
 TEST_F(IniTest, BookkeepingEntryReadAtStartIsWrittenBackUnchanged) {
@@ -173,7 +171,7 @@ TEST_F(IniTest, BookkeepingEntryReadAtStartIsWrittenBackUnchanged) {
   EXPECT_EQ(ini.sectors(), expected);
   ini.Kill();
   EXPECT_TRUE(ini.sectors().empty());
-  EXPECT_EQ(slurp(file), original);
+  EXPECT_EQ(readAll(file), original);
 }
 
 TEST_F(IniTest, MissingEntriesReadEmptyAndLongValuesAreCut) {

@@ -175,14 +175,7 @@ inline app::WindowSetup listWindowSetup(const char* name, app::RelateOf file) {
 }
 
 inline app::ListSetup baseListSetup(const ListOptions& o) {
-  app::ListSetup l;
-  l.listControl = "?BROWSE:1";
-  l.selectControl = "?SELECT:2";
-  l.viewControl = "?VIEW:3";
-  l.insertControl = "?INSERT:4";
-  l.changeControl = "?CHANGE:4";
-  l.deleteControl = "?DELETE:4";
-  l.closeControl = "?CLOSE";
+  app::ListSetup l = app::ListSetup::standardControls();
   l.hideSelect = o.hideSelect;
   l.fileLoaded = o.fileLoaded;
   l.step = o.step;

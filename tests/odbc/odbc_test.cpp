@@ -19,6 +19,7 @@
 #include "platform/storage/file.h"
 #include "platform/storage/odbc/odbc.h"
 #include "platform/storage/record.h"
+#include "support/files.h"
 #include "support/tempdir.h"
 
 namespace zelk::test {
@@ -33,16 +34,6 @@ using dict::ParRecord;
 using storage::TypedFile;
 
 constexpr std::uint8_t kShared = mode::kReadWrite | mode::kDenyNone;
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 std::string code6(int n) {
   std::string s = std::to_string(n);

@@ -11,17 +11,13 @@
 #include <iterator>
 #include <string>
 
+#include "support/files.h"
 #include "support/tempdir.h"
 
 namespace zelk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string fileText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class RunScript : public ::testing::Test {
  protected:
@@ -39,7 +35,7 @@ class RunScript : public ::testing::Test {
     Result r;
     int st = std::system(cmd.c_str());
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.out = fileText(out);
+    r.out = readAll(out);
     if (auto nl = r.out.find('\n'); nl != std::string::npos) r.out.resize(nl);
     return r;
   }
@@ -64,7 +60,7 @@ TEST_F(RunScript, TheFirstStartFillsTheUsersFolderWithTheExamples) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, c.folder);
     for (const char* f : {"F_NAME.DAT", "F_NAME.K01", "loko/vypiska.txt", "bss/vypiska.txt", "rfk/subs_clt.dbf"})
-      EXPECT_EQ(fileText(fs::path(c.folder) / f), fileText(examples() / f)) << f;
+      EXPECT_EQ(readAll(fs::path(c.folder) / f), readAll(examples() / f)) << f;
   }
 }
 
@@ -74,13 +70,13 @@ TEST_F(RunScript, ALaterStartKeepsTheUsersFiles) {
   fs::create_directories(folder);
   std::ofstream(folder / "zlk.db") << "register";
   ASSERT_EQ(run("").status, 0);
-  EXPECT_EQ(fileText(folder / "zlk.db"), "register");
-  EXPECT_EQ(fileText(folder / "F_NAME.DAT"), fileText(examples() / "F_NAME.DAT"));
+  EXPECT_EQ(readAll(folder / "zlk.db"), "register");
+  EXPECT_EQ(readAll(folder / "F_NAME.DAT"), readAll(examples() / "F_NAME.DAT"));
   // The user's own firm list and statements stay as they are.
   std::ofstream(folder / "F_NAME.DAT", std::ios::trunc) << "mine";
   fs::remove(folder / "loko/vypiska.txt");
   ASSERT_EQ(run("").status, 0);
-  EXPECT_EQ(fileText(folder / "F_NAME.DAT"), "mine");
+  EXPECT_EQ(readAll(folder / "F_NAME.DAT"), "mine");
   EXPECT_FALSE(fs::exists(folder / "loko/vypiska.txt"));
 }
 

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "support/files.h"
 #include "support/tempdir.h"
 #include "tools/zelk-script/runner.h"
 
@@ -20,11 +21,6 @@ struct ScriptRun {
   int status = -1;  // the runner's exit status, -1 when it did not exit
   std::string out, err;
 };
-
-inline std::string fileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The current folder of the run is dir when inDir is set.
 inline ScriptRun runZelkScript(const TempDir& dir, std::string scriptPath, bool inDir = false) {
@@ -44,8 +40,8 @@ inline ScriptRun runZelkScript(const TempDir& dir, std::string scriptPath, bool 
   waitpid(pid, &st, 0);
   ScriptRun r;
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  r.out = fileText(dir / "out");
-  r.err = fileText(dir / "err");
+  r.out = readAll(dir / "out");
+  r.err = readAll(dir / "err");
   return r;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/storage/file.h"
 #include "platform/storage/record.h"
 #include "platform/storage/text/textfile.h"
+#include "support/files.h"
 #include "support/tempdir.h"
 
 namespace zelk::test {
@@ -36,11 +37,6 @@ const FieldDesc k1875Fields[] = {ZELK_FIELD(Line1875, BIX, "")};
 const FileDecl k255{"VIX", "VIX", DriverKind::Text, sizeof(Line255), k255Fields, {}, false, false, true, ""};
 const FileDecl k1875{"VIX", "VIX", DriverKind::Text, sizeof(Line1875), k1875Fields, {}, false, false, true, ""};
 const FileDecl k255Ansi{"VIX", "VIX", DriverKind::Text, sizeof(Line255), k255Fields, {}, false, false, false, ""};
-
-void writeAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 class TextFileTest : public ::testing::Test {
  protected:

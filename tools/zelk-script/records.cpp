@@ -207,13 +207,6 @@ const DictionaryFile kFiles[] = {
     {&dict::PRT_DECL, [] () -> storage::File& { return dict::PRT(); }},
 };
 
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (cp::upper(a[i]) != cp::upper(b[i])) return false;
-  return true;
-}
-
 std::string failure(const std::string& what, const storage::File& f) {
   const storage::ErrorState& e = storage::lastError();
   char buf[16];
@@ -281,7 +274,7 @@ std::optional<JsonObject> parseJsonObject(std::string_view text, std::string& er
 
 const storage::FileDecl* dictionaryFile(std::string_view label) {
   for (const DictionaryFile& f : kFiles)
-    if (sameName(f.decl->label, label)) return f.decl;
+    if (cp::sameName(f.decl->label, label)) return f.decl;
   return nullptr;
 }
 
@@ -292,11 +285,11 @@ int keyNumber(const storage::FileDecl& decl, std::string_view key) {
     return n >= 1 && n <= static_cast<int>(decl.keys.size()) ? n : 0;
   std::size_t colon = key.find(':');
   if (colon != std::string_view::npos) {
-    if (!sameName(key.substr(0, colon), decl.prefix)) return 0;
+    if (!cp::sameName(key.substr(0, colon), decl.prefix)) return 0;
     key.remove_prefix(colon + 1);
   }
   for (std::size_t k = 0; k < decl.keys.size(); ++k)
-    if (sameName(decl.keys[k].name, key)) return static_cast<int>(k) + 1;
+    if (cp::sameName(decl.keys[k].name, key)) return static_cast<int>(k) + 1;
   return 0;
 }
 

@@ -78,12 +78,6 @@ std::string dateText(double day) {
   return pad(d.year, 4) + "-" + pad(d.month, 2) + "-" + pad(d.day, 2);
 }
 
-bool sameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (cp::upper(a[i]) != cp::upper(b[i])) return false;
-  return true;
-}
 
 // The words of a line: blanks separate them; a word in double quotes may hold
 // blanks, \" and \\. A line starting with # is a comment.
@@ -154,7 +148,7 @@ const Variable* variable(std::string_view name) {
       {"FIR", numberVariable(FIR)},
   };
   for (const auto& [n, v] : all)
-    if (sameWord(n, name)) return &v;
+    if (cp::sameName(n, name)) return &v;
   return nullptr;
 }
 
@@ -182,7 +176,7 @@ std::optional<unsigned> buttonNamed(std::string_view s) {
   for (char c : s)
     if (c != '&') plain += c;
   for (const auto& [n, b] : all)
-    if (sameWord(n, plain)) return b;
+    if (cp::sameName(n, plain)) return b;
   return std::nullopt;
 }
 
@@ -195,7 +189,7 @@ std::optional<int> keyNamed(std::string_view s) {
       {"Ctrl+H", ui::key::kCtrlH},
   };
   for (const auto& [n, k] : all)
-    if (sameWord(n, s)) return k;
+    if (cp::sameName(n, s)) return k;
   std::string one = cp::fromUtf8(s);
   if (one.size() == 1 && one != "?") return static_cast<unsigned char>(one[0]);
   if (s.size() > 1) return parseInt(s);
@@ -204,7 +198,7 @@ std::optional<int> keyNamed(std::string_view s) {
 
 std::optional<int> codeNamed(std::string_view s, std::initializer_list<std::pair<const char*, int>> names) {
   for (const auto& [n, v] : names)
-    if (sameWord(n, s)) return v;
+    if (cp::sameName(n, s)) return v;
   return parseInt(s);
 }
 
@@ -376,7 +370,7 @@ class Parser {
       for (const auto& member : *o) {
         bool known = false;
         for (const storage::FieldDesc& f : d.decl->fields)
-          known = known || sameWord(std::string(d.decl->prefix) + ":" + std::string(f.name), member.first);
+          known = known || cp::sameName(std::string(d.decl->prefix) + ":" + std::string(f.name), member.first);
         if (!known) error(std::string(d.decl->label) + " has no field " + member.first);
       }
       want.push_back(std::move(*o));
@@ -394,7 +388,7 @@ class Parser {
         c.line = start + 1 + static_cast<int>(r);  // near enough when the lines hold comments
         for (const auto& [label, value] : want[r]) {
           for (const auto& [field, v] : got[r]) {
-            if (!sameWord(field, label)) continue;
+            if (!cp::sameName(field, label)) continue;
             if (!(v == value))
               return c.fail(file + " record " + str(static_cast<int>(r + 1)) + ": " + toJson({{field, v}}) +
                             ", expected " + toJson({{field, value}}));

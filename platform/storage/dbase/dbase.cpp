@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/core/codepage.h"
 #include "platform/core/date.h"
 #include "platform/storage/dbase/dbf_codec.h"
 #include "platform/storage/paths.h"
@@ -267,7 +268,7 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
     if (f.offset + f.size > decl_.recordSize) return fail(kInvalidRecordDeclaration);
     std::string_view want = columnName(f);
     auto it = std::find_if(layout_.columns.begin(), layout_.columns.end(),
-                           [&](const Column& c) { return sameName(c.name, want); });
+                           [&](const Column& c) { return cp::sameAsciiName(c.name, want); });
     if (it == layout_.columns.end()) {
       ErrorState e = fail(kInvalidRecordDeclaration);
       e.fileText = "column " + std::string(want) + " missing";
@@ -650,7 +651,7 @@ ErrorState createTable(const FileDecl& decl, const std::string& name) {
     Column c;
     if (ErrorState e = columnFor(f, c); e.code) return e;
     for (const Column& o : layout.columns)
-      if (sameName(o.name, c.name)) return fail(kInvalidRecordDeclaration);
+      if (cp::sameAsciiName(o.name, c.name)) return fail(kInvalidRecordDeclaration);
     width += c.width;
     layout.columns.push_back(std::move(c));
   }

@@ -9,6 +9,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
 #include "platform/core/fields.h"
+#include "platform/storage/record.h"
 
 namespace zelk::storage::dbase {
 namespace {
@@ -64,26 +65,15 @@ std::int64_t clampRound(double v, std::int64_t lo, std::int64_t hi) {
   return std::llround(v);
 }
 
-template <class T>
-T load(const char* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-template <class T>
-void store(char* p, T v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
 double numberOf(const FieldDesc& f, const char* rec) {
   const char* p = rec + f.offset;
   switch (f.type) {
-    case FieldType::Int16: return f.size >= 2 ? load<std::int16_t>(p) : 0;
-    case FieldType::Int32: return f.size >= 4 ? load<std::int32_t>(p) : 0;
-    case FieldType::UInt8: return f.size >= 1 ? load<std::uint8_t>(p) : 0;
-    case FieldType::Real: return f.size >= 8 ? load<double>(p) : 0;
-    case FieldType::Date: return f.size >= 4 ? load<std::int32_t>(p) : 0;
-    case FieldType::Packed6: return f.size >= 6 ? static_cast<double>(static_cast<std::int64_t>(load<Packed6>(p))) : 0;
+    case FieldType::Int16: return f.size >= 2 ? loadField<std::int16_t>(p) : 0;
+    case FieldType::Int32: return f.size >= 4 ? loadField<std::int32_t>(p) : 0;
+    case FieldType::UInt8: return f.size >= 1 ? loadField<std::uint8_t>(p) : 0;
+    case FieldType::Real: return f.size >= 8 ? loadField<double>(p) : 0;
+    case FieldType::Date: return f.size >= 4 ? loadField<std::int32_t>(p) : 0;
+    case FieldType::Packed6: return f.size >= 6 ? static_cast<double>(static_cast<std::int64_t>(loadField<Packed6>(p))) : 0;
     case FieldType::Text:
     case FieldType::Memo: return parseNumber({p, f.size});
   }
@@ -94,25 +84,25 @@ void setNumber(const FieldDesc& f, char* rec, double v) {
   char* p = rec + f.offset;
   switch (f.type) {
     case FieldType::Int16:
-      if (f.size >= 2) store(p, static_cast<std::int16_t>(clampRound(v, INT16_MIN, INT16_MAX)));
+      if (f.size >= 2) storeField(p, static_cast<std::int16_t>(clampRound(v, INT16_MIN, INT16_MAX)));
       break;
     case FieldType::Int32:
-      if (f.size >= 4) store(p, static_cast<std::int32_t>(clampRound(v, INT32_MIN, INT32_MAX)));
+      if (f.size >= 4) storeField(p, static_cast<std::int32_t>(clampRound(v, INT32_MIN, INT32_MAX)));
       break;
     case FieldType::UInt8:
-      if (f.size >= 1) store(p, static_cast<std::uint8_t>(clampRound(v, 0, UINT8_MAX)));
+      if (f.size >= 1) storeField(p, static_cast<std::uint8_t>(clampRound(v, 0, UINT8_MAX)));
       break;
     case FieldType::Real:
-      if (f.size >= 8) store(p, std::isfinite(v) ? v : 0.0);
+      if (f.size >= 8) storeField(p, std::isfinite(v) ? v : 0.0);
       break;
     case FieldType::Date:
       if (f.size >= 4) {
         auto day = static_cast<std::int32_t>(clampRound(v, INT32_MIN, INT32_MAX));
-        store(p, date::valid(day) ? day : std::int32_t{0});
+        storeField(p, date::valid(day) ? day : std::int32_t{0});
       }
       break;
     case FieldType::Packed6:
-      if (f.size >= 6) store(p, Packed6(clampRound(v, -Packed6::kMax, Packed6::kMax)));
+      if (f.size >= 6) storeField(p, Packed6(clampRound(v, -Packed6::kMax, Packed6::kMax)));
       break;
     case FieldType::Text:
     case FieldType::Memo: break;
@@ -133,13 +123,6 @@ void copyPadded(char* dst, std::size_t n, const char* src, std::size_t m) {
 void fillStars(char* dst, std::size_t width) { std::memset(dst, '*', width); }
 
 }  // namespace
-
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (asciiUpper(a[i]) != asciiUpper(b[i])) return false;
-  return true;
-}
 
 ErrorState parseHeader(std::string_view bytes, Layout& out) {
   out = Layout{};

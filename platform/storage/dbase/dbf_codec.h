@@ -64,9 +64,6 @@ std::string buildHeader(Layout& layout, std::int32_t today);
 // The YY MM DD bytes of the header's last-update date.
 void putHeaderDate(unsigned char* dst, std::int32_t day);
 
-// Case-insensitive (ASCII) comparison of column names.
-bool sameName(std::string_view a, std::string_view b);
-
 // The dBase type of a declared field: from an external name "NAME=N(7.0)", else from
 // the field's own type. Fails with kInvalidRecordDeclaration for a type that cannot
 // be a column, kNotSupported for memo fields.

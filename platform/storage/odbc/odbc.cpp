@@ -12,9 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/core/codepage.h"
 #include "platform/core/date.h"
 #include "platform/core/fields.h"
 #include "platform/core/text.h"
+#include "platform/storage/record.h"
 
 namespace zelk::storage::odbc {
 namespace {
@@ -70,10 +72,6 @@ bool containsNoCase(std::string_view s, std::string_view what) {
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
   return std::search(s.begin(), s.end(), what.begin(), what.end(),
                      [&](char a, char b) { return lower(a) == lower(b); }) != s.end();
-}
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && containsNoCase(a, b);
 }
 
 // A refusal for a duplicate key, as PostgreSQL, SQLite and the standard report it.
@@ -256,18 +254,6 @@ struct Value {
   }
 };
 
-template <class T>
-T load(const char* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <class T>
-void store(char* p, T v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
 // Field of a record -> parameter.
 void fromField(const FieldDesc& f, const char* rec, Value& v) {
   const char* p = rec + f.offset;
@@ -281,13 +267,13 @@ void fromField(const FieldDesc& f, const char* rec, Value& v) {
       v.ind = static_cast<SQLLEN>(s.size());
       break;
     }
-    case FieldType::Int16: v.n.i16 = load<std::int16_t>(p); break;
+    case FieldType::Int16: v.n.i16 = loadField<std::int16_t>(p); break;
     case FieldType::UInt8: v.n.i16 = static_cast<unsigned char>(*p); break;
-    case FieldType::Int32: v.n.i32 = load<std::int32_t>(p); break;
-    case FieldType::Packed6: v.n.i64 = load<Packed6>(p).get(); break;
-    case FieldType::Real: v.n.real = load<double>(p); break;
+    case FieldType::Int32: v.n.i32 = loadField<std::int32_t>(p); break;
+    case FieldType::Packed6: v.n.i64 = loadField<Packed6>(p).get(); break;
+    case FieldType::Real: v.n.real = loadField<double>(p); break;
     case FieldType::Date: {
-      std::int32_t day = load<std::int32_t>(p);
+      std::int32_t day = loadField<std::int32_t>(p);
       if (!date::valid(day)) {
         v.ind = SQL_NULL_DATA;
         break;
@@ -306,7 +292,7 @@ void toField(const FieldDesc& f, const Value& v, char* rec) {
   char* p = rec + f.offset;
   if (v.ind == SQL_NULL_DATA) {
     if (f.type == FieldType::Text || f.type == FieldType::Memo) std::memset(p, ' ', f.size);
-    else if (f.type == FieldType::Packed6) store(p, Packed6(0));
+    else if (f.type == FieldType::Packed6) storeField(p, Packed6(0));
     else std::memset(p, 0, f.size);
     return;
   }
@@ -318,14 +304,14 @@ void toField(const FieldDesc& f, const Value& v, char* rec) {
       assignText(p, f.size, std::string_view(v.text.data(), n));
       break;
     }
-    case FieldType::Int16: store(p, static_cast<std::int16_t>(v.n.i16)); break;
+    case FieldType::Int16: storeField(p, static_cast<std::int16_t>(v.n.i16)); break;
     case FieldType::UInt8: *p = static_cast<char>(static_cast<unsigned char>(v.n.i16)); break;
-    case FieldType::Int32: store(p, static_cast<std::int32_t>(v.n.i32)); break;
-    case FieldType::Packed6: store(p, Packed6(static_cast<std::int64_t>(v.n.i64))); break;
-    case FieldType::Real: store(p, static_cast<double>(v.n.real)); break;
+    case FieldType::Int32: storeField(p, static_cast<std::int32_t>(v.n.i32)); break;
+    case FieldType::Packed6: storeField(p, Packed6(static_cast<std::int64_t>(v.n.i64))); break;
+    case FieldType::Real: storeField(p, static_cast<double>(v.n.real)); break;
     case FieldType::Date: {
       std::int64_t day = date::dayNumber(v.n.date.year, v.n.date.month, v.n.date.day);
-      store(p, DateField(day >= kFirstDay && day <= kLastDay ? static_cast<std::int32_t>(day) : 0));
+      storeField(p, DateField(day >= kFirstDay && day <= kLastDay ? static_cast<std::int32_t>(day) : 0));
       break;
     }
   }
@@ -524,7 +510,7 @@ ErrorState OdbcFile::open(const std::string& table, std::uint8_t m) {
       std::string want;
       for (char c : columnName(f))
         if (c != '`') want += c;
-      if (std::none_of(have.begin(), have.end(), [&](const std::string& h) { return sameNoCase(h, want); })) {
+      if (std::none_of(have.begin(), have.end(), [&](const std::string& h) { return cp::sameAsciiName(h, want); })) {
         ErrorState e = make(kDriverError);
         e.fileText = "column " + want + " not found in table " + table;
         return e;
