@@ -83,14 +83,7 @@ app::WindowSetup windowSetup(const ChartList& list) {
 }
 
 app::ListSetup listSetup(const ChartList& list) {
-  app::ListSetup l;
-  l.listControl = "?BROWSE:1";
-  l.selectControl = "?SELECT:2";
-  l.viewControl = "?VIEW:3";
-  l.insertControl = "?INSERT:4";
-  l.changeControl = "?CHANGE:4";
-  l.deleteControl = "?DELETE:4";
-  l.closeControl = "?CLOSE";
+  app::ListSetup l = app::ListSetup::standardControls();
   l.fileLoaded = list.fileLoaded;
   l.defaultLineHeight = list.defaultLineHeight;
   l.relate = []() -> fw::RelationManager* { return dict::Relate::PLN; };
