@@ -1,0 +1,64 @@
+#pragma once
+// The ODBC driver's connection to its data source and the mapping of the driver
+// manager's diagnostics onto the storage error codes. Internal to the driver.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/storage/file.h"
+
+namespace zelk::storage::odbc {
+
+// A diagnostic record: SQLSTATE, the data source's native code and its message.
+struct Diag {
+  std::string state;
+  SQLINTEGER native = 0;
+  std::string message;
+};
+
+// The first error record of a handle (a warning only when there is nothing else).
+Diag diagnose(SQLSMALLINT type, SQLHANDLE h);
+// A driver error carrying the data source's own code and text.
+ErrorState driverError(const Diag& d);
+// A refusal for a duplicate key, as PostgreSQL, SQLite and the standard report it.
+bool isDuplicate(const Diag& d);
+// A failed write: kDuplicateKey for a duplicate key, else a driver error.
+ErrorState writeError(const Diag& d);
+
+// One connection: the environment and connection handles, the data source's quote
+// character and whether a commit drops the prepared statements.
+class Connection {
+ public:
+  Connection() = default;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection() { disconnect(); }
+
+  // Connects with the connection string cs; on PostgreSQL the client encoding is set
+  // to WIN1251.
+  ErrorState connect(const std::string& cs);
+  void disconnect();
+  // Runs one statement of our own that returns no rows we read.
+  ErrorState exec(const std::string& sql);
+  ErrorState setAutocommit(bool on);
+  ErrorState endTransaction(bool commit);
+  // The column names of a table, from the catalogue; false when the driver gives none.
+  bool columnsOf(const std::string& table, std::vector<std::string>& names);
+
+  SQLHDBC dbc() const { return dbc_; }
+  const std::string& quote() const { return quote_; }
+  bool commitDropsStatements() const { return commitDropsStatements_; }
+
+ private:
+  std::string info(SQLUSMALLINT what, std::string fallback);
+
+  SQLHENV env_ = SQL_NULL_HENV;
+  SQLHDBC dbc_ = SQL_NULL_HDBC;
+  bool connected_ = false;
+  std::string quote_;
+  bool commitDropsStatements_ = false;
+};
+
+}  // namespace zelk::storage::odbc
