@@ -3,6 +3,8 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <memory>
 
 #include "app/messages.h"
@@ -12,6 +14,7 @@
 #include "platform/framework/errors.h"
 #include "platform/framework/fuzzy.h"
 #include "platform/framework/ini.h"
+#include "platform/ui/window.h"
 
 namespace zelk::app {
 namespace {
@@ -28,6 +31,8 @@ DragSetting* drag = &systemDrag;
 std::function<void()> frameProcedure;
 
 thread_local std::unique_ptr<dict::Dictionary> dictionary;
+
+std::atomic<int> running{0};  // threads START started that have not ended
 
 // The arguments of the two dragging calls, as the desktop service takes them.
 constexpr int kDragOn = 1;
@@ -87,6 +92,7 @@ void START(std::function<void()> procedure, std::size_t stackSize) {
   // than the original platform did.
   constexpr std::size_t kMinimumStack = std::size_t{8} << 20;
   auto* job = new std::function<void()>(std::move(procedure));
+  ++running;
   pthread_attr_t attr;
   pthread_attr_init(&attr);
   pthread_attr_setstacksize(&attr, std::max(stackSize, kMinimumStack));
@@ -99,11 +105,36 @@ void START(std::function<void()> procedure, std::size_t stackSize) {
         threadStart();
         (*fn)();
         threadEnd();
+        --running;
         return nullptr;
       },
       job);
   pthread_attr_destroy(&attr);
-  if (rc != 0) delete job;
+  if (rc != 0) {
+    delete job;
+    --running;
+  }
+}
+
+int startedThreads() { return running.load(); }
+
+bool endStartedThreads(const std::function<void()>& pump, std::chrono::milliseconds limit) {
+  using Clock = std::chrono::steady_clock;
+  const auto until = Clock::now() + limit;
+  // Asked again now and then: a window that opened meanwhile closes too.
+  constexpr auto kAskAgain = std::chrono::milliseconds(500);
+  auto nextAsk = Clock::now();
+  while (running.load() > 0) {
+    const auto now = Clock::now();
+    if (now >= until) return false;
+    if (now >= nextAsk) {
+      ui::postToOtherThreads(ui::Event::CloseWindow);
+      nextAsk = now + kAskAgain;
+    }
+    if (pump) pump();
+    else std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
 }
 
 }  // namespace zelk::app

@@ -1,6 +1,7 @@
 #pragma once
 // Start-up and shutdown: the steps the platform runs at process and thread start and
 // end, and the program's main procedure.
+#include <chrono>
 #include <cstddef>
 #include <functional>
 
@@ -32,5 +33,12 @@ void _main();
 // START: runs procedure on a thread of its own, with the thread's start and end
 // steps around it, without waiting for it.
 void START(std::function<void()> procedure, std::size_t stackSize);
+// Threads started by START that have not ended yet.
+int startedThreads();
+// At the program's end: closes the windows still open on the threads START started
+// (a form among them cancels, giving back what it reserved) and waits for those
+// threads to end, calling pump meanwhile (the screen's events). Gives up after
+// limit; answers whether every such thread has ended.
+bool endStartedThreads(const std::function<void()>& pump, std::chrono::milliseconds limit);
 
 }  // namespace zelk::app

@@ -203,6 +203,17 @@ std::vector<Window*> allWindows() {
   return openOrder();
 }
 
+int postToOtherThreads(Event e) {
+  std::lock_guard g(registryMutex);  // a window leaves the registry before it goes
+  int n = 0;
+  for (Window* w : openOrder())
+    if (w->owner() != std::this_thread::get_id()) {
+      w->post(e);
+      ++n;
+    }
+  return n;
+}
+
 // Properties.
 
 #define ZELK_SET(ctl, member, value)   \

@@ -231,5 +231,8 @@ class Window {
 std::vector<Window*> threadWindows();
 // Every open window of every thread (for the backends), oldest first.
 std::vector<Window*> allWindows();
+// Posts e to every open window of the threads other than the calling one (none of
+// them closes meanwhile); answers how many there were.
+int postToOtherThreads(Event e);
 
 }  // namespace zelk::ui
