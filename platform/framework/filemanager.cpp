@@ -149,10 +149,15 @@ std::uint8_t FileManager::OpenFile() {
         OpenMode &= storage::mode::kShareMask;  // read only from now on, on this thread
         Errors->ThrowFile(msg::kAccessDenied, GetName());
         break;
-      case storage::kFileNotFound:
+      case storage::kFileNotFound: {
         if (!Create) return fatal(msg::kOpenFailed);
-        if (File->create() != 0) return fatal(msg::kCreateFailed);
-        break;
+        if (File->create() == 0) break;
+        // Another program may have made it meanwhile: then it opens now.
+        const storage::ErrorState failed = storage::lastError();
+        if (fileOpen(OpenMode) == 0) break;
+        storage::setLastError(failed);
+        return fatal(msg::kCreateFailed);
+      }
       case storage::kKeysMustBeRebuilt:
         Errors->ThrowFile(msg::kRebuildKey, GetName());
         if (File->build() != 0) return fatal(msg::kRebuildFailed);

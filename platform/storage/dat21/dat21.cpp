@@ -83,6 +83,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cerrno>
 #include <charconv>
@@ -1151,21 +1152,8 @@ ErrorState openFile(const FileDecl& decl, const std::string& name, std::uint8_t 
   return e;
 }
 
-ErrorState createFile(const FileDecl& decl, const std::string& name) {
-  if (int c = checkDecl(decl)) return make(c);
-  const std::string path = dataPath(name);
-  // An existing file is replaced only when nobody has it open.
-  Fd old(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-  ShareLock guard;
-  if (old.valid()) {
-    if (ErrorState e = guard.acquire(old.get(), mode::kReadWrite | mode::kDenyAll); e.code) return e;
-  } else if (errno != ENOENT) {
-    return lastErrno();
-  }
-  for (std::size_t i = 0; i < decl.keys.size(); ++i) {
-    ErrorState e = writeWholeFile(keyPath(path, i), keyHeaderBytes(SortKey(decl, i), i));
-    if (e.code) return e;
-  }
+// The data file of an empty file: its header, both copies.
+std::string emptyDataBytes(const FileDecl& decl) {
   DataHeader h;
   h.recordSize = static_cast<std::uint32_t>(decl.recordSize);
   h.keyCount = static_cast<std::uint32_t>(decl.keys.size());
@@ -1175,7 +1163,53 @@ ErrorState createFile(const FileDecl& decl, const std::string& name) {
     h.generation = g;
     encodeHeader(h, reinterpret_cast<unsigned char*>(bytes.data()) + g * kHeaderCopySize);
   }
-  ErrorState e = writeWholeFile(path, bytes);
+  return bytes;
+}
+
+ErrorState writeEmptyKeys(const FileDecl& decl, const std::string& path) {
+  for (std::size_t i = 0; i < decl.keys.size(); ++i)
+    if (ErrorState e = writeWholeFile(keyPath(path, i), keyHeaderBytes(SortKey(decl, i), i)); e.code) return e;
+  return {};
+}
+
+// A missing file: the data file is made whole under a name of its own and linked into
+// place only while the name is still free, holding the write lock until its key
+// files are written. Of several programs creating it at once one creates it; the
+// others find it made (and their opens wait for the lock until it is complete).
+ErrorState createMissing(const FileDecl& decl, const std::string& path) {
+  static std::atomic<unsigned> serial{0};
+  const std::string tmp = path + "~" + std::to_string(::getpid()) + "." + std::to_string(serial++);
+  Fd fd(::open(tmp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (!fd.valid()) return lastErrno();
+  struct Unlink {
+    const std::string& name;
+    ~Unlink() { ::unlink(name.c_str()); }
+  } unlinkTmp{tmp};
+  ShareLock guard;
+  if (ErrorState e = guard.acquire(fd.get(), mode::kReadWrite | mode::kDenyNone); e.code) return e;
+  struct Release {
+    ShareLock& s;
+    ~Release() { s.release(); }
+  } release{guard};
+  if (ErrorState e = guard.lockWrite(); e.code) return e;
+  const std::string bytes = emptyDataBytes(decl);
+  if (!writeAt(fd.get(), bytes.data(), bytes.size(), 0)) return lastErrno();
+  if (::link(tmp.c_str(), path.c_str()) != 0) return errno == EEXIST ? ErrorState{} : lastErrno();
+  ErrorState e = writeEmptyKeys(decl, path);
+  guard.unlockOne();
+  return e;
+}
+
+ErrorState createFile(const FileDecl& decl, const std::string& name) {
+  if (int c = checkDecl(decl)) return make(c);
+  const std::string path = dataPath(name);
+  // An existing file is replaced only when nobody has it open.
+  Fd old(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+  if (!old.valid()) return errno == ENOENT ? createMissing(decl, path) : lastErrno();
+  ShareLock guard;
+  if (ErrorState e = guard.acquire(old.get(), mode::kReadWrite | mode::kDenyAll); e.code) return e;
+  ErrorState e = writeEmptyKeys(decl, path);
+  if (e.code == 0) e = writeWholeFile(path, emptyDataBytes(decl));
   guard.release();
   return e;
 }
