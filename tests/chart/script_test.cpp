@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "dictionary/records.h"
 #include "platform/core/codepage.h"
 #include "platform/storage/file.h"
+#include "support/files.h"
 #include "support/runscript.h"
 #include "support/tempdir.h"
 
@@ -20,14 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
 class ChartScriptTest : public ::testing::Test {
  protected:
   // A script run in the folder, with pln.dat there and the firm 1 current.
   ScriptRun play(const std::string& steps) {
     const std::string path = dir / "test.zs";
-    writeText(path, "set P_PLN " + (dir / "pln.dat") + "\nset FIR 1\nset N_FIR_A \"ООО Ромашка\"\n" + steps);
+    writeAll(path, "set P_PLN " + (dir / "pln.dat") + "\nset FIR 1\nset N_FIR_A \"ООО Ромашка\"\n" + steps);
     return runZelkScript(dir, path, true);
   }
   static void expectPassed(const ScriptRun& r) { EXPECT_EQ(r.status, 0) << r.err; }

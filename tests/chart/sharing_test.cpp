@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +18,7 @@
 #include "dictionary/records.h"
 #include "platform/core/codepage.h"
 #include "platform/storage/file.h"
+#include "support/files.h"
 #include "support/runscript.h"
 #include "support/tempdir.h"
 #include "tools/zelk-script/runner.h"
@@ -50,7 +50,7 @@ std::string addingScript(const TempDir& dir, char tag) {
 // Starts the script in a child process (its output in dir/out-<tag>, dir/err-<tag>).
 pid_t startScript(const TempDir& dir, char tag) {
   std::string path = dir / (std::string("add-") + tag + ".zs");
-  std::ofstream(path, std::ios::binary) << addingScript(dir, tag);
+  writeAll(path, addingScript(dir, tag));
   std::fflush(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
@@ -93,8 +93,8 @@ TEST(ChartSharing, TwoProgramsAddingRowsAtOnceLoseNothing) {
   dict::registerDrivers();
   TempDir dir;
   const pid_t a = startScript(dir, 'A'), b = startScript(dir, 'B');
-  EXPECT_EQ(exitStatus(a), 0) << fileText(dir / "err-A");
-  EXPECT_EQ(exitStatus(b), 0) << fileText(dir / "err-B");
+  EXPECT_EQ(exitStatus(a), 0) << readAll(dir / "err-A");
+  EXPECT_EQ(exitStatus(b), 0) << readAll(dir / "err-B");
 
   const std::vector<Row> byKod = readRows(dir, dict::pln::KEY_1), byNomer = readRows(dir, dict::pln::KEY_2),
                          inFile = readRows(dir, kRecordOrder);

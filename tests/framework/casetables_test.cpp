@@ -6,13 +6,12 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/core/codepage.h"
+#include "support/files.h"
 #include "support/files.h"
 #include "support/tempdir.h"
 
