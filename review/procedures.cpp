@@ -2,6 +2,7 @@
 
 #include "app/patterns/procedures.h"
 #include "review/chart.h"
+#include "review/partners.h"
 #include "review/postings.h"
 
 namespace zelk::review {
@@ -13,9 +14,9 @@ void registerProcedures() {
   app::registerProcedure("PLN_TAB", PLN_TAB);
   app::registerProcedure("PLN_TAB1", PLN_TAB1);
   app::registerProcedure("UPDATEPLN", UPDATEPLN);
-  app::planProcedure("PR_TTT");
-  app::planProcedure("PR_TTT1");
-  app::planProcedure("UPDATEPARTNER1");
+  app::registerProcedure("PR_TTT", PR_TTT);
+  app::registerProcedure("PR_TTT1", PR_TTT1);
+  app::registerProcedure("UPDATEPARTNER1", UPDATEPARTNER1);
 }
 
 }  // namespace zelk::review

@@ -58,7 +58,11 @@ std::uint8_t WindowPattern::Init() {
     AddItem(Resizer);
   }
   AfterResizer();
-  if (!setup_.iniSection.empty()) fw::globalIni().Fetch(setup_.iniSection, window_);
+  if (!setup_.iniSection.empty()) {
+    fw::globalIni().Fetch(setup_.iniSection, window_);
+    // The controls laid out at once for the restored size.
+    if (setup_.resizer) Resizer.Resize();
+  }
   SetAlerts();
   return 0;
 }

@@ -71,7 +71,8 @@ class WindowPattern : public fw::WindowManager {
   // GLOBALRESPONSE cleared; BindNames; RegisterItems; RegisterButtons; the files
   // opened; PrepareRecord (a level other than 0 is returned at once); InitLists; the
   // window opened; DefineListBoxStyle; AfterOpen; SetupLists; the resizer;
-  // AfterResizer; the place restored from the settings; SetAlerts.
+  // AfterResizer; the place restored from the settings (the resizer fits the controls
+  // to it at once); SetAlerts.
   std::uint8_t Init() override;
   // Kill: WindowManager::Kill (a level other than 0 is returned at once); the files
   // closed when they were opened; the place stored when the window was opened; the

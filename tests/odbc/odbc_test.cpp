@@ -19,6 +19,7 @@
 #include "platform/storage/file.h"
 #include "platform/storage/odbc/odbc.h"
 #include "platform/storage/record.h"
+#include "support/datasources.h"
 #include "support/files.h"
 #include "support/tempdir.h"
 
@@ -41,73 +42,6 @@ std::string code6(int n) {
 }
 
 std::int32_t day(int y, int m, int d) { return static_cast<std::int32_t>(date::dayNumber(y, m, d)); }
-
-// The private ODBC configuration, made before the first ODBC call of the process. Each
-// back end is set up the first time a test asks for it: the SQLite data source "zlk"
-// by scripts/odbc-setup.sh, and on the PostgreSQL server a schema of this test
-// process's own (ctest runs the tests at once).
-class DataSources : public ::testing::Environment {
- public:
-  void SetUp() override {
-    dir = std::make_unique<TempDir>();
-    ::setenv("ODBCSYSINI", dir->path().c_str(), 1);
-    ::setenv("ODBCINI", (*dir / "odbc.ini").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (*dir / "data").c_str(), 1);
-    // The private configuration knows psqlODBC under its Debian name too.
-    std::ofstream(*dir / "odbcinst.ini", std::ios::app)
-        << "[PostgreSQL ANSI]\nDescription=PostgreSQL ODBC driver (ANSI version)\nDriver=psqlodbca.so\n\n";
-    storage::registerDriver(storage::DriverKind::Odbc, odbc::driver());
-    if (const char* pg = std::getenv("ZELK_TEST_PG_DSN")) pgServer = pg;
-  }
-
-  void TearDown() override {
-    if (!pgSchema.empty()) odbc::runScript(pgServer, "DROP SCHEMA IF EXISTS " + pgSchema + " CASCADE;");
-    dir.reset();
-  }
-
-  // The connection string of the SQLite data source, "" with the reason in problem.
-  std::string sqlite(std::string& problem) {
-    if (sqliteStatus < 0) sqliteStatus = runSetup();
-    if (sqliteStatus != 0) problem = "scripts/odbc-setup.sh failed";
-    return sqliteStatus == 0 ? "DSN=zlk" : "";
-  }
-
-  std::string postgres(std::string& problem) {
-    if (pgConnection.empty() && pgProblem.empty()) {
-      pgSchema = "zlk_test_" + std::to_string(::getpid());
-      storage::ErrorState e =
-          odbc::runScript(pgServer, "DROP SCHEMA IF EXISTS " + pgSchema + " CASCADE;\nCREATE SCHEMA " + pgSchema + ";");
-      std::string cs = pgServer + (pgServer.back() == ';' ? "" : ";") + "ConnSettings={SET search_path TO " + pgSchema + "};";
-      if (e.code == 0) e = odbc::runScript(cs, schema());
-      if (e.code == 0) pgConnection = cs;
-      else pgProblem = e.fileText.empty() ? "the test schema could not be made" : e.fileText;
-    }
-    problem = pgProblem;
-    return pgConnection;
-  }
-
-  static int runSetup() {
-    std::string cmd = std::string(ZELK_SOURCE_DIR) + "/scripts/odbc-setup.sh >/dev/null";
-    return std::system(cmd.c_str());
-  }
-  static std::string schema() { return readAll(std::string(ZELK_SOURCE_DIR) + "/platform/storage/odbc/zlk-schema.sql"); }
-
-  std::unique_ptr<TempDir> dir;
-  std::string pgServer;  // ZELK_TEST_PG_DSN
-
- private:
-  int sqliteStatus = -1;
-  std::string pgSchema, pgConnection, pgProblem;
-};
-
-DataSources* const sources = static_cast<DataSources*>(::testing::AddGlobalTestEnvironment(new DataSources));
-
-struct BackendCase {
-  const char* name;
-  bool postgres;
-};
-const BackendCase kBackends[] = {{"SQLite", false}, {"PostgreSQL", true}};
-void PrintTo(const BackendCase& b, std::ostream* os) { *os << b.name; }
 
 // A declaration of our own over the ANALIT table: the account, and the code cut to 3.
 struct ShortAna {
@@ -133,17 +67,10 @@ const storage::FileDecl kMissingColumn{"ANALIT", "ANA", storage::DriverKind::Odb
 class OdbcTest : public ::testing::TestWithParam<BackendCase> {
  protected:
   void SetUp() override {
+    if (GetParam().postgres && sources->pgServer.empty()) GTEST_SKIP() << "ZELK_TEST_PG_DSN is not set";
     std::string problem;
-    if (GetParam().postgres) {
-      if (sources->pgServer.empty()) GTEST_SKIP() << "ZELK_TEST_PG_DSN is not set";
-      cs = sources->postgres(problem);
-    } else {
-      cs = sources->sqlite(problem);
-    }
+    cs = emptySource(GetParam(), problem);
     ASSERT_FALSE(cs.empty()) << problem;
-    odbc::setConnectionString(cs);
-    storage::ErrorState e = odbc::runScript(cs, "DELETE FROM \"PARTNER\";\nDELETE FROM \"ANALIT\";");
-    ASSERT_EQ(e.code, 0) << e.fileText;
   }
 
   template <class R>
@@ -176,8 +103,7 @@ class OdbcTest : public ::testing::TestWithParam<BackendCase> {
   std::string cs;
 };
 
-INSTANTIATE_TEST_SUITE_P(Backends, OdbcTest, ::testing::ValuesIn(kBackends),
-                         [](const ::testing::TestParamInfo<BackendCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Backends, OdbcTest, ::testing::ValuesIn(kBackends), backendName);
 
 // --- key order, positioning and pages ----------------------------------------------------
 

@@ -15,7 +15,7 @@ using ProcedureNames = ProgramTest;
 
 TEST_F(ProcedureNames, TheProgramsAreFoundWithoutRegardToCase) {
   for (const char* name : {"MAIN", "S_FIR", "fnm_tab", "UpdateF_Name", "S_ME", "LOKO", "KLIENTRFK", "klbss", "pln_tab",
-                           "PLN_TAB1", "UpdatePln", "DBI_TAB", "updatedbi"})
+                           "PLN_TAB1", "UpdatePln", "DBI_TAB", "updatedbi", "pr_ttt", "PR_TTT1", "UpdatePartner1"})
     EXPECT_TRUE(app::findProcedure(name)) << name;
 }
 

@@ -1,0 +1,164 @@
+#pragma once
+// The partner lists and the partner form run by the scripted user over the
+// program's layers and a real ODBC data source, SQLite or PostgreSQL (each test
+// runs on both). Partners and registrations are written and read by another
+// connection, as another station would.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dictionary/declarations.h"
+#include "dictionary/files.h"
+#include "dictionary/globals.h"
+#include "dictionary/managers.h"
+#include "platform/core/codepage.h"
+#include "platform/framework/windowmanager.h"
+#include "platform/script/scripted_user.h"
+#include "review/partners.h"
+#include "support/datasources.h"
+#include "support/program.h"
+
+namespace zelk::test {
+
+using script::ScriptedUser;
+
+inline constexpr const char* kListTitle = "Список партнеров";
+
+// A partner as the tests write and read it (UTF-8).
+struct Partner {
+  std::string code, shortName, orgName;
+  bool operator==(const Partner&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& os, const Partner& p) {
+  return os << "{" << p.code << ", " << p.shortName << ", " << p.orgName << "}";
+}
+
+// A registration row as the tests read it (UTF-8).
+struct Registration {
+  std::string account, code, name, key, userCode;
+  std::int64_t crc = 0, nnoper = 0;
+  std::int32_t grupSchet = 0;
+  int idSt = 0;
+  bool operator==(const Registration&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& os, const Registration& r) {
+  return os << "{" << r.account << ", " << r.code << ", " << r.name << ", crc " << r.crc << ", id_st " << r.idSt
+            << ", key '" << r.key << "', nnoper " << r.nnoper << ", grup " << r.grupSchet << ", user '" << r.userCode
+            << "'}";
+}
+// A registration row with its other fields blank or zero.
+inline Registration registration(std::string account, std::string code, std::string name, std::int64_t crc) {
+  return {std::move(account), std::move(code), std::move(name), "", "", crc, 0, 0, 1};
+}
+
+class PartnersTest : public ProgramTest, public ::testing::WithParamInterface<BackendCase> {
+ protected:
+  void SetUp() override {
+    if (GetParam().postgres && sources->pgServer.empty()) GTEST_SKIP() << "ZELK_TEST_PG_DSN is not set";
+    std::string problem;
+    ASSERT_FALSE(emptySource(GetParam(), problem).empty()) << problem;
+    ProgramTest::SetUp();
+    started_ = true;
+    user.install();
+    user.useBoxes(boxes);
+    dict::NAME_D.clear();
+    dict::PAR_AD = 0;
+    dict::PAR_AK = 0;
+    dict::DT_SCHET_A.clear();
+    dict::KT_SCHET_A.clear();
+  }
+  void TearDown() override {
+    if (!started_) return;
+    if (partners_.isOpen()) partners_.close();
+    if (analit_.isOpen()) analit_.close();
+    user.uninstall();
+    for (const std::string& f : user.failures()) ADD_FAILURE() << cp::toUtf8(f);
+    ProgramTest::TearDown();
+  }
+
+  // A step of the script, given the innermost window of the test's thread.
+  void then(std::function<void(ScriptedUser&, ui::Window&)> step) {
+    user.then([step = std::move(step)](ScriptedUser& u) { step(u, u.window()); });
+  }
+  // Steps on the window with this title (UTF-8), which they wait for.
+  void on(std::string title, std::function<void(ScriptedUser&, ui::Window&)> step) {
+    user.then([title = ansi(title), step = std::move(step)](ScriptedUser& u) { step(u, u.wait(title)); });
+  }
+
+  // Another station's connection to the two tables.
+  template <class R>
+  static storage::TypedFile<R>& opened(storage::TypedFile<R>& f) {
+    if (!f.isOpen()) {
+      EXPECT_EQ(f.open(storage::mode::kReadWrite | storage::mode::kDenyNone), 0);
+    }
+    return f;
+  }
+  void addPartner(std::string_view code, std::string_view shortName, std::string_view orgName = {}) {
+    auto& f = opened(partners_);
+    f.clearBuffer();
+    f.rec.FLD_CODE = ansi(code);
+    f.rec.SHORTNAME = ansi(shortName);
+    f.rec.ORGNAME = ansi(orgName);
+    ASSERT_EQ(f.add(), 0) << storage::lastError().fileText;
+  }
+  void addRegistration(std::string_view account, std::string_view code) {
+    auto& f = opened(analit_);
+    f.clearBuffer();
+    f.rec.SCHET = account;
+    f.rec.FLD_CODE = code;
+    ASSERT_EQ(f.add(), 0) << storage::lastError().fileText;
+  }
+  // Every partner in the order of its code.
+  std::vector<Partner> partnersOnDisk() {
+    auto& f = opened(partners_);
+    std::vector<Partner> out;
+    if (f.set(dict::par::FULLCODE) != 0) return out;
+    while (f.next() == 0)
+      out.push_back({cp::toUtf8(f.rec.FLD_CODE.str()), cp::toUtf8(f.rec.SHORTNAME.str()), cp::toUtf8(f.rec.ORGNAME.str())});
+    return out;
+  }
+  // Every registration in the order of account and code.
+  std::vector<Registration> registrationsOnDisk() {
+    auto& f = opened(analit_);
+    std::vector<Registration> out;
+    if (f.set(dict::ana::KEY_CODE) != 0) return out;
+    while (f.next() == 0) {
+      const dict::AnaRecord& r = f.rec;
+      out.push_back({cp::toUtf8(r.SCHET.str()), cp::toUtf8(r.FLD_CODE.str()), cp::toUtf8(r.NAME.str()),
+                     cp::toUtf8(r.KEY.str()), cp::toUtf8(r.USER_CODE.str()), r.CRC, r.NNOPER, r.GRUP_SCHET.get(),
+                     r.ID_ST.get()});
+    }
+    return out;
+  }
+
+  // A control's shown text (UTF-8, without the blanks around it).
+  static std::string text(ui::Window& w, std::string_view control) {
+    const std::string shown = w.text(w.number(ansi(control)));
+    std::string_view t = trimRight(shown);
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    return cp::toUtf8(t);
+  }
+  static std::string title(ui::Window& w) { return cp::toUtf8(w.title()); }
+  // A column of the partner list (UTF-8, trimmed): 0 the code, 1 the name.
+  static std::vector<std::string> column(ui::Window& w, int column = 0) {
+    std::vector<std::string> out;
+    for (const ui::Window::Row& r : w.rows(w.number("?BROWSE:1"))) out.push_back(cp::toUtf8(trimRight(r.at(column))));
+    return out;
+  }
+  std::vector<std::string> boxCaptions() const {
+    std::vector<std::string> r;
+    for (const fw::Box& b : boxes.boxes()) r.push_back(cp::toUtf8(b.caption));
+    return r;
+  }
+
+  ScriptedUser user;
+
+ private:
+  bool started_ = false;
+  storage::TypedFile<dict::ParRecord> partners_{dict::PARTNER_DECL};
+  storage::TypedFile<dict::AnaRecord> analit_{dict::ANALIT_DECL};
+};
+
+}  // namespace zelk::test

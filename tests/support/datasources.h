@@ -1,0 +1,103 @@
+#pragma once
+// The ODBC data sources of a test program: SQLite through a private ODBC configuration
+// in a temporary folder (set up by scripts/odbc-setup.sh), and PostgreSQL through the
+// private server that scripts/pg-test-server.sh starts (ZELK_TEST_PG_DSN), on a
+// schema of the test process's own (ctest runs the tests at once). The program
+// defines ZELK_SOURCE_DIR.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "platform/storage/file.h"
+#include "platform/storage/odbc/odbc.h"
+#include "support/files.h"
+#include "support/tempdir.h"
+
+namespace zelk::test {
+
+// The private ODBC configuration, made before the first ODBC call of the process. Each
+// back end is set up the first time a test asks for it.
+class DataSources : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    dir = std::make_unique<TempDir>();
+    ::setenv("ODBCSYSINI", dir->path().c_str(), 1);
+    ::setenv("ODBCINI", (*dir / "odbc.ini").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (*dir / "data").c_str(), 1);
+    // The private configuration knows psqlODBC under its Debian name too.
+    std::ofstream(*dir / "odbcinst.ini", std::ios::app)
+        << "[PostgreSQL ANSI]\nDescription=PostgreSQL ODBC driver (ANSI version)\nDriver=psqlodbca.so\n\n";
+    storage::registerDriver(storage::DriverKind::Odbc, storage::odbc::driver());
+    if (const char* pg = std::getenv("ZELK_TEST_PG_DSN")) pgServer = pg;
+  }
+
+  void TearDown() override {
+    if (!pgSchema.empty()) storage::odbc::runScript(pgServer, "DROP SCHEMA IF EXISTS " + pgSchema + " CASCADE;");
+    dir.reset();
+  }
+
+  // The connection string of the SQLite data source, "" with the reason in problem.
+  std::string sqlite(std::string& problem) {
+    if (sqliteStatus < 0) sqliteStatus = runSetup();
+    if (sqliteStatus != 0) problem = "scripts/odbc-setup.sh failed";
+    return sqliteStatus == 0 ? "DSN=zlk" : "";
+  }
+
+  std::string postgres(std::string& problem) {
+    if (pgConnection.empty() && pgProblem.empty()) {
+      pgSchema = "zlk_test_" + std::to_string(::getpid());
+      storage::ErrorState e = storage::odbc::runScript(
+          pgServer, "DROP SCHEMA IF EXISTS " + pgSchema + " CASCADE;\nCREATE SCHEMA " + pgSchema + ";");
+      std::string cs = pgServer + (pgServer.back() == ';' ? "" : ";") + "ConnSettings={SET search_path TO " + pgSchema + "};";
+      if (e.code == 0) e = storage::odbc::runScript(cs, schema());
+      if (e.code == 0) pgConnection = cs;
+      else pgProblem = e.fileText.empty() ? "the test schema could not be made" : e.fileText;
+    }
+    problem = pgProblem;
+    return pgConnection;
+  }
+
+  static int runSetup() {
+    std::string cmd = std::string(ZELK_SOURCE_DIR) + "/scripts/odbc-setup.sh >/dev/null";
+    return std::system(cmd.c_str());
+  }
+  static std::string schema() { return readAll(std::string(ZELK_SOURCE_DIR) + "/platform/storage/odbc/zlk-schema.sql"); }
+
+  std::unique_ptr<TempDir> dir;
+  std::string pgServer;  // ZELK_TEST_PG_DSN
+
+ private:
+  int sqliteStatus = -1;
+  std::string pgSchema, pgConnection, pgProblem;
+};
+
+// The test program's data sources (registered once, in the first file that asks).
+inline DataSources* const sources = static_cast<DataSources*>(::testing::AddGlobalTestEnvironment(new DataSources));
+
+struct BackendCase {
+  const char* name;
+  bool postgres;
+};
+inline const BackendCase kBackends[] = {{"SQLite", false}, {"PostgreSQL", true}};
+inline void PrintTo(const BackendCase& b, std::ostream* os) { *os << b.name; }
+inline std::string backendName(const ::testing::TestParamInfo<BackendCase>& i) { return i.param.name; }
+
+// The connection string of a back end, made the connection of every later open,
+// with both tables emptied; "" with the reason in problem. The caller skips the
+// PostgreSQL cases when sources->pgServer is empty.
+inline std::string emptySource(const BackendCase& b, std::string& problem) {
+  std::string cs = b.postgres ? sources->postgres(problem) : sources->sqlite(problem);
+  if (cs.empty()) return {};
+  storage::odbc::setConnectionString(cs);
+  storage::ErrorState e = storage::odbc::runScript(cs, "DELETE FROM \"PARTNER\";\nDELETE FROM \"ANALIT\";");
+  if (e.code == 0) return cs;
+  problem = e.fileText;
+  return {};
+}
+
+}  // namespace zelk::test
