@@ -1,9 +1,11 @@
 // The accountant's road, played by zelk-script in a child process over a copy of the
 // examples: the firm On-soft/Loko-Bank chosen, its statement imported, the postings
-// list's figures checked against the statement, the first posting completed in the
-// posting form by typed codes; then dbi.dbf read back, also by an outside dBase
-// reader. Each stage is a piece of the script of its own, so that later stages (the
-// chart and partner look-ups) join in between.
+// list's figures checked against the statement after a chart fragment kept from the
+// import menu, the first posting's credit account and the second's debit account
+// picked from the chart look-ups (the credit one on its own thread), a code typed;
+// then dbi.dbf and pln.dat read back, dbi.dbf also by an outside dBase reader. Each
+// stage is a piece of the script of its own, so that later stages (the partner
+// look-ups) join in between.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -35,6 +37,36 @@ const std::string kChooseFirm = R"zs(run MAIN
   wait "Реализация импорта"
 )zs";
 
+// The chart fragment kept from the import menu: three accounts added, the list left
+// narrowed by a fragment.
+const std::string kChart = R"zs(  menu ?QQQT
+  wait "Фрагмент плана счетов для корреспонденции с расчетным счетом"
+  press ?INSERT:4
+  wait "Добавить ???"
+  expect ?PLN:FIR text "  1"
+  type ?PLN:NOMER 60.1
+  type ?PLN:NAME "Расчеты с поставщиками"
+  press ?OK
+  wait "Фрагмент плана счетов для корреспонденции с расчетным счетом"
+  press ?INSERT:4
+  wait "Добавить ???"
+  type ?PLN:NOMER 62.1
+  type ?PLN:NAME "Расчеты с покупателями"
+  press ?OK
+  wait "Фрагмент плана счетов для корреспонденции с расчетным счетом"
+  press ?INSERT:4
+  wait "Добавить ???"
+  type ?PLN:NOMER 51
+  type ?PLN:NAME "Расчетный счет"
+  press ?OK
+  wait "Фрагмент плана счетов для корреспонденции с расчетным счетом"
+  type ?NAME_P "асчеты с"
+  press ?BUTTON8
+  expect ?BROWSE:1 rows 2
+  press ?CLOSE
+  wait "Реализация импорта"
+)zs";
+
 // The statement imported: the postings list opens on the result.
 const std::string kImport = R"zs(  menu ?KL1
   wait "Предварительный импорт Локо-Банк"
@@ -59,18 +91,42 @@ const std::string kCheckFigures = R"zs(  expect ?BROWSE:1 rows 4
   expect ?N_PART text "ИП Иванов Иван Иванович"
 )zs";
 
-// The received payment completed: the credit account and its analytics typed.
+// The received payment completed: the credit account picked from the credit look-up
+// on its own thread (opened with the fragment kept), its analytics typed; the paid one's
+// debit account picked from the debit look-up (opened blank).
 const std::string kCompletePosting = R"zs(  dblclick ?BROWSE:1 1
   wait "Изменить ???"
   expect ?N_PART text "ООО \"Ромашка\" ИНН 7701234567"
   expect ?DBI:DT_SCHET text "51"
-  type ?DBI:KT_SCHET 62.1
+  press ?BUTTON5
+  wait "Фрагмент плана счетов для корреспонденции с расчетным счетом"
+  expect ?NAME_P text "асчеты с"
+  expect ?BROWSE:1 rows 2
+  row ?BROWSE:1 2
+  press ?SELECT:2
+  wait "Изменить ???"
+  activate
+  expect ?DBI:KT_SCHET text "62.1"
   type ?DBI:KT_CODE 42
   press ?OK
   wait "Дополнительная обработка по импорту"
   expect ?BROWSE:1 cell 1 5 "62.1"
   expect ?BROWSE:1 cell 1 6 "000042"
   expect ?SAL text "        425,449.50"
+  dblclick ?BROWSE:1 2
+  wait "Изменить ???"
+  expect ?DBI:KT_SCHET text "51"
+  press ?BUTTON4
+  wait "Фрагмент плана счетов для корреспонденции с расчетным счетом"
+  expect ?NAME_P text ""
+  expect ?BROWSE:1 rows 3
+  row ?BROWSE:1 2
+  press ?SELECT:2
+  wait "Изменить ???"
+  expect ?DBI:DT_SCHET text "60.1"
+  press ?OK
+  wait "Дополнительная обработка по импорту"
+  expect ?BROWSE:1 cell 2 3 "60.1"
 )zs";
 
 // Back through the import window and the menu, and out.
@@ -86,9 +142,16 @@ end
 
 const std::string kFile = R"zs(expect-dump DBI
   {"DBI:NNDOC": "1", "DBI:DT_SCHET": "51", "DBI:KT_SCHET": "62.1", "DBI:KT_CODE": "000042", "DBI:NNOPER_D": 0}
-  {"DBI:NNDOC": "2", "DBI:KT_SCHET": "51", "DBI:KT_CODE": ""}
+  {"DBI:NNDOC": "2", "DBI:DT_SCHET": "60.1", "DBI:KT_SCHET": "51", "DBI:KT_CODE": ""}
   {"DBI:NNDOC": "3", "DBI:STATUS": ""}
   {"DBI:NNDOC": "4", "DBI:KT_SCHET": "51"}
+end
+)zs";
+
+const std::string kChartFile = R"zs(expect-dump PLN key 2
+  {"PLN:KOD": 3, "PLN:NOMER": "51", "PLN:FIR": 1}
+  {"PLN:KOD": 1, "PLN:NOMER": "60.1", "PLN:NAME": "Расчеты с поставщиками", "PLN:FIR": 1}
+  {"PLN:KOD": 2, "PLN:NOMER": "62.1", "PLN:NAME": "Расчеты с покупателями", "PLN:FIR": 1}
 end
 )zs";
 
@@ -119,7 +182,8 @@ TEST_F(PostingsRoad, AnImportReviewedAndAPostingCompleted) {
   const std::string copy = dir / "firm";
   fs::copy(std::string(ZELK_SOURCE_DIR) + "/examples", copy, fs::copy_options::recursive);
   std::ofstream(dir / "road.zs", std::ios::binary)
-      << "cd " + copy + "\n" + kChooseFirm + kImport + kCheckFigures + kCompletePosting + kLeave + kFile;
+      << "cd " + copy + "\n" + kChooseFirm + kChart + kImport + kCheckFigures + kCompletePosting + kLeave + kFile +
+             kChartFile;
   const ScriptRun run = runZelkScript(dir, dir / "road.zs");
   ASSERT_EQ(run.status, script::kPassed) << run.err;
   EXPECT_EQ(run.err, "");

@@ -468,6 +468,14 @@ class Parser {
       std::string ctl = w.size() == 3 ? ansiArg(1) : std::string();
       return [ctl, k = *k](Context& x) { x.user.key(x.user.current(), ctl, k); };
     }
+    if (c == "activate") {
+      count(w, 0, 0, "activate");
+      return [](Context& x) {
+        // What the windows of other threads were sent is taken first (a look-up's pick).
+        for (ui::Window* o : ui::allWindows()) x.user.settle(*o);
+        x.user.current().userActivate();
+      };
+    }
     if (c == "close") {
       count(w, 0, 0, "close");
       return [](Context& x) { x.user.close(x.user.current()); };
