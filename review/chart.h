@@ -1,6 +1,6 @@
 #pragma once
 // The chart fragment PLN: the firm's accounts that correspond with its bank account.
-#include <cstdint>
+#include <cstddef>
 
 namespace zelk::review {
 

@@ -9,6 +9,7 @@
 #include "dictionary/managers.h"
 #include "platform/core/codepage.h"
 #include "platform/ui/window.h"
+#include "review/chart.h"
 #include "review/codes.h"
 #include "review/postings.h"
 #include "review/totals.h"
@@ -18,9 +19,6 @@ namespace {
 
 using app::Ctl;
 using ui::Kind;
-
-// The stack the credit-account look-up's thread asks for.
-constexpr std::size_t kLookupStack = 50000;
 
 ui::WindowDef definition(Text<50>& counterparty) {
   dict::DbiRecord& r = dict::DBI().rec;
@@ -166,7 +164,7 @@ class ThisWindow : public app::FormPattern {
       lookUp("PLN_TAB");
     } else if (c == creditAccount_) {
       Update();
-      app::startProcedure("PLN_TAB1", kLookupStack);
+      app::startProcedure("PLN_TAB1", kChartLookupStack);
       Reset(false);
       dict::PLN_AK = 0;
     } else if (c == debitCode_) {

@@ -211,6 +211,28 @@ TEST_F(ThreadsTest, ALookupStillOpenWhenItsCallerClosesKeepsWorking) {
   EXPECT_EQ(dict::PLN_AK.load(), 2);
 }
 
+// The filter reads FIR at every row: a firm chosen anew on the main thread applies to
+// what an open look-up reads from then on.
+TEST_F(ThreadsTest, AFirmChosenAnewAppliesToTheRowsAnOpenLookupReadsNext) {
+  addAccount({4, "55", "Специальные счета", 2});
+  std::vector<std::string> before, after;
+  onCaller([](ScriptedUser& u, ui::Window& w) { u.press(w, "?BUTTON5"); });
+  onCaller([&](ScriptedUser& u, ui::Window&) {
+    ui::Window* list = creditLists(1).at(0);
+    before = column(*list);
+    dict::FIR = 2;
+    u.press(*list, "?BUTTON8");
+    ASSERT_TRUE(waitUntil([&] { return list->rowCount(list->number("?BROWSE:1")) == 1; }));
+    after = column(*list);
+    u.press(*list, "?CLOSE");
+    EXPECT_TRUE(closed(list));
+  });
+  onCaller([](ScriptedUser& u, ui::Window& w) { u.press(w, "?CLOSE"); });
+  runCaller();
+  EXPECT_EQ(before, (std::vector<std::string>{"50", "51", "60"}));
+  EXPECT_EQ(after, (std::vector<std::string>{"55"}));
+}
+
 // The frame closes while a look-up has its form open for an insert: the program
 // closes both, the insert gives its reserved number back, and the thread ends.
 TEST_F(ThreadsTest, TheProgramsEndClosesTheLookupsLeftOpen) {
