@@ -35,14 +35,14 @@ constexpr int kMatchEvery = 100;  // one name in a hundred holds the fragment
 constexpr int kRepeats = 3;       // best of
 constexpr const char* kFragment = "касса";
 
-void writeRows() {
+void writeRows(int rowsEach) {
   static const std::string plain = ansi("Расчеты с поставщиками и подрядчиками по договору"),
                            match = ansi("Операционная касса отделения");
   dict::Relate::PLN->Open();
   auto& f = dict::PLN();
   f.lock();
   std::int16_t kod = 0;
-  for (int i = 0; i < kRowsEach; ++i)
+  for (int i = 0; i < rowsEach; ++i)
     for (int firm = 1; firm <= kFirms; ++firm) {
       f.clearBuffer();
       f.rec.KOD = ++kod;
@@ -149,7 +149,7 @@ void benchChart() {
   dict::DCTINIT();
   dict::P_PLN = dir / "pln.dat";
   dict::FIR = kFirm;
-  writeRows();
+  writeRows(kRowsEach);
 
   Timings t;
   for (int i = 0; i < kRepeats; ++i) runLists(t);
@@ -169,6 +169,17 @@ void benchChart() {
   line("PLN_TAB page down", t.pageDown, nextPage, page, pageRead);
   line("PLN_TAB search matching one row in a hundred", t.search, search, t.searchRows, searchRead);
   line("PLN_TAB1 filled", t.filling, all, t.fillRows, allRead);
+
+  // The same lists over a file of half the rows: twice the rows should take about
+  // twice the time (4 times would grow with the square).
+  dict::P_PLN = dir / "half.dat";
+  writeRows(kRowsEach / 2);
+  Timings h;
+  for (int i = 0; i < kRepeats; ++i) runLists(h);
+  auto growth = [](double full, double half) { return fixed(half > 0 ? full / half : 0.0, 2); };
+  std::printf("chart: twice the rows (%d against %d a firm): PLN_TAB1 filled %s times the time, the search %s "
+              "times (linear 2, square 4)\n",
+              t.fillRows, h.fillRows, growth(t.filling, h.filling).c_str(), growth(t.search, h.search).c_str());
 
   dict::DCTKILL();
   app::threadEnd();
