@@ -40,25 +40,15 @@ class FileManager {
   FileManager& operator=(const FileManager&) = delete;
   virtual ~FileManager();
 
-  // State the program relies on.
+  // The record buffer, the file and the error manager: what windows, forms and lists
+  // reach through the manager.
   char* Buffer = nullptr;
   storage::File* File = nullptr;
-  std::function<std::string()> FileName;  // the name variable, where there is one
-  std::string FileNameValue;              // the name when FileName is not set
   ErrorClass* Errors = nullptr;
-  bool Create = true;
-  int LockRecover = 10;
-  std::uint8_t OpenMode = storage::mode::kReadWrite | storage::mode::kDenyNone;  // 42h
-  bool OpenModeOverridden = false;
-  bool LazyOpen = true;
-  int Opened = 0;
-  bool Used = false;
-  bool Initialized = false;
-  bool InUseFile = false;
-  bool Killed = false;
-  std::vector<KeyEntry> Keys;
-  bool HasAutoInc = false;
-  bool AutoIncDone = false;
+
+  int openCount() const { return Opened; }  // the opens counted on this thread
+  const std::vector<KeyEntry>& keys() const { return Keys; }
+  bool autoIncDone() const { return AutoIncDone; }  // a number is reserved for the record
 
   virtual void Init();  // without arguments: Opened := 0, LazyOpen := true
   virtual void Init(storage::File* file, ErrorClass* errors);  // the first-use set-up
@@ -103,10 +93,29 @@ class FileManager {
   const KeyEntry* keyEntry(int key) const;
 
  protected:
+  // What a file manager of the dictionary sets up before its first use.
+  std::function<std::string()> FileName;  // the name variable, where there is one
+  std::string FileNameValue;              // the name when FileName is not set
+  bool Create = true;
+  int LockRecover = 10;
+  bool Initialized = false;
+  bool InUseFile = false;
+
   std::uint8_t OpenFile();  // the physical open with its error handling
   int fileOpen(std::uint8_t mode);
   std::uint8_t fatal(std::uint16_t id);
   int reserveNumber(const KeyEntry& k);
+
+ private:
+  std::uint8_t OpenMode = storage::mode::kReadWrite | storage::mode::kDenyNone;  // 42h
+  bool OpenModeOverridden = false;
+  bool LazyOpen = true;
+  int Opened = 0;
+  bool Used = false;
+  bool Killed = false;
+  std::vector<KeyEntry> Keys;
+  bool HasAutoInc = false;
+  bool AutoIncDone = false;
 
   std::vector<std::vector<char>> saved_;
   std::string reservedPosition_;

@@ -57,24 +57,24 @@ TEST_F(ManagersTest, MissingDataFileIsCreatedWithItsKeyFilesWithoutAMessage) {
   EXPECT_TRUE(fs::exists(dir / "F_NAME.K01"));
   EXPECT_EQ(boxes.count(), 0u);
   // The keys are registered at first use, with their descriptions.
-  ASSERT_EQ(Access::PLN->Keys.size(), 2u);
-  EXPECT_EQ(Access::PLN->Keys[0].description, "PLN:key_1");
-  EXPECT_TRUE(Access::PLN->Keys[0].autoInc);
-  EXPECT_EQ(Access::PLN->Keys[1].description, "PLN:key_2");
-  EXPECT_FALSE(Access::PLN->Keys[1].autoInc);
-  EXPECT_EQ(Access::F_NAME->Keys[0].description, "FNm:key_1");
+  ASSERT_EQ(Access::PLN->keys().size(), 2u);
+  EXPECT_EQ(Access::PLN->keys()[0].description, "PLN:key_1");
+  EXPECT_TRUE(Access::PLN->keys()[0].autoInc);
+  EXPECT_EQ(Access::PLN->keys()[1].description, "PLN:key_2");
+  EXPECT_FALSE(Access::PLN->keys()[1].autoInc);
+  EXPECT_EQ(Access::F_NAME->keys()[0].description, "FNm:key_1");
 }
 
 TEST_F(ManagersTest, OpensAreCountedPerThreadAndTheLastCloseCloses) {
   Relate::PRT->Open();  // the postings list
   Relate::PRT->Open();  // the posting form under it: counts only
-  EXPECT_EQ(Access::PRT->Opened, 2);
+  EXPECT_EQ(Access::PRT->openCount(), 2);
   Relate::PRT->Close();
   EXPECT_TRUE(PRT().isOpen());
   Relate::PRT->Close();
   EXPECT_FALSE(PRT().isOpen());
   Relate::PRT->Close();  // more closes than opens do nothing
-  EXPECT_EQ(Access::PRT->Opened, 0);
+  EXPECT_EQ(Access::PRT->openCount(), 0);
 }
 
 TEST_F(ManagersTest, AFirmChosenWhileTheFileIsOpenTakesEffectAtTheNextOpen) {
@@ -147,7 +147,7 @@ TEST_F(ManagersTest, FirstFirmGetsCodeOneAndTheNextNumberIsTheHighestPlusOne) {
   addFirm(5, "Гамма");
   ASSERT_EQ(Access::F_NAME->PrimeRecord(), 0);
   EXPECT_EQ(F_NAME().rec.KOD, 6);
-  EXPECT_TRUE(Access::F_NAME->AutoIncDone);
+  EXPECT_TRUE(Access::F_NAME->autoIncDone());
   EXPECT_EQ(F_NAME().records(), 4u);  // the number is reserved by a record
 
   // An abandoned insert leaves nothing behind, and its number is given out again.
@@ -236,7 +236,7 @@ TEST_F(ManagersTest, AThreadEndingWithAFileOpenClosesIt) {
   t.join();
   // The main thread's managers were not disturbed.
   EXPECT_NE(Relate::LVO, nullptr);
-  EXPECT_EQ(Access::LVO->Opened, 0);
+  EXPECT_EQ(Access::LVO->openCount(), 0);
 }
 
 // The fatal stops end the program with exit code 0 after their two boxes.

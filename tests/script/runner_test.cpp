@@ -17,6 +17,7 @@
 #include "platform/core/date.h"
 #include "platform/framework/errors.h"
 #include "platform/ui/window.h"
+#include "support/files.h"
 #include "support/runscript.h"
 
 namespace zelk::test {
@@ -175,6 +176,14 @@ TEST_F(RunnerTest, ReportsScriptErrorsAndFailuresByLine) {
     EXPECT_EQ(r.status, c.status) << c.script << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << c.script << r.err;
   }
+}
+
+// The README's list of commands is the one zelk-script --help prints.
+TEST(RunnerHelp, TheReadmeListsTheCommandsAsTheRunnerKnowsThem) {
+  const std::string readme = readAll(std::string(ZELK_SOURCE_DIR) + "/README.md");
+  const std::string list = script::commandList();
+  EXPECT_NE(list.find("| `press <control>` |"), std::string::npos);
+  EXPECT_NE(readme.find(list), std::string::npos) << "README.md should hold, as zelk-script --help prints it:\n" << list;
 }
 
 TEST(RecordsJson, EveryFieldByItsLabelDatesAsTextNumbersAsNumbers) {

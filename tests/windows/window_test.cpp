@@ -269,10 +269,10 @@ TEST_F(WindowTest, ASecondKillAnswers5AndClosesNothingAgain) {
   h.before = [](TestWindow&) { fw::globalErrors().SetProcedureName("below"); };
   h.after = [&](TestWindow& w) {
     second = w.Kill();
-    after = dict::Access::F_NAME->Opened;
+    after = dict::Access::F_NAME->openCount();
   };
   user.then([&](ScriptedUser& u) {
-    during = dict::Access::F_NAME->Opened;
+    during = dict::Access::F_NAME->openCount();
     u.close(u.window());
   });
   testWindow(plainSetup("twice"), h);

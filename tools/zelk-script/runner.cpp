@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <span>
+#include <string_view>
 #include <thread>
 
 #include "app/patterns/procedures.h"
@@ -398,165 +400,268 @@ class Parser {
     };
   }
 
-  Action action(const std::vector<std::string>& w) {
-    const std::string& c = w[0];
-    auto ansiArg = [&](std::size_t i) { return cp::fromUtf8(w[i]); };
+  // A command's parser: the line's words, the first being the command's name.
+  using Handler = Action (Parser::*)(const std::vector<std::string>&);
 
-    if (c == "cd") {
-      count(w, 1, 1, "cd <folder>");
-      std::string to = w[1];
-      return [to](Context& x) {
-        std::error_code ec;
-        std::filesystem::current_path(to, ec);
-        if (ec) x.fail("cannot change to the folder " + to + ": " + ec.message());
-      };
+  // One row of the command list: the first word; the forms and the line of help as
+  // README.md lists them; the parser (none: another form of the row above it, or a
+  // command the script's structure takes: run, end, expect-dump). A row without
+  // forms is another name of the row above.
+  struct CommandRow {
+    std::string_view name, forms;
+    Handler parse;
+    std::string_view help;
+  };
+
+ public:
+  static std::span<const CommandRow> commands() {
+    static const CommandRow rows[] = {
+        {"cd", "`cd <folder>`", &Parser::cd, "changes the current folder (where `F_NAME.DAT` is)"},
+        {"set", "`set <variable> <value>`", &Parser::set,
+         "sets a program-wide variable: `P_DBI`, `P_PRT`, `P_LVO`, `P_PLN`, `RFKPATH`, `PATHZELK`, `FIR`, `N_KL_A`, "
+         "`D1`, `D2` (dates as `YYYY-MM-DD`) ..."},
+        {"odbc", "`odbc <connection string>`", &Parser::odbc,
+         "the connection of the ODBC files (PARTNER, ANALIT); `DSN=zlk` until set"},
+        {"timeout", "`timeout <ms>`", &Parser::timeout,
+         "how long `wait`, `expect-box` and a busy thread are waited for (5000)"},
+        {"run", "`run <procedure> [request <r>]` ... `end`", nullptr,
+         "calls the procedure on the script's thread with the request (`insert`, `change`, `delete`, `select`, "
+         "`view` or a number; none by default); the lines up to `end` are the user's steps"},
+        {"wait", "`wait \"<title>\"`", &Parser::wait,
+         "waits for an open window with this title (of any thread); the steps after it act on that window while it "
+         "stays open, else on the innermost window of the procedure's thread"},
+        {"press", "`press <control>`", &Parser::onControl,
+         "presses a button or menu item (`press ?OK`); an entry with the focus is left first"},
+        {"accept", "`accept <control>`", &Parser::onControl, "leaves or confirms a control as it is"},
+        {"type", "`type <entry> <text>`", &Parser::type, "types the text into the entry and leaves it"},
+        {"menu", "`menu <item>`", &Parser::onControl, "chooses a menu item"},
+        {"choose", "`choose <control>`", &Parser::onControl, "chooses a radio or a tab"},
+        {"focus", "`focus <control>`", &Parser::onControl, "clicks into a control"},
+        {"row", "`row <list> <n>`", &Parser::onRow, "highlights row n (1 the first)"},
+        {"dblclick", "`dblclick <list> <n>`, `rclick <list> <n>`", &Parser::onRow, "double-clicks, right-clicks row n"},
+        {"rclick", "", &Parser::onRow, ""},
+        {"key", "`key [<control>] <key>`", &Parser::key,
+         "presses a key: `Enter`, `Esc`, `Ins`, `Del`, `Ctrl+Enter`, `Shift+Enter`, `Ctrl+H`, a character or a code "
+         "(`0x10D`)"},
+        {"activate", "`activate`", &Parser::activate,
+         "the window gains the focus again, as when the user comes back to it from another window (its refresh "
+         "runs); windows of other threads first take what they were sent"},
+        {"close", "`close`", &Parser::close, "the window's close box"},
+        {"answer", "`answer <button>`", &Parser::answer,
+         "the button that answers the next message box: `Ok`, `Yes`, `No`, `Cancel`, `Retry`, `Abort`, `Ignore` "
+         "(without an answer a box takes its default button)"},
+        {"expect-box", "`expect-box \"<caption>\" [\"<text>\"]`", &Parser::expectBox,
+         "the oldest box not yet looked at has this caption (and text; `\\|` separates its lines)"},
+        {"expect-no-box", "`expect-no-box`", &Parser::expectNoBox, "every box shown has been looked at"},
+        {"file", "`file <path>` / `file cancel`", &Parser::file,
+         "the answer of the next open-file dialog (a relative path is taken from the current folder)"},
+        {"expect", "`expect <control> <property> <value>`", &Parser::expect,
+         "a control's `text`, `hidden`, `disabled`, `readonly`, `default` (`true`/`false`), `rows`, `selected` "
+         "(the highlighted row, 0 none), `choice`"},
+        {"expect", "`expect <list> row <n> \"<cell>\" ...`", nullptr, "every cell of row n"},
+        {"expect", "`expect <list> cell <n> <column> \"<text>\"`", nullptr, "one cell"},
+        {"expect", "`expect title \"<title>\"`, `expect focus <control>`", nullptr,
+         "the window's title, the control with the focus"},
+        {"expect-var", "`expect-var <variable> <value>`", &Parser::expectVar, "a program-wide variable's value"},
+        {"expect-response", "`expect-response <completed\\|cancelled\\|none\\|n>`", &Parser::expectResponse,
+         "the answer of the window procedure that returned last"},
+        {"expect-beeps", "`expect-beeps <n>`", &Parser::expectBeeps, "beeps so far (an entry refusing its text beeps)"},
+        {"dump", "`dump <file> [key <k>] [> <path>]`", &Parser::dump,
+         "prints every record of a file of the dictionary (`F_NAME`, `PRT`, `PLN`, `LVO`, `DBI`, `SUBS_CLT`, "
+         "`PARTNER`, `ANALIT`) in record order or in the order of key k (`1`, `KEY_1`, `FNM:KEY_1`), one JSON object "
+         "a line, to the standard output or a file"},
+        {"expect-dump", "`expect-dump <file> [key <k>]` ... `end`", nullptr,
+         "the file holds exactly as many records as lines follow, each a JSON object whose members equal the "
+         "record's fields of those labels"},
+    };
+    return rows;
+  }
+
+ private:
+  Action action(const std::vector<std::string>& w) {
+    for (const CommandRow& r : commands())
+      if (r.name == w[0] && r.parse) return (this->*r.parse)(w);
+    error("no command " + w[0]);
+  }
+
+  std::string ansiArg(const std::vector<std::string>& w, std::size_t i) { return cp::fromUtf8(w[i]); }
+
+  Action cd(const std::vector<std::string>& w) {
+    count(w, 1, 1, "cd <folder>");
+    std::string to = w[1];
+    return [to](Context& x) {
+      std::error_code ec;
+      std::filesystem::current_path(to, ec);
+      if (ec) x.fail("cannot change to the folder " + to + ": " + ec.message());
+    };
+  }
+
+  Action set(const std::vector<std::string>& w) {
+    count(w, 2, 2, "set <variable> <value>");
+    const Variable* v = variable(w[1]);
+    if (!v) error("no program-wide variable " + w[1]);
+    if (v->type == Variable::Type::Text) {
+      std::string t = ansiArg(w, 2);
+      return [v, t](Context&) { v->setText(t); };
     }
-    if (c == "set") {
-      count(w, 2, 2, "set <variable> <value>");
-      const Variable* v = variable(w[1]);
-      if (!v) error("no program-wide variable " + w[1]);
-      if (v->type == Variable::Type::Text) {
-        std::string t = ansiArg(2);
-        return [v, t](Context&) { v->setText(t); };
-      }
-      std::optional<double> d = variableNumber(*v, w[2]);
-      if (!d) error("not a value of " + w[1] + ": " + w[2]);
-      return [v, n = *d](Context&) { v->setNumber(n); };
-    }
-    if (c == "odbc") {
-      count(w, 1, 1, "odbc <connection string>");
-      return [s = w[1]](Context&) { storage::odbc::setConnectionString(s); };
-    }
-    if (c == "timeout") {
-      count(w, 1, 1, "timeout <milliseconds>");
-      int ms = integer(w[1], "the timeout");
-      return [ms](Context& x) { x.user.timeout = std::chrono::milliseconds(ms); };
-    }
-    if (c == "wait") {
-      count(w, 1, 1, "wait <title>");
-      return [t = ansiArg(1)](Context& x) { x.user.wait(t); };
-    }
+    std::optional<double> d = variableNumber(*v, w[2]);
+    if (!d) error("not a value of " + w[1] + ": " + w[2]);
+    return [v, n = *d](Context&) { v->setNumber(n); };
+  }
+
+  Action odbc(const std::vector<std::string>& w) {
+    count(w, 1, 1, "odbc <connection string>");
+    return [s = w[1]](Context&) { storage::odbc::setConnectionString(s); };
+  }
+
+  Action timeout(const std::vector<std::string>& w) {
+    count(w, 1, 1, "timeout <milliseconds>");
+    int ms = integer(w[1], "the timeout");
+    return [ms](Context& x) { x.user.timeout = std::chrono::milliseconds(ms); };
+  }
+
+  Action wait(const std::vector<std::string>& w) {
+    count(w, 1, 1, "wait <title>");
+    return [t = ansiArg(w, 1)](Context& x) { x.user.wait(t); };
+  }
+
+  // press, accept, menu, choose, focus <control>
+  Action onControl(const std::vector<std::string>& w) {
     using Do = void (ScriptedUser::*)(ui::Window&, std::string_view);
-    static const std::pair<const char*, Do> onControl[] = {
+    static const std::pair<std::string_view, Do> onControl[] = {
         {"press", &ScriptedUser::press}, {"accept", &ScriptedUser::accept}, {"menu", &ScriptedUser::menu},
         {"choose", &ScriptedUser::choose}, {"focus", &ScriptedUser::focus},
     };
-    for (const auto& [name, f] : onControl) {
-      if (c != name) continue;
-      count(w, 1, 1, "<action> <control>");
-      return [f, ctl = ansiArg(1)](Context& x) { (x.user.*f)(x.user.current(), ctl); };
-    }
-    if (c == "type") {
-      count(w, 2, 2, "type <entry> <text>");
-      return [ctl = ansiArg(1), t = ansiArg(2)](Context& x) { x.user.type(x.user.current(), ctl, t); };
-    }
+    count(w, 1, 1, "<action> <control>");
+    Do f = nullptr;
+    for (const auto& [name, g] : onControl)
+      if (name == w[0]) f = g;
+    return [f, ctl = ansiArg(w, 1)](Context& x) { (x.user.*f)(x.user.current(), ctl); };
+  }
+
+  Action type(const std::vector<std::string>& w) {
+    count(w, 2, 2, "type <entry> <text>");
+    return [ctl = ansiArg(w, 1), t = ansiArg(w, 2)](Context& x) { x.user.type(x.user.current(), ctl, t); };
+  }
+
+  // row, dblclick, rclick <list> <row>
+  Action onRow(const std::vector<std::string>& w) {
     using DoRow = void (ScriptedUser::*)(ui::Window&, std::string_view, int);
-    static const std::pair<const char*, DoRow> onRow[] = {
+    static const std::pair<std::string_view, DoRow> onRow[] = {
         {"row", &ScriptedUser::selectRow}, {"dblclick", &ScriptedUser::doubleClick},
         {"rclick", &ScriptedUser::rightClick},
     };
-    for (const auto& [name, f] : onRow) {
-      if (c != name) continue;
-      count(w, 2, 2, "<action> <list> <row>");
-      int r = integer(w[2], "the row");
-      return [f, ctl = ansiArg(1), r](Context& x) { (x.user.*f)(x.user.current(), ctl, r); };
-    }
-    if (c == "key") {
-      count(w, 1, 2, "key [<control>] <key>");
-      std::optional<int> k = keyNamed(w.back());
-      if (!k) error("no key " + w.back());
-      std::string ctl = w.size() == 3 ? ansiArg(1) : std::string();
-      return [ctl, k = *k](Context& x) { x.user.key(x.user.current(), ctl, k); };
-    }
-    if (c == "activate") {
-      count(w, 0, 0, "activate");
-      return [](Context& x) {
-        // What the windows of other threads were sent is taken first (a look-up's pick).
-        for (ui::Window* o : ui::allWindows()) x.user.settle(*o);
-        x.user.current().userActivate();
-      };
-    }
-    if (c == "close") {
-      count(w, 0, 0, "close");
-      return [](Context& x) { x.user.close(x.user.current()); };
-    }
-    if (c == "answer") {
-      count(w, 1, 1, "answer <button>");
-      std::optional<unsigned> b = buttonNamed(w[1]);
-      if (!b) error("no button " + w[1] + " (Ok, Yes, No, Cancel, Retry, Abort, Ignore)");
-      return [b = *b](Context& x) { x.user.answerBox(b); };
-    }
-    if (c == "file") {
-      count(w, 1, 1, "file <path> | file cancel");
-      if (w[1] == "cancel") return [](Context& x) { x.user.answerFile(std::nullopt); };
-      return [p = w[1]](Context& x) {
-        x.user.answerFile(cp::fromUtf8(std::filesystem::absolute(p).lexically_normal().string()));
-      };
-    }
-    if (c == "expect") return parseExpect(w);
-    if (c == "expect-box") {
-      count(w, 1, 2, "expect-box <caption> [<text>]");
-      std::optional<std::string> text;
-      if (w.size() == 3) text = ansiArg(2);
-      return [cap = ansiArg(1), text](Context& x) { x.user.expectBox(cap, text); };
-    }
-    if (c == "expect-no-box") {
-      count(w, 0, 0, "expect-no-box");
-      return [](Context& x) { x.user.expectNoBox(); };
-    }
-    if (c == "expect-var") {
-      count(w, 2, 2, "expect-var <variable> <value>");
-      const Variable* v = variable(w[1]);
-      if (!v) error("no program-wide variable " + w[1]);
-      std::string want = w[2];
-      std::optional<double> n;
-      if (v->type != Variable::Type::Text && !(n = variableNumber(*v, want))) error("not a value of " + w[1] + ": " + want);
-      return [v, want, n, name = w[1]](Context& x) {
-        bool ok = v->type == Variable::Type::Text ? trimRight(v->text()) == trimRight(cp::fromUtf8(want))
-                                                  : v->number() == *n;
-        if (!ok) x.fail(name + " is \"" + shown(*v) + "\", expected \"" + want + "\"");
-      };
-    }
-    if (c == "expect-response") {
-      count(w, 1, 1, "expect-response <completed|cancelled|none|n>");
-      std::optional<int> r = codeNamed(w[1], {{"none", 0}, {"completed", 1}, {"cancelled", 2}});
-      if (!r) error("no response " + w[1]);
-      return [r = *r](Context& x) {
-        if (dict::GLOBALRESPONSE != r)
-          x.fail("the response is " + str(static_cast<int>(dict::GLOBALRESPONSE)) + ", expected " + str(r));
-      };
-    }
-    if (c == "expect-beeps") {
-      count(w, 1, 1, "expect-beeps <n>");
-      int n = integer(w[1], "the count");
-      return [n](Context& x) {
-        if (x.user.beeps() != n) x.fail(str(x.user.beeps()) + " beep(s), expected " + str(n));
-      };
-    }
-    if (c == "dump") {
-      Dump d = parseDumpArgs(w, true, "dump <file> [key <k>] [> <path>]");
-      return [d](Context& x) {
-        std::vector<JsonObject> records;
-        std::string why;
-        if (!readRecords(*d.decl, d.key, records, why)) return x.fail(why);
-        std::string out;
-        for (const JsonObject& r : records) out += toJson(r) + "\n";
-        if (d.to.empty()) {
-          std::fwrite(out.data(), 1, out.size(), stdout);
-          std::fflush(stdout);
-          return;
-        }
-        std::ofstream f(d.to, std::ios::binary | std::ios::trunc);
-        f.write(out.data(), static_cast<std::streamsize>(out.size()));
-        if (!f) x.fail("cannot write " + d.to);
-      };
-    }
-    error("no command " + c);
+    count(w, 2, 2, "<action> <list> <row>");
+    int r = integer(w[2], "the row");
+    DoRow f = nullptr;
+    for (const auto& [name, g] : onRow)
+      if (name == w[0]) f = g;
+    return [f, ctl = ansiArg(w, 1), r](Context& x) { (x.user.*f)(x.user.current(), ctl, r); };
+  }
+
+  Action key(const std::vector<std::string>& w) {
+    count(w, 1, 2, "key [<control>] <key>");
+    std::optional<int> k = keyNamed(w.back());
+    if (!k) error("no key " + w.back());
+    std::string ctl = w.size() == 3 ? ansiArg(w, 1) : std::string();
+    return [ctl, k = *k](Context& x) { x.user.key(x.user.current(), ctl, k); };
+  }
+
+  Action activate(const std::vector<std::string>& w) {
+    count(w, 0, 0, "activate");
+    return [](Context& x) {
+      // What the windows of other threads were sent is taken first (a look-up's pick).
+      for (ui::Window* o : ui::allWindows()) x.user.settle(*o);
+      x.user.current().userActivate();
+    };
+  }
+
+  Action close(const std::vector<std::string>& w) {
+    count(w, 0, 0, "close");
+    return [](Context& x) { x.user.close(x.user.current()); };
+  }
+
+  Action answer(const std::vector<std::string>& w) {
+    count(w, 1, 1, "answer <button>");
+    std::optional<unsigned> b = buttonNamed(w[1]);
+    if (!b) error("no button " + w[1] + " (Ok, Yes, No, Cancel, Retry, Abort, Ignore)");
+    return [b = *b](Context& x) { x.user.answerBox(b); };
+  }
+
+  Action file(const std::vector<std::string>& w) {
+    count(w, 1, 1, "file <path> | file cancel");
+    if (w[1] == "cancel") return [](Context& x) { x.user.answerFile(std::nullopt); };
+    return [p = w[1]](Context& x) {
+      x.user.answerFile(cp::fromUtf8(std::filesystem::absolute(p).lexically_normal().string()));
+    };
+  }
+
+  Action expectBox(const std::vector<std::string>& w) {
+    count(w, 1, 2, "expect-box <caption> [<text>]");
+    std::optional<std::string> text;
+    if (w.size() == 3) text = ansiArg(w, 2);
+    return [cap = ansiArg(w, 1), text](Context& x) { x.user.expectBox(cap, text); };
+  }
+
+  Action expectNoBox(const std::vector<std::string>& w) {
+    count(w, 0, 0, "expect-no-box");
+    return [](Context& x) { x.user.expectNoBox(); };
+  }
+
+  Action expectVar(const std::vector<std::string>& w) {
+    count(w, 2, 2, "expect-var <variable> <value>");
+    const Variable* v = variable(w[1]);
+    if (!v) error("no program-wide variable " + w[1]);
+    std::string want = w[2];
+    std::optional<double> n;
+    if (v->type != Variable::Type::Text && !(n = variableNumber(*v, want))) error("not a value of " + w[1] + ": " + want);
+    return [v, want, n, name = w[1]](Context& x) {
+      bool ok = v->type == Variable::Type::Text ? trimRight(v->text()) == trimRight(cp::fromUtf8(want))
+                                                : v->number() == *n;
+      if (!ok) x.fail(name + " is \"" + shown(*v) + "\", expected \"" + want + "\"");
+    };
+  }
+
+  Action expectResponse(const std::vector<std::string>& w) {
+    count(w, 1, 1, "expect-response <completed|cancelled|none|n>");
+    std::optional<int> r = codeNamed(w[1], {{"none", 0}, {"completed", 1}, {"cancelled", 2}});
+    if (!r) error("no response " + w[1]);
+    return [r = *r](Context& x) {
+      if (dict::GLOBALRESPONSE != r)
+        x.fail("the response is " + str(static_cast<int>(dict::GLOBALRESPONSE)) + ", expected " + str(r));
+    };
+  }
+
+  Action expectBeeps(const std::vector<std::string>& w) {
+    count(w, 1, 1, "expect-beeps <n>");
+    int n = integer(w[1], "the count");
+    return [n](Context& x) {
+      if (x.user.beeps() != n) x.fail(str(x.user.beeps()) + " beep(s), expected " + str(n));
+    };
+  }
+
+  Action dump(const std::vector<std::string>& w) {
+    Dump d = parseDumpArgs(w, true, "dump <file> [key <k>] [> <path>]");
+    return [d](Context& x) {
+      std::vector<JsonObject> records;
+      std::string why;
+      if (!readRecords(*d.decl, d.key, records, why)) return x.fail(why);
+      std::string out;
+      for (const JsonObject& r : records) out += toJson(r) + "\n";
+      if (d.to.empty()) {
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+        return;
+      }
+      std::ofstream f(d.to, std::ios::binary | std::ios::trunc);
+      f.write(out.data(), static_cast<std::streamsize>(out.size()));
+      if (!f) x.fail("cannot write " + d.to);
+    };
   }
 
   // expect title T | expect focus C | expect C <property> V | expect C row R cells... |
   // expect C cell R K T
-  Action parseExpect(const std::vector<std::string>& w) {
+  Action expect(const std::vector<std::string>& w) {
     const char* form = "expect <control> <property> <value>";
     if (w.size() == 3 && (w[1] == "title" || w[1] == "focus")) {
       std::string prop = w[1], v = cp::fromUtf8(w[2]);
@@ -672,7 +777,19 @@ int runScript(const std::string& path) {
   return kPassed;
 }
 
+std::string commandList() {
+  std::string out = "| command | what it does |\n|---|---|\n";
+  for (const auto& row : Parser::commands())
+    if (!row.forms.empty()) out += "| " + std::string(row.forms) + " | " + std::string(row.help) + " |\n";
+  return out;
+}
+
 int runnerMain(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    const std::string list = commandList();
+    std::printf("usage: zelk-script <script file>\n\n%s", list.c_str());
+    return kPassed;
+  }
   if (argc != 2) {
     std::fprintf(stderr, "usage: zelk-script <script file>\n");
     return kScriptError;

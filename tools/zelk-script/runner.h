@@ -14,9 +14,12 @@ namespace zelk::script {
 // Exit statuses.
 inline constexpr int kPassed = 0, kFailed = 1, kScriptError = 2, kProgramStopped = 3;
 
-// zelk-script <script file>. A failed step or assertion ends the process at once
+// zelk-script <script file> (or --help). A failed step or assertion ends the process at once
 // with kFailed; a fatal stop of the program with kProgramStopped.
 int runnerMain(int argc, char** argv);
+// The commands a script may use, one row a command as README.md lists them (a
+// Markdown table); zelk-script --help prints it.
+std::string commandList();
 int runScript(const std::string& path);
 
 // A field's value as JSON holds it.
