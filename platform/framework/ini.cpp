@@ -1,12 +1,15 @@
 #include "platform/framework/ini.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 #include "platform/core/codepage.h"
 #include "platform/ui/window.h"
@@ -18,6 +21,26 @@ namespace {
 constexpr int kMaxSectors = 10000;
 
 using Lines = std::vector<std::string>;
+
+// The whole content of a regular file, opened without blocking; false on any failure.
+bool readWholeFile(const std::filesystem::path& path, std::string& out) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  char buf[16384];
+  while (ok) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return ok;
+}
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -46,11 +69,12 @@ bool keyLine(std::string_view line, std::string_view& key, std::string_view& val
   return true;
 }
 
+// The file's lines; a file that cannot be read (missing, a folder, a read error)
+// reads as empty.
 Lines load(const std::filesystem::path& path) {
   Lines lines;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return lines;
-  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string all;
+  if (!readWholeFile(path, all)) return lines;
   std::size_t start = 0;
   while (start < all.size()) {
     std::size_t nl = all.find('\n', start);

@@ -151,6 +151,19 @@ TEST_F(IniTest, FailedWritesAreNotReported) {
   EXPECT_NO_THROW(ini.Kill());
 }
 
+// A settings file that cannot be read (here a folder of that name) reads as empty:
+// defaults everywhere, and nothing thrown at start or at the end.
+TEST_F(IniTest, UnreadableFileReadsAsEmpty) {
+  fs::create_directories(file);
+  INIClass ini;
+  ASSERT_NO_THROW(ini.Init("ZELK.INI", 0, 0));
+  EXPECT_EQ(ini.fetch("s_me", "XPos", "none"), "none");
+  EXPECT_TRUE(ini.sectors().empty());
+  ASSERT_NO_THROW(ini.update("s_me", "XPos", "10"));
+  ASSERT_NO_THROW(ini.Kill());
+  EXPECT_TRUE(fs::is_directory(file));
+}
+
 TEST_F(IniTest, NormalEndWritesAnEmptyBookkeepingEntry) {
   INIClass ini;
   ini.Init("ZELK.INI", 0, 0);
