@@ -4,16 +4,19 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <thread>
 #include <memory>
 
 #include "app/messages.h"
+#include "platform/core/codepage.h"
 #include "dictionary/files.h"
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"
 #include "platform/framework/errors.h"
 #include "platform/framework/fuzzy.h"
 #include "platform/framework/ini.h"
+#include "platform/storage/sharelock.h"
 #include "platform/ui/window.h"
 
 namespace zelk::app {
@@ -37,6 +40,15 @@ std::atomic<int> running{0};  // threads START started that have not ended
 // The arguments of the two dragging calls, as the desktop service takes them.
 constexpr int kDragOn = 1;
 
+// A thread that could not be started is said so, with the system's reason.
+void reportThreadNotStarted(int err) {
+  fw::Box b;
+  b.caption = ansi(kThreadNotStartedCaption);
+  b.text = ansi(kThreadNotStartedText) + std::strerror(err) + " (" + std::to_string(err) + ").";
+  b.icon = fw::Icon::Exclamation;
+  fw::boxService().show(b);
+}
+
 }  // namespace
 
 void setDragSetting(DragSetting* s) { drag = s ? s : &systemDrag; }
@@ -52,6 +64,7 @@ void processStart() {
   fw::globalFuzzy();
   fw::globalErrors();
   fw::globalIni();
+  storage::setLockBusyQuestion(&fw::askToWaitForBusyFile);
 }
 
 void threadStart() {
@@ -113,6 +126,7 @@ void START(std::function<void()> procedure, std::size_t stackSize) {
   if (rc != 0) {
     delete job;
     --running;
+    reportThreadNotStarted(rc);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <string_view>
 
 namespace zelk::app {
 
@@ -31,7 +32,8 @@ void processEnd();
 void _main();
 
 // START: runs procedure on a thread of its own, with the thread's start and end
-// steps around it, without waiting for it.
+// steps around it, without waiting for it. A thread the system cannot start is
+// reported in a notice (kThreadNotStarted...).
 void START(std::function<void()> procedure, std::size_t stackSize);
 // Threads started by START that have not ended yet.
 int startedThreads();
@@ -40,5 +42,7 @@ int startedThreads();
 // threads to end, calling pump meanwhile (the screen's events). Gives up after
 // limit; answers whether every such thread has ended.
 bool endStartedThreads(const std::function<void()>& pump, std::chrono::milliseconds limit);
+inline constexpr std::string_view kThreadNotStartedCaption = "Процедура не запущена";
+inline constexpr std::string_view kThreadNotStartedText = "Не удалось запустить поток процедуры.  Ошибка: ";
 
 }  // namespace zelk::app

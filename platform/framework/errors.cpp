@@ -230,6 +230,18 @@ std::uint8_t ErrorClass::ThrowFile(std::uint16_t id, std::string_view fileName) 
   return Throw(id);
 }
 
+bool askToWaitForBusyFile(const std::string& fileUtf8) {
+  Box b;
+  b.caption = cp::fromUtf8(kBusyCaption);
+  std::string text = cp::fromUtf8(kBusyText);
+  text.replace(text.find("%s"), 2, cp::fromUtf8(fileUtf8));
+  b.text = std::move(text);
+  b.icon = Icon::Question;
+  b.buttons = kButtonRetry | kButtonCancel;
+  b.defaultButton = kButtonCancel;
+  return boxService().show(b) == kButtonRetry;
+}
+
 unsigned ErrorClass::Message(std::uint16_t id, unsigned buttons, unsigned defaultButton) {
   Box box;
   {

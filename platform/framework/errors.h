@@ -87,6 +87,12 @@ inline constexpr std::string_view kHaltCaption = "Halt";
 // How the fatal stop ends the process; exit code 0, no further code of the program.
 [[noreturn]] void endProcess();
 
+// The question shown when a statement has waited its whole wait for a lock another
+// station holds on the file (UTF-8 name): true to wait again, false to cancel.
+bool askToWaitForBusyFile(const std::string& fileUtf8);
+inline constexpr std::string_view kBusyCaption = "Файл занят";
+inline constexpr std::string_view kBusyText = "Файл %s занят другой рабочей станцией.|Подождать ещё?";
+
 class ErrorClass {
  public:
   ErrorClass() = default;

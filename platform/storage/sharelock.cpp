@@ -1,26 +1,33 @@
 #include "platform/storage/sharelock.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <utility>
 #include <thread>
 
 namespace zelk::storage {
 namespace {
 
 // Lock bytes far beyond any data: one byte each for the two kinds of access, the
-// two kinds of denial, and the write lock. Opens are serialised with flock(), which
-// works on descriptors opened read-only too.
+// two kinds of denial, and the write lock. Only open-file-description locks are
+// taken, so a program's flock() on the file never holds an open of ours.
 constexpr off_t kBase = off_t{1} << 40;
 constexpr off_t kAccessRead = kBase + 1;
 constexpr off_t kAccessWrite = kBase + 2;
 constexpr off_t kDenyRead = kBase + 3;
 constexpr off_t kDenyWrite = kBase + 4;
 constexpr off_t kWriteLock = kBase + 5;
+
+// Two opens that claim at once may both find the other and step back; they try again
+// after a short pause, this many times.
+constexpr int kClaimTries = 50;
 
 int ofd(int fd, int cmd, short type, off_t at) {
   struct flock fl;
@@ -32,19 +39,97 @@ int ofd(int fd, int cmd, short type, off_t at) {
   return fcntl(fd, cmd, &fl);
 }
 
-// Whether some other open holds a lock on the byte that conflicts with an exclusive one.
-bool heldElsewhere(int fd, off_t at) {
+bool busy(int err) { return err == EAGAIN || err == EACCES; }
+
+// The file system refuses the locks the sharing modes need (a network share without
+// them answers EINVAL or ENOLCK): a driver error that says so.
+ErrorState lockRefused(int err) {
+  ErrorState e = errorOf(kDriverError);
+  e.fileCode = err;
+  e.fileText = std::string("the file system refuses file locks: ") + std::strerror(err);
+  e.text = e.fileText;
+  return e;
+}
+
+ErrorState sharingViolation() {
+  ErrorState e = errorOf(kAccessDenied);
+  e.fileCode = EACCES;
+  e.fileText = "sharing violation";
+  return e;
+}
+
+// Whether some other open holds a lock on the byte that conflicts with an exclusive
+// one; -1 when the file system does not answer.
+int heldElsewhere(int fd, off_t at) {
   struct flock fl;
   std::memset(&fl, 0, sizeof fl);
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
   fl.l_start = at;
   fl.l_len = 1;
-  if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
-  return fl.l_type != F_UNLCK;
+  if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return -1;
+  return fl.l_type != F_UNLCK ? 1 : 0;
+}
+
+struct Claim {
+  bool wantRead, wantWrite, denyRead, denyWrite;
+};
+
+Claim claimOf(std::uint8_t mode) {
+  const int access = mode & mode::kAccessMask;
+  const int share = mode & mode::kShareMask;
+  Claim c;
+  c.wantRead = access == mode::kRead || access == mode::kReadWrite;
+  c.wantWrite = access == mode::kWrite || access == mode::kReadWrite;
+  // Sharing 0 (compatibility) behaves as deny-write for writers, deny-none for readers.
+  c.denyRead = share == mode::kDenyAll || share == mode::kDenyRead;
+  c.denyWrite = share == mode::kDenyAll || share == mode::kDenyWrite || (share == 0 && c.wantWrite);
+  return c;
+}
+
+// Whether another open's claim conflicts with c: 1 yes, 0 no, -1 the file system
+// does not answer (errno says why).
+int conflicts(int fd, const Claim& c) {
+  const std::pair<bool, off_t> checks[] = {
+      {c.wantRead, kDenyRead}, {c.wantWrite, kDenyWrite}, {c.denyRead, kAccessRead}, {c.denyWrite, kAccessWrite}};
+  for (const auto& [need, at] : checks) {
+    if (!need) continue;
+    if (int h = heldElsewhere(fd, at); h != 0) return h;
+  }
+  return 0;
+}
+
+void dropClaim(int fd) {
+  struct flock fl;
+  std::memset(&fl, 0, sizeof fl);
+  fl.l_type = F_UNLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = kBase;
+  fl.l_len = 5;
+  fcntl(fd, F_OFD_SETLK, &fl);
+}
+
+std::function<bool(const std::string&)>& busyQuestion() {
+  static std::function<bool(const std::string&)> q;
+  return q;
+}
+std::mutex busyQuestionMutex;
+
+// The name of the file open on fd, for the question.
+std::string nameOf(int fd) {
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  char buf[4096];
+  ssize_t n = ::readlink(link, buf, sizeof buf);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
 }
 
 }  // namespace
+
+void setLockBusyQuestion(std::function<bool(const std::string& file)> ask) {
+  std::lock_guard g(busyQuestionMutex);
+  busyQuestion() = std::move(ask);
+}
 
 ErrorState fromErrno(int err, int fallback) {
   ErrorState e;
@@ -64,35 +149,36 @@ ErrorState fromErrno(int err, int fallback) {
   return e;
 }
 
+// A claim is taken first and checked after: of two opens that claim at once, each
+// sees the other and steps back, and they try again after a pause of their own; an
+// open whose claim conflicts with one already in place is refused at once.
 ErrorState ShareLock::acquire(int fd, std::uint8_t mode) {
-  fd_ = fd;
-  while (flock(fd, LOCK_EX) != 0)
-    if (errno != EINTR) return fromErrno(errno);
-  const int access = mode & mode::kAccessMask;
-  const int share = mode & mode::kShareMask;
-  const bool wantRead = access == mode::kRead || access == mode::kReadWrite;
-  const bool wantWrite = access == mode::kWrite || access == mode::kReadWrite;
-  // Sharing 0 (compatibility) behaves as deny-write for writers, deny-none for readers.
-  const bool denyRead = share == mode::kDenyAll || share == mode::kDenyRead;
-  const bool denyWrite = share == mode::kDenyAll || share == mode::kDenyWrite || (share == 0 && wantWrite);
-
-  bool conflict = (wantRead && heldElsewhere(fd, kDenyRead)) || (wantWrite && heldElsewhere(fd, kDenyWrite)) ||
-                  (denyRead && heldElsewhere(fd, kAccessRead)) || (denyWrite && heldElsewhere(fd, kAccessWrite));
-  ErrorState result;
-  if (conflict) {
-    result.code = kAccessDenied;
-    result.text = std::string(errorText(kAccessDenied));
-    result.fileCode = EACCES;
-    result.fileText = "sharing violation";
-  } else {
-    if (wantRead) ofd(fd, F_OFD_SETLK, F_RDLCK, kAccessRead);
-    if (wantWrite) ofd(fd, F_OFD_SETLK, F_RDLCK, kAccessWrite);
-    if (denyRead) ofd(fd, F_OFD_SETLK, F_RDLCK, kDenyRead);
-    if (denyWrite) ofd(fd, F_OFD_SETLK, F_RDLCK, kDenyWrite);
+  const Claim c = claimOf(mode);
+  unsigned pause = 100 + static_cast<unsigned>(::getpid() % 97) * 7;  // microseconds, differs per process
+  for (int attempt = 0;; ++attempt) {
+    int before = conflicts(fd, c);
+    if (before < 0) return lockRefused(errno);
+    if (before > 0) return sharingViolation();
+    const std::pair<bool, off_t> claims[] = {
+        {c.wantRead, kAccessRead}, {c.wantWrite, kAccessWrite}, {c.denyRead, kDenyRead}, {c.denyWrite, kDenyWrite}};
+    for (const auto& [need, at] : claims) {
+      if (!need || ofd(fd, F_OFD_SETLK, F_RDLCK, at) == 0) continue;
+      const int err = errno;
+      dropClaim(fd);
+      return busy(err) ? sharingViolation() : lockRefused(err);  // a foreign lock over our bytes
+    }
+    int after = conflicts(fd, c);
+    if (after == 0) {
+      fd_ = fd;
+      return {};
+    }
+    const int err = errno;
+    dropClaim(fd);
+    if (after < 0) return lockRefused(err);
+    if (attempt + 1 == kClaimTries) return sharingViolation();
+    std::this_thread::sleep_for(std::chrono::microseconds(pause));
+    pause = pause * 3 / 2;
   }
-  flock(fd, LOCK_UN);
-  if (conflict) fd_ = -1;
-  return result;
 }
 
 void ShareLock::release() {
@@ -116,8 +202,17 @@ ErrorState ShareLock::take(short type) {
       held_ = type;
       return {};
     }
-    if (errno != EAGAIN && errno != EACCES && errno != EINTR) return fromErrno(errno);
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) return lockRefused(errno);
     if (std::chrono::steady_clock::now() >= deadline) {
+      std::function<bool(const std::string&)> ask;
+      {
+        std::lock_guard g(busyQuestionMutex);
+        ask = busyQuestion();
+      }
+      if (waitSeconds_ > 0 && ask && ask(nameOf(fd_))) {
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds_);
+        continue;
+      }
       ErrorState e;
       e.code = kFileLocked;
       e.text = std::string(errorText(kFileLocked));
@@ -149,6 +244,18 @@ ErrorState ShareLock::lockRead() {
   ErrorState e = take(F_RDLCK);
   if (e.code == 0) ++depth_;
   return e;
+}
+
+bool ShareLock::tryLockRead() {
+  if (fd_ < 0) return false;
+  if (depth_ > 0) {
+    ++depth_;
+    return true;
+  }
+  if (ofd(fd_, F_OFD_SETLK, F_RDLCK, kWriteLock) != 0) return false;
+  held_ = F_RDLCK;
+  ++depth_;
+  return true;
 }
 
 void ShareLock::unlockOne() {

@@ -4,6 +4,7 @@
 // lock against each other as two processes do; the kernel drops the locks of a
 // process that dies).
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/storage/file.h"
@@ -18,16 +19,20 @@ class ShareLock {
 
   // Claims the access and sharing of mode on the open descriptor fd: fails with
   // kAccessDenied when another open of the file denies what mode asks, or asks what
-  // mode denies.
+  // mode denies, and with kDriverError when the file system refuses the locks. Never
+  // waits for another program's lock.
   ErrorState acquire(int fd, std::uint8_t mode);
   void release();
 
   // The file's write lock: exclusive for writers, shared for readers. Nested calls
   // count; the lock is taken at the first and dropped at the last. A lock held
-  // elsewhere is waited for up to waitSeconds, then kFileLocked. lockWrite needs a
+  // elsewhere is waited for up to waitSeconds; then the busy question (below) decides
+  // between waiting as long again and kFileLocked. lockWrite needs a
   // descriptor open for writing (open O_RDWR for any write access).
   ErrorState lockWrite();
   ErrorState lockRead();
+  // lockRead without waiting: false when another open holds the write lock.
+  bool tryLockRead();
   void unlockOne();
   int depth() const { return depth_; }
 
@@ -40,6 +45,11 @@ class ShareLock {
   short held_ = 0;
   int waitSeconds_ = 10;
 };
+
+// Asked, with the file's name, when a statement has waited its whole wait (of more
+// than 0 seconds) for a lock held elsewhere: true waits as long again, false gives up
+// (kFileLocked). Without a question set, the statement gives up.
+void setLockBusyQuestion(std::function<bool(const std::string& file)> ask);
 
 // errno as an ErrorState: ENOENT 2, EACCES/EPERM/EROFS 5, anything else 90 with the
 // system's text.

@@ -124,6 +124,17 @@ TEST_F(StartupTest, TheSecondThreadBuildsItsOwnManagersBeforeItsProcedureRuns) {
   app::threadEnd();
 }
 
+// A thread the system cannot start (here: a stack larger than the address space) is
+// reported, not dropped without a word.
+TEST_F(StartupTest, AThreadThatCannotStartIsReported) {
+  bool ran = false;
+  app::START([&] { ran = true; }, std::size_t{1} << 47);
+  EXPECT_FALSE(ran);
+  ASSERT_EQ(boxes.count(), 1u);
+  EXPECT_EQ(cp::toUtf8(boxes.last().caption), app::kThreadNotStartedCaption);
+  EXPECT_EQ(cp::toUtf8(boxes.last().text).rfind(app::kThreadNotStartedText, 0), 0u);
+}
+
 using StartupDeathTest = StartupTest;
 
 TEST_F(StartupDeathTest, AFatalStopLeavesDraggingOffAndTheSettingsFileUnwritten) {

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "layouts.h"
+#include "platform/storage/sharelock.h"
 
 namespace zelk::dat21test {
 namespace {
@@ -268,6 +269,62 @@ TEST_F(Dat21Test, ReadOnlyFileOpensForReadingOnly) {
   });
   if (code == 77) GTEST_SKIP() << "cannot look at the file as another user";
   EXPECT_EQ(code, 0);
+}
+
+}  // namespace
+}  // namespace zelk::dat21test
+
+namespace zelk::dat21test {
+namespace {
+
+// Another station (a child process) holds the file's write lock for as long as an
+// import runs. Opening never waits for it; a statement that waited its whole wait
+// asks whether to wait again, and gives up only when told to.
+TEST_F(Dat21Test, AStationHoldingTheWriteLockDelaysStatementsNotOpens) {
+  makeFile<PrtRec>(prtDecl(), "prt.dat", {prt(1, "one")});
+  int held[2], release[2];
+  ASSERT_EQ(::pipe(held), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    Opened<PrtRec> f(prtDecl(), path("prt.dat"));
+    if (f.open(kShared) != 0 || f.lock() != 0) _exit(3);
+    char c = 1;
+    if (::write(held[1], &c, 1) != 1) _exit(4);
+    if (::read(release[0], &c, 1) != 1) _exit(5);
+    f.unlock();
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(held[0], &c, 1), 1);
+
+  Opened<PrtRec> f(prtDecl(), path("prt.dat"));
+  ASSERT_EQ(f.open(kShared), 0);  // the default wait is 10 seconds: no waiting here
+  ASSERT_EQ(f.send("RECOVER=1"), 0);
+  std::vector<std::string> asked;
+  bool waitAgain = false;
+  setLockBusyQuestion([&](const std::string& file) {
+    asked.push_back(file);
+    if (waitAgain) {
+      char r = 1;
+      EXPECT_EQ(::write(release[1], &r, 1), 1);  // the other station's run ends meanwhile
+    }
+    return waitAgain;
+  });
+  f.set(0);
+  EXPECT_EQ(f.next(), kFileLocked);  // cancelled
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], fs::canonical(path("prt.dat")).string());
+  waitAgain = true;
+  f.set(0);
+  EXPECT_EQ(f.next(), 0);  // waited again, and the lock came free
+  EXPECT_EQ(f.rec.KOD.get(), 1);
+  EXPECT_EQ(asked.size(), 2u);
+  setLockBusyQuestion(nullptr);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  for (int fd : {held[0], held[1], release[0], release[1]}) ::close(fd);
 }
 
 }  // namespace

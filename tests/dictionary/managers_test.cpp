@@ -256,6 +256,17 @@ TEST_F(ManagersDeathTest, AFileThatCannotBeCreatedEndsTheProgramWithMessage12) {
               "Ошибка создания файла\nОшибка: \\(.*\\) создания .*no-such-folder/prt.dat\\.  Press OK");
 }
 
+// A link whose target is missing (the server's share not mounted) is never replaced
+// by a new empty file: the file is missing, and the program says so.
+TEST_F(ManagersDeathTest, ALinkToAMissingFileIsReportedAndLeftAsItWas) {
+  boxes.setEcho(true);
+  fs::create_symlink(dir / "share/F_NAME.DAT", dir / "F_NAME.DAT");
+  EXPECT_EXIT(Relate::F_NAME->Open(), ::testing::ExitedWithCode(0),
+              "Ошибка создания файла\nОшибка: \\(File Not Found \\(2\\)\\) создания f_name");
+  EXPECT_TRUE(fs::is_symlink(dir / "F_NAME.DAT"));
+  EXPECT_FALSE(fs::exists(dir / "share"));
+}
+
 TEST_F(ManagersDeathTest, UsingAFileNotOpenedOnTheThreadEndsTheProgramWithMessage42) {
   boxes.setEcho(true);
   EXPECT_EXIT(Access::PRT->Insert(), ::testing::ExitedWithCode(0),

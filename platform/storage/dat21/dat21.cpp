@@ -446,9 +446,15 @@ ErrorState Dat21File::open(const std::string& name, std::uint8_t mode) {
     keys_.emplace_back(SortKey(decl_, i));
     keys_.back().path = keyPath(dataPath_, i);
   }
-  {
-    Statement s(*this, false);
-    e = s.e;
+  // Opening never waits for another station's write lock: while one is held, only
+  // the header is checked, and the first statement reads the rest under the lock.
+  if (share_.tryLockRead()) {
+    e = refresh();
+    share_.unlockOne();
+  } else {
+    DataHeader h;
+    e = readHeader(fd_.get(), decl_, h);
+    stale_ = true;
   }
   if (e.code) close();
   return e;
@@ -1203,6 +1209,14 @@ ErrorState createMissing(const FileDecl& decl, const std::string& path) {
 ErrorState createFile(const FileDecl& decl, const std::string& name) {
   if (int c = checkDecl(decl)) return make(c);
   const std::string path = dataPath(name);
+  // A link is never replaced: one whose target is missing (a share not mounted) is
+  // a missing file.
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) {
+    ErrorState e = lastErrno();
+    e.fileText = "the link's target is missing";
+    return e;
+  }
   // An existing file is replaced only when nobody has it open.
   Fd old(::open(path.c_str(), O_RDWR | O_CLOEXEC));
   if (!old.valid()) return errno == ENOENT ? createMissing(decl, path) : lastErrno();

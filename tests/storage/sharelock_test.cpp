@@ -1,0 +1,77 @@
+// The sharing modes between opens of one file: another program's flock() never holds
+// an open, a file system that refuses locks is an error, and two opens that claim at
+// once never both get what they deny each other.
+#include "platform/storage/sharelock.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+#include "support/tempdir.h"
+
+namespace zelk::test {
+namespace {
+
+using namespace zelk::storage;
+
+constexpr std::uint8_t kWriterDenyingWriters = mode::kReadWrite | mode::kDenyWrite;
+
+TEST(ShareLock, AnotherProgramsFlockDoesNotHoldAnOpen) {
+  TempDir dir;
+  std::ofstream(dir / "f") << "x";
+  for (int kind : {LOCK_EX, LOCK_SH}) {
+    int other = ::open((dir / "f").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(other, kind), 0);
+    int fd = ::open((dir / "f").c_str(), O_RDWR);
+    ShareLock s;
+    EXPECT_EQ(s.acquire(fd, kWriterDenyingWriters).code, 0);
+    s.release();
+    ::close(fd);
+    ::close(other);
+  }
+}
+
+// A descriptor on which the system takes no lock stands for a share that refuses them.
+TEST(ShareLock, LocksTheFileSystemRefusesAreADriverError) {
+  TempDir dir;
+  std::ofstream(dir / "f") << "x";
+  int fd = ::open((dir / "f").c_str(), O_PATH);
+  ShareLock s;
+  const ErrorState e = s.acquire(fd, kWriterDenyingWriters);
+  EXPECT_EQ(e.code, kDriverError);
+  EXPECT_NE(e.fileText.find("refuses file locks"), std::string::npos) << e.fileText;
+  ::close(fd);
+}
+
+TEST(ShareLock, OpensClaimingAtOnceNeverBothDenyEachOtherWriting) {
+  TempDir dir;
+  std::ofstream(dir / "f") << "x";
+  std::atomic<int> holders{0}, both{0}, got{0};
+  auto opener = [&] {
+    for (int i = 0; i < 300; ++i) {
+      int fd = ::open((dir / "f").c_str(), O_RDWR);
+      ShareLock s;
+      if (s.acquire(fd, kWriterDenyingWriters).code == 0) {
+        ++got;
+        if (++holders > 1) ++both;
+        std::this_thread::yield();
+        --holders;
+        s.release();
+      }
+      ::close(fd);
+    }
+  };
+  std::thread a(opener), b(opener);
+  a.join();
+  b.join();
+  EXPECT_EQ(both.load(), 0);
+  EXPECT_GE(got.load(), 300);
+}
+
+}  // namespace
+}  // namespace zelk::test
