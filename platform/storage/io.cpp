@@ -8,6 +8,23 @@
 
 namespace zelk::storage {
 
+int openRegular(const char* path, int flags) {
+  int fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st;
+  int err = 0;
+  if (::fstat(fd, &st) != 0) err = errno;
+  else if (S_ISDIR(st.st_mode)) err = EISDIR;
+  else if (!S_ISREG(st.st_mode)) err = EINVAL;
+  else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) err = errno;
+  if (err) {
+    ::close(fd);
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
+
 ssize_t readAt(int fd, void* buf, std::size_t n, std::uint64_t off) {
   std::size_t done = 0;
   auto* p = static_cast<char*>(buf);

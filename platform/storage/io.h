@@ -9,6 +9,11 @@
 
 namespace zelk::storage {
 
+// Opens path (flags as for open(2), O_CLOEXEC added) only when it is a regular file,
+// without ever blocking (a FIFO or a device is refused at once): the descriptor, or
+// -1 with errno set (EISDIR for a folder, EINVAL for any other kind of file).
+int openRegular(const char* path, int flags);
+
 // The count read: short at the end of the file; -1 on an error (errno says which).
 ssize_t readAt(int fd, void* buf, std::size_t n, std::uint64_t off);
 // False on an error (errno says which; ENOSPC when nothing more could be written).

@@ -1,7 +1,6 @@
 #include "platform/storage/text/textfile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "platform/core/codepage.h"
+#include "platform/storage/io.h"
 #include "platform/storage/paths.h"
 #include "platform/storage/sharelock.h"
 
@@ -49,11 +49,10 @@ class TextFile final : public Backend {
     const int access = mode & mode::kAccessMask;
     const bool write = access == mode::kWrite || access == mode::kReadWrite;
     std::string path = systemName(name);
-    fd_ = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-    if (fd_ < 0) return fromErrno(errno == EISDIR ? EACCES : errno);
-    struct stat st;
-    if (::fstat(fd_, &st) != 0) return fromErrno(errno);
-    if (S_ISDIR(st.st_mode)) return fromErrno(EACCES);
+    // A statement is a regular file: a FIFO or a device (a link to /dev/zero) is
+    // refused without waiting for it.
+    fd_ = openRegular(path.c_str(), write ? O_RDWR : O_RDONLY);
+    if (fd_ < 0) return fromErrno(errno == EISDIR || errno == EINVAL ? EACCES : errno);
     ErrorState e = share_.acquire(fd_, mode);
     if (e.code) {
       ::close(fd_);
