@@ -101,6 +101,19 @@ std::string File::name() const {
   return std::string(decl_.defaultName);
 }
 
+// A read that fails leaves no current record: a PUT or DELETE after it fails too,
+// never touching the record read before.
+int File::reading(ErrorState e) {
+  current_ = e.code == 0;
+  return finish(std::move(e));
+}
+
+// A record found by its key or added is current again.
+int File::found(ErrorState e) {
+  if (e.code == 0) current_ = true;
+  return finish(std::move(e));
+}
+
 int File::finish(ErrorState e) {
   int code = e.code;
   setLastError(std::move(e));
@@ -145,12 +158,20 @@ int File::build() {
 int File::set() { ZELK_NEED_OPEN(); return finish(backend_->setRecordOrder()); }
 int File::set(int key) { ZELK_NEED_OPEN(); return finish(backend_->setKeyOrder(key, nullptr)); }
 int File::setAt(int key) { ZELK_NEED_OPEN(); return finish(backend_->setKeyOrder(key, buf_)); }
-int File::next() { ZELK_NEED_OPEN(); return finish(backend_->next(buf_)); }
-int File::previous() { ZELK_NEED_OPEN(); return finish(backend_->previous(buf_)); }
-int File::get(int key) { ZELK_NEED_OPEN(); return finish(backend_->get(key, buf_)); }
-int File::add() { ZELK_NEED_OPEN(); return finish(backend_->add(buf_)); }
-int File::put() { ZELK_NEED_OPEN(); return finish(backend_->put(buf_)); }
-int File::erase() { ZELK_NEED_OPEN(); return finish(backend_->erase()); }
+int File::next() { ZELK_NEED_OPEN(); return reading(backend_->next(buf_)); }
+int File::previous() { ZELK_NEED_OPEN(); return reading(backend_->previous(buf_)); }
+int File::get(int key) { ZELK_NEED_OPEN(); return found(backend_->get(key, buf_)); }
+int File::add() { ZELK_NEED_OPEN(); return found(backend_->add(buf_)); }
+int File::put() {
+  ZELK_NEED_OPEN();
+  if (!current_) return finish(make(kRecordNotAvailable));
+  return finish(backend_->put(buf_));
+}
+int File::erase() {
+  ZELK_NEED_OPEN();
+  if (!current_) return finish(make(kRecordNotAvailable));
+  return finish(backend_->erase());
+}
 int File::flush() { ZELK_NEED_OPEN(); return finish(backend_->flush()); }
 int File::lock() { ZELK_NEED_OPEN(); return finish(backend_->lock()); }
 int File::unlock() { ZELK_NEED_OPEN(); return finish(backend_->unlock()); }

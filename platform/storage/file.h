@@ -191,12 +191,15 @@ class File {
 
  private:
   int finish(ErrorState e);
+  int reading(ErrorState e);
+  int found(ErrorState e);
 
   const FileDecl& decl_;
   char* buf_;
   std::function<std::string()> nameSource_;
   std::unique_ptr<Backend> backend_;
   std::uint8_t mode_ = 0;
+  bool current_ = true;  // false after a failed read: no record to PUT or DELETE
 };
 
 // A File with its record buffer typed as the record struct R.
