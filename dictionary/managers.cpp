@@ -30,7 +30,7 @@ std::array<FileSetup, 8> setups() {
       {&F_NAME_DECL, "f_name", {}, true, fnm::KEY_1, [] () -> storage::File& { return dict::F_NAME(); },
        Access::F_NAME, Relate::F_NAME},
       {&SUBS_CLT_DECL, "SUBS_CLT", nameOf(RFKPATH), false, -1,
-       [] () -> storage::File& { return dict::SUBS_CLT(); }, Access::SUBS_CLT, Relate::SUBS_CLT},
+       [] () -> storage::File& { return dict::SUBS_CLT(); }, Access::SUBS_CLT, Relate::SUBS_CLT, true},
       {&PARTNER_DECL, "partner", {}, false, -1, [] () -> storage::File& { return dict::PARTNER(); },
        Access::PARTNER, Relate::PARTNER},
       {&DBI_DECL, "DBI", nameOf(P_DBI), false, -1, [] () -> storage::File& { return dict::DBI(); }, Access::DBI,
@@ -76,6 +76,10 @@ std::uint8_t HideAccess::UseFile(std::uint8_t useType) {
   if (useType != fw::kUseSetup) UseFile(fw::kUseSetup);
   if (useType == fw::kUseSetup && !Initialized) {
     InUseFile = true;
+    if (setup_.readOnly) {
+      OpenMode = storage::mode::kRead | storage::mode::kDenyNone;
+      OpenModeOverridden = true;
+    }
     fw::FileManager::Init(&setup_.file(), &fw::globalErrors());
     Create = setup_.create;
     LockRecover = 10;

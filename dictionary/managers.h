@@ -18,6 +18,7 @@ struct FileSetup {
   storage::File& (*file)();            // the thread's instance
   fw::FileManager*& access;            // Access::X of the thread
   fw::RelationManager*& relate;        // Relate::X of the thread
+  bool readOnly = false;               // another system's file: opened for reading only
 };
 
 class HideAccess : public fw::FileManager {

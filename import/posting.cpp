@@ -1,5 +1,7 @@
 #include "import/posting.h"
 
+#include <utility>
+
 #include "dictionary/files.h"
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
@@ -68,19 +70,36 @@ void setConstantFields(DbiRecord& rec, std::int32_t rowNumber, std::int32_t toda
   rec.KT_CODE.clear();
 }
 
+std::optional<Failure> readThrough(storage::File& file) {
+  file.set();
+  for (;;) {
+    const int r = file.next();
+    if (r == storage::kRecordNotAvailable) return std::nullopt;
+    if (r != 0) return failureOf(kReadFailed, file);
+  }
+}
+
 std::optional<Failure> emptyFile(storage::File& file) {
   file.set();
-  while (!file.eof()) {
-    file.next();  // a failed read makes the delete fail too
+  for (;;) {
+    const int r = file.next();
+    if (r == storage::kRecordNotAvailable) return std::nullopt;
+    if (r != 0) return failureOf(kReadFailed, file);
     if (file.erase() != 0) return failureOf(kDeleteFailed, file);
   }
-  return std::nullopt;
+}
+
+std::optional<Failure> notWritable(storage::File& file, std::uint16_t message) {
+  if (file.isOpen() && (file.openMode() & storage::mode::kAccessMask) != storage::mode::kRead) return std::nullopt;
+  return Failure{message, file.name(), storage::errorOf(file.isOpen() ? storage::kAccessDenied : storage::kFileNotOpen)};
 }
 
 std::optional<Failure> writeBalance(const std::function<void(LvoRecord&)>& fill) {
   auto& lvo = dict::LVO();
   lvo.set();
-  if (lvo.next() != 0) {
+  if (const int r = lvo.next(); r != 0) {
+    // Only an empty file is given its record: a read error is not "no record".
+    if (r != storage::kRecordNotAvailable) return failureOf(kReadFailed, lvo);
     lvo.clearBuffer();
     fill(lvo.rec);
     if (lvo.add() != 0) return failureOf(kAddFailed, lvo);
@@ -102,10 +121,29 @@ Run::~Run() {
 }
 
 bool Run::emptyPostings() {
+  // A run that could not finish does not start: every file it writes must be open
+  // for writing, and the files it empties must read to their end.
+  auto& dbi = dict::DBI();
+  auto& prt = dict::PRT();
+  for (auto [file, message] : {std::pair<storage::File*, std::uint16_t>{&dbi, kDeleteFailed},
+                               {&prt, kDeleteFailed},
+                               {&dict::LVO(), kPutFailed}}) {
+    if (auto e = notWritable(*file, message)) {
+      failure_ = std::move(e);
+      return false;
+    }
+  }
   // A lock that cannot be had leaves each statement to take its own.
-  lockedDbi_ = dict::DBI().lock() == 0;
-  lockedPrt_ = dict::PRT().lock() == 0;
-  for (storage::File* f : {static_cast<storage::File*>(&dict::DBI()), static_cast<storage::File*>(&dict::PRT())}) {
+  lockedDbi_ = dbi.lock() == 0;
+  lockedPrt_ = prt.lock() == 0;
+  for (storage::File* f : {static_cast<storage::File*>(&dbi), static_cast<storage::File*>(&prt),
+                           static_cast<storage::File*>(&dict::LVO())}) {
+    if (auto e = readThrough(*f)) {
+      failure_ = std::move(e);
+      return false;
+    }
+  }
+  for (storage::File* f : {static_cast<storage::File*>(&dbi), static_cast<storage::File*>(&prt)}) {
     if (auto e = emptyFile(*f)) {
       failure_ = std::move(e);
       return false;
@@ -149,7 +187,7 @@ bool Run::balance(const std::function<void(LvoRecord&)>& fill) {
 bool Run::amendBalance(const std::function<void(LvoRecord&)>& change) {
   auto& lvo = dict::LVO();
   lvo.set();
-  lvo.next();  // a failed read makes the rewrite fail too
+  if (lvo.next() != 0) return fail(kReadFailed, lvo);
   change(lvo.rec);
   if (lvo.put() != 0) return fail(kPutFailed, lvo);
   return true;

@@ -104,12 +104,18 @@ void applyDirection(dict::DbiRecord& rec, Direction d, std::string_view bankAcco
 // number, TASK, VALUTA, VCURS, ID_ST, CRC, VSUMMA = SUMMA, DT_CODE and KT_CODE blank.
 void setConstantFields(dict::DbiRecord& rec, std::int32_t rowNumber, std::int32_t today);
 
-// Empties a file: SET; until EOF, NEXT and DELETE; stops at the first failed delete.
+// Reads a file from its start to its end; a read error is a failure (kReadFailed).
+std::optional<Failure> readThrough(storage::File& file);
+// Empties a file: SET; NEXT and DELETE up to the end; stops at the first failed
+// read (kReadFailed) or delete (kDeleteFailed).
 std::optional<Failure> emptyFile(storage::File& file);
+// A failure (message, kAccessDenied) when the file is not open for writing.
+std::optional<Failure> notWritable(storage::File& file, std::uint16_t message);
 
-// The balance record: SET and NEXT on LVO; when that fails (no record yet) clear the
-// buffer, fill it and ADD; then, when the last statement succeeded, clear, fill again
-// and PUT. A field fill leaves alone is cleared.
+// The balance record: SET and NEXT on LVO; when the file holds no record yet clear
+// the buffer, fill it and ADD; then clear, fill again and PUT. A field fill leaves
+// alone is cleared. A read error (a damaged record) is a failure (kReadFailed): the
+// record is not added again.
 std::optional<Failure> writeBalance(const std::function<void(dict::LvoRecord&)>& fill);
 
 // One run's writing: the emptying of DBI and PRT, the counterparty rows numbered from
@@ -121,9 +127,11 @@ class Run {
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
 
-  // Takes the write locks of DBI and PRT for the run (other stations wait for the
-  // whole run, not between its statements), then empties DBI, then PRT; false when a
-  // delete failed (the run ends, the count untouched).
+  // Checks that DBI, PRT and LVO are open for writing, takes the write locks of DBI
+  // and PRT for the run (other stations wait for the whole run, not between its
+  // statements), reads DBI, PRT and LVO through, then empties DBI, then PRT; false when a
+  // check, a read or a delete failed (the run ends, the count untouched). Nothing is
+  // deleted unless every check and read succeeded.
   bool emptyPostings();
   // The documents begin: the counter and the row number start at 0.
   void begin() { counting_ = true; }

@@ -12,6 +12,7 @@
 #include "import/posting.h"
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
+#include "platform/storage/dat21/format.h"
 #include "platform/storage/dbase/dbase.h"
 #include "support/program.h"
 #include "tests/import/statements.h"
@@ -50,6 +51,13 @@ class ImportTest : public ProgramTest {
   std::string write(const std::string& name, const std::string& bytes) {
     std::ofstream(dir / name, std::ios::binary) << bytes;
     return dir / name;
+  }
+
+  // One damaged status byte in the slot of record recno of a 2.1 data file.
+  void damageStatus(const std::string& name, std::size_t recordSize, std::uint64_t recno) {
+    std::fstream f(dir / name, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(storage::dat21::slotOffset(recno, recordSize)));
+    f.put('?');
   }
 
   // The run's progress reports.

@@ -82,6 +82,26 @@ TEST_F(PostingRules, EmptyingMarksEveryPostingDeletedInTheTableAndRemovesEveryRo
   for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(bytes.at(headerSize + i * recordSize), '*');
 }
 
+// After a NEXT that failed at the end there is no current record: PUT and DELETE
+// fail and the last record read stays as it was.
+TEST_F(PostingRules, APutOrDeleteAfterAFailedNextTouchesNothing) {
+  openFiles();
+  previousRun(2);
+  for (storage::File* f : {static_cast<storage::File*>(&DBI()), static_cast<storage::File*>(&PRT())}) {
+    SCOPED_TRACE(f->name());
+    f->set();
+    while (f->next() == 0) {
+    }
+    ASSERT_EQ(f->next(), storage::kRecordNotAvailable);
+    EXPECT_EQ(f->put(), storage::kRecordNotAvailable);
+    EXPECT_EQ(f->erase(), storage::kRecordNotAvailable);
+  }
+  EXPECT_EQ(postings().size(), 2u);
+  ASSERT_EQ(rows().size(), 2u);
+  EXPECT_EQ(rows()[1].KOD.get(), 2);
+  EXPECT_EQ(postings()[1].NNOPER.get(), 2);
+}
+
 TEST_F(PostingRules, AFailureIsRaisedWithItsFileAndError) {
   storage::ErrorState e;
   e.code = storage::kAccessDenied;

@@ -1,4 +1,6 @@
 // The RFK payments-table import on a real subs_clt.dbf and a firm's real files.
+#include <sys/stat.h>
+
 #include <cmath>
 #include <filesystem>
 
@@ -157,16 +159,29 @@ TEST_F(RfkImport, TextsAreCutToTheirFieldsAndDeletedPaymentsSkipped) {
   EXPECT_EQ(rows()[0].NAME.str(), p.buy);
 }
 
-TEST_F(RfkImport, AFailedWriteEndsTheRun) {
+TEST_F(RfkImport, ARowsFileNotOpenForWritingEndsTheRunBeforeItStarts) {
   ASSERT_EQ(PRT().close(), 0);
   ASSERT_EQ(PRT().open(storage::mode::kRead | storage::mode::kDenyNone), 0);
   const auto r = run({pay(day(2024, 3, 1), 10)}, 0, day(2024, 12, 31));
   EXPECT_EQ(r.outcome, Outcome::Failed);
   ASSERT_TRUE(r.failure);
-  EXPECT_EQ(r.failure->message, import::kAddFailed);
+  EXPECT_EQ(r.failure->message, import::kDeleteFailed);
   EXPECT_EQ(r.failure->file, dir / "prt.dat");
-  EXPECT_EQ(r.count, 0);
+  EXPECT_FALSE(r.count);
   EXPECT_TRUE(postings().empty());
+}
+
+// The payments table belongs to another system and is only read: a read-only
+// subs_clt.dbf opens without the read-only notice.
+TEST_F(RfkImport, AReadOnlyPaymentsTableImportsWithoutANotice) {
+  ASSERT_EQ(writePayments(dir / "subs_clt.dbf", {pay(day(2024, 3, 1), 10)}), 0);
+  ASSERT_EQ(::chmod((dir / "subs_clt.dbf").c_str(), 0444), 0);
+  ASSERT_EQ(Relate::SUBS_CLT->Open(), 0);
+  EXPECT_EQ(boxCount(), 0u);
+  EXPECT_EQ(SUBS_CLT().openMode() & storage::mode::kAccessMask, storage::mode::kRead);
+  const auto r = import::runRfk(0, day(2024, 12, 31), progress());
+  EXPECT_EQ(r.outcome, Outcome::Done);
+  EXPECT_EQ(r.count, 1);
 }
 
 TEST_F(RfkImport, TheExampleTable) {

@@ -228,7 +228,7 @@ TEST_F(ImportWindowTest, ARunAfterARunReplacesItOrKeepsItsCount) {
 
 // A write that fails stops the run with the error manager's message; the line does
 // not say the job is done.
-TEST_F(ImportWindowTest, AFailedWriteShowsItsMessageAndNotDone) {
+TEST_F(ImportWindowTest, ARowsFileNotOpenForWritingShowsItsMessageAndNotDone) {
   const std::string file = prepare(kLoko);
   previous(0);  // the files made
   ASSERT_EQ(dict::PRT().open(storage::mode::kRead | storage::mode::kDenyNone), 0);  // rows cannot be added
@@ -248,7 +248,7 @@ TEST_F(ImportWindowTest, AFailedWriteShowsItsMessageAndNotDone) {
   if (dict::PRT().isOpen()) dict::PRT().close();
   EXPECT_TRUE(user.finished());
   ASSERT_EQ(boxes.count(), 1u);
-  EXPECT_EQ(cp::toUtf8(boxes.boxes().front().caption), "Ошибка добавления записи");
+  EXPECT_EQ(cp::toUtf8(boxes.boxes().front().caption), "Запись не удаляется");
   EXPECT_EQ(message, "");
   EXPECT_EQ(count, "");
   EXPECT_TRUE(purposes().empty());
