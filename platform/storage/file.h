@@ -127,7 +127,9 @@ class Backend {
   virtual ErrorState reset(std::string_view position) = 0;
   virtual void watch() = 0;  // the next read is watched: a later put() fails with 89
                              // when another station changed the record since
-  virtual bool eof() const = 0;  // the last next() read the last record of the sequence
+  virtual bool eof() const = 0;  // the last next() read the last record of the sequence;
+                                 // false when that cannot be read: a read error is not
+                                 // the end, the next() after it reports it
 };
 
 // What a driver offers: open, create and rebuild of a file of its format.

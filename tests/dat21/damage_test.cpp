@@ -144,7 +144,9 @@ TEST_F(Dat21Test, GarbageAndTruncatedDataFilesAreRefusedAndLeftAsTheyAre) {
   writeAll(path("prt.dat"), bad);
   ASSERT_EQ(f.open(), 0);
   f.set();
+  EXPECT_FALSE(f.eof());  // a slot that cannot be read is not the end of the file
   EXPECT_EQ(f.next(), kInvalidDataFile);
+  EXPECT_FALSE(f.eof());
   f.rec.KOD = 1;
   EXPECT_EQ(f.get(0), kInvalidDataFile);
   f.close();

@@ -299,7 +299,8 @@ class Dat21File final : public Backend {
   std::string position() override;
   ErrorState reset(std::string_view position) override;
   void watch() override { watchNext_ = true; }
-  // Live: no record follows the position (for NEXT), as the file stands now.
+  // Live: no record follows the position (for NEXT), as the file stands now; false
+  // when that cannot be read.
   bool eof() const override { return const_cast<Dat21File*>(this)->atEnd(); }
 
  private:
@@ -709,12 +710,13 @@ ErrorState Dat21File::step(char* rec, bool forward) {
   return {};
 }
 
+// A read error is not the end: the NEXT that follows reports it.
 bool Dat21File::atEnd() {
   Statement s(*this, false);
-  if (s.e.code) return true;
+  if (s.e.code) return false;
   if (order_ < 0) {
     std::uint64_t found = 0;
-    return findActive(cursor_.set ? cursor_.lowRec : 1, true, found).code != 0 || found == 0;
+    return findActive(cursor_.set ? cursor_.lowRec : 1, true, found).code == 0 && found == 0;
   }
   const Index& idx = keys_[static_cast<std::size_t>(order_)].index;
   return (cursor_.set ? idx.lower_bound(Probe{cursor_.lowSk, cursor_.lowRec}) : idx.begin()) == idx.end();

@@ -153,9 +153,10 @@ class Table final : public Backend {
 
   void watch() override { watchNext_ = true; }
 
+  // A read error is not the end: the NEXT that follows reports it.
   bool eof() const override {
     if (!keepScan()) scanValid_ = false;
-    return findForward(nextFrom()) < 0;
+    return findForward(nextFrom()) == kNone;
   }
 
  private:
@@ -175,8 +176,12 @@ class Table final : public Backend {
   ErrorState read(char* rec, bool forward);
   ErrorState refreshCount() const;
   bool fill(std::int64_t first, std::int64_t n) const;
+  // The record found, kNone when there is none, kReadError when a read failed
+  // (readError_ says how).
+  static constexpr std::int64_t kNone = -1, kReadError = -2;
   std::int64_t findForward(std::int64_t from) const;
   std::int64_t findBackward(std::int64_t from) const;
+  mutable ErrorState readError_;
   const char* cached(std::int64_t i) const {
     return scan_.data() + static_cast<std::size_t>(i - scanFirst_) * layout_.recordLength;
   }
@@ -310,6 +315,11 @@ bool Table::fill(std::int64_t first, std::int64_t n) const {
   std::int64_t onDisk = n;  // records staged past the disk's count are not read
   if (!staged_.empty()) onDisk = std::clamp<std::int64_t>(static_cast<std::int64_t>(diskCount_) - first, 0, n);
   ssize_t got = onDisk > 0 ? readAt(fd_.get(), scan_.data(), static_cast<std::size_t>(onDisk) * len, recordOffset(first)) : 0;
+  if (got < 0) {
+    readError_ = fromErrno(errno);
+    scanValid_ = false;
+    return false;
+  }
   std::int64_t m = got > 0 ? got / static_cast<ssize_t>(len) : 0;
   staged_.each(static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(first + n),
                [&](std::uint64_t i, const char* r) {
@@ -329,18 +339,23 @@ std::int64_t Table::findForward(std::int64_t from) const {
   const std::int64_t most = std::max<std::int64_t>(1, kReadAheadBytes / layout_.recordLength);
   for (;;) {
     if (static_cast<std::uint64_t>(from) >= count_) {
-      if (refreshCount().code || static_cast<std::uint64_t>(from) >= count_) return -1;
+      if (ErrorState e = refreshCount(); e.code) {
+        readError_ = std::move(e);
+        return kReadError;
+      }
+      if (static_cast<std::uint64_t>(from) >= count_) return kNone;
     }
     if (!scanValid_ || from < scanFirst_ || from >= scanFirst_ + scanCount_) {
       std::int64_t n = std::min<std::int64_t>(chunk, static_cast<std::int64_t>(count_) - from);
-      if (!fill(from, n)) return -1;
+      readError_ = {};
+      if (!fill(from, n)) return readError_.code ? kReadError : kNone;
       chunk = std::min(chunk * 2, most);
     }
     for (; from < scanFirst_ + scanCount_; ++from) {
       char flag = cached(from)[0];
       if (flag == kEndMarker) {  // the records really end here
         count_ = static_cast<std::uint64_t>(from);
-        return -1;
+        return kNone;
       }
       if (flag != kDeleted) return from;
     }
@@ -348,9 +363,12 @@ std::int64_t Table::findForward(std::int64_t from) const {
 }
 
 std::int64_t Table::findBackward(std::int64_t from) const {
-  if (from < 0) return -1;
+  if (from < 0) return kNone;
   if (static_cast<std::uint64_t>(from) >= count_) {
-    if (refreshCount().code) return -1;
+    if (ErrorState e = refreshCount(); e.code) {
+      readError_ = std::move(e);
+      return kReadError;
+    }
     from = std::min<std::int64_t>(from, static_cast<std::int64_t>(count_) - 1);
   }
   std::int64_t chunk = chunkStart();
@@ -358,7 +376,9 @@ std::int64_t Table::findBackward(std::int64_t from) const {
   while (from >= 0) {
     if (!scanValid_ || from < scanFirst_ || from >= scanFirst_ + scanCount_) {
       std::int64_t first = std::max<std::int64_t>(0, from - chunk + 1);
+      readError_ = {};
       if (!fill(first, from - first + 1)) {  // the file ends before first
+        if (readError_.code) return kReadError;
         from = first - 1;
         continue;
       }
@@ -381,6 +401,7 @@ ErrorState Table::read(char* rec, bool forward) {
   if (!keepScan()) scanValid_ = false;
   bool watch = std::exchange(watchNext_, false);
   std::int64_t i = forward ? findForward(nextFrom()) : findBackward(previousFrom());
+  if (i == kReadError) return readError_;  // the position stays: a read error is not the end
   if (i < 0) {
     at_ = At::Before;
     cur_ = forward ? static_cast<std::int64_t>(count_) : -1;

@@ -105,9 +105,10 @@ class TextFile final : public Backend {
     return {};
   }
   void watch() override {}
+  // A read error is not the end: the NEXT that follows reports it.
   bool eof() const override {
     int c = peek();
-    return c < 0 || c == kCtrlZ;
+    return c == kEnd || c == kCtrlZ;
   }
 
   ErrorState next(char* rec) override {
