@@ -242,6 +242,16 @@ bool askToWaitForBusyFile(const std::string& fileUtf8) {
   return boxService().show(b) == kButtonRetry;
 }
 
+void notifyRepaired(std::string_view fileName, std::string_view note) {
+  Box b;
+  b.caption = cp::fromUtf8(kRepairedCaption);
+  std::string text = cp::fromUtf8(kRepairedText);
+  text.replace(text.find("%s"), 2, fileName);
+  b.text = text + std::string(note) + ".";
+  b.icon = Icon::Exclamation;
+  boxService().show(b);
+}
+
 unsigned ErrorClass::Message(std::uint16_t id, unsigned buttons, unsigned defaultButton) {
   Box box;
   {

@@ -93,6 +93,12 @@ bool askToWaitForBusyFile(const std::string& fileUtf8);
 inline constexpr std::string_view kBusyCaption = "Файл занят";
 inline constexpr std::string_view kBusyText = "Файл %s занят другой рабочей станцией.|Подождать ещё?";
 
+// The notice after a rebuild that could not keep everything: what it dropped (the
+// storage layer's note) for the file named (1251).
+void notifyRepaired(std::string_view fileName, std::string_view note);
+inline constexpr std::string_view kRepairedCaption = "Файл восстановлен";
+inline constexpr std::string_view kRepairedText = "Файл %s восстановлен не полностью: ";
+
 class ErrorClass {
  public:
   ErrorClass() = default;

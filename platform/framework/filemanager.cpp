@@ -159,13 +159,29 @@ std::uint8_t FileManager::OpenFile() {
         return fatal(msg::kCreateFailed);
       }
       case storage::kKeysMustBeRebuilt:
-        Errors->ThrowFile(msg::kRebuildKey, GetName());
-        if (File->build() != 0) return fatal(msg::kRebuildFailed);
+        rebuild();
         break;
       default:
         return fatal(msg::kOpenFailed);
     }
   }
+}
+
+// A file found damaged: notice 30, the rebuild (fatal 29 when it fails), and a notice
+// of what the rebuild could not keep.
+void FileManager::rebuild() {
+  Errors->ThrowFile(msg::kRebuildKey, GetName());
+  if (File->build() != 0) fatal(msg::kRebuildFailed);
+  if (const std::string note = storage::lastError().fileText; !note.empty()) notifyRepaired(GetName(), note);
+}
+
+// A read that finds the file damaged (46) rebuilds it as an open would, then reads
+// again.
+int FileManager::readRebuilding(const std::function<int()>& read) {
+  int r = read();
+  if (r != storage::kKeysMustBeRebuilt) return r;
+  rebuild();
+  return read();
 }
 
 std::uint8_t FileManager::Throw(std::uint16_t id) { return Errors ? Errors->ThrowFile(id, GetName()) : std::uint8_t{kNotify}; }
@@ -315,14 +331,14 @@ std::uint8_t FileManager::DeleteRecord() {
 
 int FileManager::TryFetch(int key) {
   if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
-  return File->get(key);
+  return readRebuilding([&] { return File->get(key); });
 }
 
 std::uint8_t FileManager::Fetch(int key) { return TryFetch(key) == 0 ? kLevelOk : std::uint8_t{kNotify}; }
 
 int FileManager::TryNext() {
   if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
-  return File->next();
+  return readRebuilding([&] { return File->next(); });
 }
 
 std::uint8_t FileManager::Next() {
@@ -334,7 +350,7 @@ std::uint8_t FileManager::Next() {
 
 int FileManager::TryPrevious() {
   if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
-  return File->previous();
+  return readRebuilding([&] { return File->previous(); });
 }
 
 std::uint8_t FileManager::Previous() {

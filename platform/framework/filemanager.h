@@ -104,6 +104,8 @@ class FileManager {
   std::uint8_t OpenFile();  // the physical open with its error handling
   int fileOpen(std::uint8_t mode);
   std::uint8_t fatal(std::uint16_t id);
+  void rebuild();
+  int readRebuilding(const std::function<int()>& read);
   int reserveNumber(const KeyEntry& k);
 
  private:

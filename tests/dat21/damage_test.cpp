@@ -120,7 +120,6 @@ TEST_F(Dat21Test, GarbageAndTruncatedDataFilesAreRefusedAndLeftAsTheyAre) {
       {"noise", noise, kInvalidDataFile},
       {"zeros", std::string(4096, '\0'), kInvalidDataFile},
       {"header cut short", good.substr(0, 700), kInvalidDataFile},
-      {"last record cut short", good.substr(0, good.size() - 10), kInvalidDataFile},
       {"both header copies damaged", flipped({100, kHeaderCopySize + 100}), kInvalidDataFile},
   };
   for (const Case& c : cases) {
@@ -134,42 +133,95 @@ TEST_F(Dat21Test, GarbageAndTruncatedDataFilesAreRefusedAndLeftAsTheyAre) {
     EXPECT_EQ(readAll(path("prt.K01")), keys);
   }
 
-  // A header of another record length, and a slot with an unknown status.
+  // A header of another record length.
   writeAll(path("prt.dat"), good);
   editHeader(path("prt.dat"), [](DataHeader& h) { h.recordSize = 100; });
   Opened<PrtRec> f(prtDecl(), path("prt.dat"));
   EXPECT_EQ(f.open(), kInvalidRecordDeclaration);
-  std::string bad = good;
-  bad[kHeaderSize] = 'X';
-  writeAll(path("prt.dat"), bad);
-  ASSERT_EQ(f.open(), 0);
-  f.set();
-  EXPECT_FALSE(f.eof());  // a slot that cannot be read is not the end of the file
-  EXPECT_EQ(f.next(), kInvalidDataFile);
-  EXPECT_FALSE(f.eof());
-  f.rec.KOD = 1;
-  EXPECT_EQ(f.get(0), kInvalidDataFile);
-  f.close();
-  EXPECT_EQ(f.build(), kInvalidDataFile);
-  EXPECT_EQ(readAll(path("prt.dat")), bad);
 }
 
-TEST_F(Dat21Test, TornNewestHeaderFallsBackToThePreviousCommit) {
-  makeFile<PrtRec>(prtDecl(), "prt.dat", {prt(1), prt(2), prt(3)});
-  std::string bytes = readAll(path("prt.dat"));
-  DataHeader a, b;
-  ASSERT_TRUE(decodeHeader(reinterpret_cast<const unsigned char*>(bytes.data()), a));
-  ASSERT_TRUE(decodeHeader(reinterpret_cast<const unsigned char*>(bytes.data()) + kHeaderCopySize, b));
-  bytes[(a.generation > b.generation ? 0 : kHeaderCopySize) + 40] ^= 0x01;
-  writeAll(path("prt.dat"), bytes);
+// A rebuild keeps every record it can read and says what it dropped: a record cut
+// short at the end, one whose status byte is damaged. Reading such a file asks for
+// the rebuild (46).
+TEST_F(Dat21Test, ARebuildSalvagesEveryRecordItCanRead) {
+  makeFile<PrtRec>(prtDecl(), "prt.dat", {prt(1, "one"), prt(2, "two"), prt(3, "three")});
+  const std::string good = readAll(path("prt.dat"));
+  const std::string keys = readAll(path("prt.K01"));
+  std::string badStatus = good;
+  badStatus[slotOffset(2, sizeof(PrtRec))] = 'X';
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int open, read;  // what open and then reading through answer
+    std::vector<int> kept;
+  } cases[] = {
+      {"last record cut short", good.substr(0, good.size() - 10), kKeysMustBeRebuilt, 0, {1, 2}},
+      {"a damaged status byte", badStatus, 0, kKeysMustBeRebuilt, {1, 3}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeAll(path("prt.dat"), c.bytes);
+    writeAll(path("prt.K01"), keys);
+    Opened<PrtRec> f(prtDecl(), path("prt.dat"));
+    ASSERT_EQ(f.open(), c.open);
+    if (c.open == 0) {
+      f.set();
+      while (f.next() == 0) {
+      }
+      EXPECT_EQ(lastError().code, c.read);
+      EXPECT_FALSE(f.eof());  // a slot that cannot be read is not the end of the file
+      f.close();
+    }
+    ASSERT_EQ(f.build(), 0);
+    EXPECT_EQ(lastError().fileText, "1 record(s) could not be read and were dropped");
+    ASSERT_EQ(f.open(), 0);
+    EXPECT_EQ(prtCodes(f), c.kept);
+    f.rec = prt(4, "four");  // the file takes new records where the dropped one was
+    ASSERT_EQ(f.add(), 0);
+    f.close();
+    ASSERT_EQ(f.open(), 0);
+    std::vector<int> after = c.kept;
+    after.push_back(4);
+    EXPECT_EQ(prtCodes(f), after);
+  }
+}
 
+// One damaged byte in the newer header copy: the records the older copy does not
+// count are kept when they are intact, else the rebuild says the last change may be
+// lost.
+TEST_F(Dat21Test, ADamagedNewerHeaderCopyLosesNoIntactRecord) {
+  auto damageNewer = [&] {
+    std::string bytes = readAll(path("prt.dat"));
+    DataHeader a, b;
+    ASSERT_TRUE(decodeHeader(reinterpret_cast<const unsigned char*>(bytes.data()), a));
+    ASSERT_TRUE(decodeHeader(reinterpret_cast<const unsigned char*>(bytes.data()) + kHeaderCopySize, b));
+    bytes[(a.generation > b.generation ? 0 : kHeaderCopySize) + 40] ^= 0x01;
+    writeAll(path("prt.dat"), bytes);
+  };
+  // The last change an add: the record is kept.
+  makeFile<PrtRec>(prtDecl(), "prt.dat", {prt(1), prt(2), prt(3)});
+  damageNewer();
   Opened<PrtRec> f(prtDecl(), path("prt.dat"));
+  ASSERT_EQ(f.open(), kKeysMustBeRebuilt);
+  ASSERT_EQ(f.build(), 0);
+  EXPECT_EQ(lastError().fileText, "");
   ASSERT_EQ(f.open(), 0);
-  EXPECT_EQ(f.records(), 2u);
-  EXPECT_EQ(prtCodes(f), (std::vector<int>{1, 2}));
-  f.rec = prt(3);
+  EXPECT_EQ(prtCodes(f), (std::vector<int>{1, 2, 3}));
+  f.rec = prt(4);
   ASSERT_EQ(f.add(), 0);
   f.close();
+  ASSERT_EQ(f.open(), 0);
+  EXPECT_EQ(prtCodes(f), (std::vector<int>{1, 2, 3, 4}));
+
+  // The last change a delete: the user is told.
+  f.rec = prt(4);
+  ASSERT_EQ(f.get(0), 0);
+  ASSERT_EQ(f.erase(), 0);
+  f.close();
+  damageNewer();
+  ASSERT_EQ(f.open(), kKeysMustBeRebuilt);
+  ASSERT_EQ(f.build(), 0);
+  EXPECT_EQ(lastError().fileText, "a header copy was damaged: the last change may be lost");
   ASSERT_EQ(f.open(), 0);
   EXPECT_EQ(prtCodes(f), (std::vector<int>{1, 2, 3}));
 }

@@ -65,6 +65,46 @@ TEST_F(ManagersTest, MissingDataFileIsCreatedWithItsKeyFilesWithoutAMessage) {
   EXPECT_EQ(Access::F_NAME->keys()[0].description, "FNm:key_1");
 }
 
+// A firm list found damaged, at its open (the last record cut short) or while it is
+// read (a firm's code changed behind its key): notice 30, the rebuild, and a notice
+// of what it could not keep; the intact firms stay.
+TEST_F(ManagersTest, ADamagedFirmListIsRebuiltAtOpenAndWhileReading) {
+  const std::size_t slot = 1 + sizeof(FnmRecord);
+  auto makeList = [&] {
+    ASSERT_EQ(Relate::F_NAME->Open(), 0);
+    addFirm(1, "Первая");
+    addFirm(2, "Вторая");
+    addFirm(3, "Третья");
+    Relate::F_NAME->Close();
+    boxes.clear();
+  };
+  auto codes = [&] {
+    std::vector<int> r;
+    F_NAME().set(fnm::KEY_1);
+    while (Access::F_NAME->TryNext() == 0) r.push_back(F_NAME().rec.KOD.get());
+    return r;
+  };
+  makeList();
+  fs::resize_file(dir / "F_NAME.DAT", fs::file_size(dir / "F_NAME.DAT") - 1);
+  ASSERT_EQ(Relate::F_NAME->Open(), 0);
+  EXPECT_EQ(captions(), (std::vector<std::string>{"Неверный ключ", "Файл восстановлен"}));
+  EXPECT_EQ(codes(), (std::vector<int>{1, 2}));
+  Relate::F_NAME->Close();
+
+  fs::remove(dir / "F_NAME.DAT");
+  makeList();
+  {
+    std::fstream f(dir / "F_NAME.DAT", std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(1024 + slot + 1));  // the second firm's code
+    f.put(9);
+  }
+  ASSERT_EQ(Relate::F_NAME->Open(), 0);
+  EXPECT_EQ(boxes.count(), 0u);
+  EXPECT_EQ(codes(), (std::vector<int>{1, 3, 9}));
+  EXPECT_EQ(captions(), (std::vector<std::string>{"Неверный ключ"}));
+  Relate::F_NAME->Close();
+}
+
 TEST_F(ManagersTest, OpensAreCountedPerThreadAndTheLastCloseCloses) {
   Relate::PRT->Open();  // the postings list
   Relate::PRT->Open();  // the posting form under it: counts only

@@ -232,7 +232,7 @@ ErrorState readHeader(int fd, const FileDecl& decl, DataHeader& h) {
   if (n < 0) return lastErrno();
   if (static_cast<std::size_t>(n) != sizeof buf || !pickHeader(buf, h)) return make(kInvalidDataFile);
   if (h.recordSize != decl.recordSize) return make(kInvalidRecordDeclaration);
-  if (fileSize(fd) < kHeaderSize + h.slotCount * slotSize(h.recordSize)) return make(kInvalidDataFile);
+  if (fileSize(fd) < kHeaderSize + h.slotCount * slotSize(h.recordSize)) return make(kKeysMustBeRebuilt);
   return {};
 }
 
@@ -482,13 +482,16 @@ ErrorState Dat21File::refresh() {
   if (n < 0) return lastErrno();
   if (!stale_ && static_cast<std::size_t>(n) == sizeof buf && std::memcmp(buf, raw_, sizeof buf) == 0) return {};
   DataHeader h;
-  if (static_cast<std::size_t>(n) != sizeof buf || !pickHeader(buf, h)) return make(kInvalidDataFile);
+  bool bothSound = false;
+  if (static_cast<std::size_t>(n) != sizeof buf || !pickHeader(buf, h, &bothSound)) return make(kInvalidDataFile);
+  // A damaged copy may have been the newer one: the build keeps what lies beyond.
+  if (!bothSound) return make(kKeysMustBeRebuilt);
   std::memcpy(raw_, buf, sizeof buf);
   if (!stale_ && h.generation == disk_.generation) return {};
   stale_ = true;
   chunkValid_ = false;  // I8: another writer's commit
   if (h.recordSize != rsize_) return make(kInvalidRecordDeclaration);
-  if (fileSize(fd_.get()) < kHeaderSize + h.slotCount * ssize_) return make(kInvalidDataFile);
+  if (fileSize(fd_.get()) < kHeaderSize + h.slotCount * ssize_) return make(kKeysMustBeRebuilt);
   if (h.keyCount != keys_.size() || h.pending != 0) return make(kKeysMustBeRebuilt);
   for (std::size_t i = 0; i < keys_.size(); ++i) {
     ErrorState e = catchUp(i, h.keys[i], h.slotCount);
@@ -618,7 +621,7 @@ ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, std::
     slot = buf.data();
   }
   status = static_cast<unsigned char>(slot[0]);
-  if (status != kSlotActive && status != kSlotDeleted) return make(kInvalidDataFile);
+  if (status != kSlotActive && status != kSlotDeleted) return make(kKeysMustBeRebuilt);  // the build drops it
   bytes.assign(slot + 1, rsize_);
   return {};
 }
@@ -736,7 +739,7 @@ ErrorState Dat21File::findActive(std::uint64_t from, bool forward, std::uint64_t
       found = r;
       return {};
     }
-    if (status != kSlotDeleted) return make(kInvalidDataFile);
+    if (status != kSlotDeleted) return make(kKeysMustBeRebuilt);  // the build drops it
   }
   return {};
 }
@@ -1230,7 +1233,23 @@ ErrorState createFile(const FileDecl& decl, const std::string& name) {
   return e;
 }
 
-// Rebuilds every key file from the slots, and the free list with them.
+// What a build could not keep, for the user ("" when it kept everything).
+std::string salvageNote(std::uint64_t dropped, bool headerDamaged, std::uint64_t recovered) {
+  std::string note;
+  if (dropped) note = std::to_string(dropped) + " record(s) could not be read and were dropped";
+  if (headerDamaged && recovered == 0) {
+    if (!note.empty()) note += "; ";
+    note += "a header copy was damaged: the last change may be lost";
+  }
+  return note;
+}
+
+// Rebuilds every key file from the slots, and the free list with them, keeping every
+// record that can be read: a record whose status byte is damaged, and one cut short
+// at the end of the file, are dropped (their slots become free). When a header copy
+// is damaged, the intact slots past the sound copy's count (records the damaged,
+// newer copy counted) are kept. Both header copies are written anew. On success the
+// error's fileText says what was dropped, or is empty.
 ErrorState buildFile(const FileDecl& decl, const std::string& name) {
   if (int c = checkDecl(decl)) return make(c);
   const std::string path = dataPath(name);
@@ -1243,21 +1262,48 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
     ~Release() { s.release(); }
   } release{share};
   if (ErrorState e = share.lockWrite(); e.code) return e;
+  unsigned char raw[kHeaderSize];
+  ssize_t got = readAt(fd.get(), raw, sizeof raw, 0);
+  if (got < 0) return lastErrno();
   DataHeader h;
-  if (ErrorState e = readHeader(fd.get(), decl, h); e.code) return e;
+  bool bothSound = false;
+  if (static_cast<std::size_t>(got) != sizeof raw || !pickHeader(raw, h, &bothSound)) return make(kInvalidDataFile);
+  if (h.recordSize != decl.recordSize) return make(kInvalidRecordDeclaration);
 
   const std::size_t rsize = decl.recordSize, ssize = slotSize(rsize);
+  const std::uint64_t whole = (fileSize(fd.get()) - kHeaderSize) / ssize;  // slots wholly in the file
+  std::uint64_t slots = std::min(h.slotCount, whole);
+  std::uint64_t dropped = h.slotCount - slots;  // cut short at the end
+  std::uint64_t recovered = 0;
+  const auto intact = [&](std::uint64_t recno, bool& ok) {
+    unsigned char status = 0;
+    ok = readAt(fd.get(), &status, 1, slotOffset(recno, rsize)) == 1;
+    return ok && (status == kSlotActive || status == kSlotDeleted);
+  };
+  if (!bothSound) {
+    bool ok = true;
+    while (slots < whole && intact(slots + 1, ok)) {
+      ++slots;
+      ++recovered;
+    }
+    if (!ok) return lastErrno();
+  }
+
   std::vector<SortKey> codecs;
   std::vector<std::vector<Entry>> entries(decl.keys.size());
   for (std::size_t i = 0; i < decl.keys.size(); ++i) codecs.emplace_back(decl, i);
-  std::vector<std::uint64_t> freeSlots;
-  std::vector<std::uint32_t> links;  // what each free slot holds now
+  struct FreeSlot {
+    std::uint64_t recno;
+    std::uint32_t link;  // what it holds now
+    bool damaged;        // its status byte must be written too
+  };
+  std::vector<FreeSlot> freeSlots;
   std::uint64_t active = 0;
   const std::uint64_t per = std::max<std::uint64_t>(1, kChunkBytes / ssize);
   std::vector<char> chunk;
   std::string image, sk;
-  for (std::uint64_t first = 1; first <= h.slotCount; first += per) {
-    const std::uint64_t count = std::min(per, h.slotCount - first + 1);
+  for (std::uint64_t first = 1; first <= slots; first += per) {
+    const std::uint64_t count = std::min(per, slots - first + 1);
     chunk.resize(static_cast<std::size_t>(count * ssize));
     ssize_t n = readAt(fd.get(), chunk.data(), chunk.size(), slotOffset(first, rsize));
     if (n < 0) return lastErrno();
@@ -1265,30 +1311,33 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
     for (std::uint64_t j = 0; j < count; ++j) {
       const char* slot = chunk.data() + j * ssize;
       const std::uint64_t recno = first + j;
-      if (static_cast<unsigned char>(slot[0]) == kSlotActive) {
+      const auto status = static_cast<unsigned char>(slot[0]);
+      if (status == kSlotActive) {
         ++active;
         image.assign(slot + 1, rsize);
         if (decl.oem) convertTextFields(decl, image.data(), false);
         for (std::size_t i = 0; i < codecs.size(); ++i)
           if (codecs[i].make(image.data(), sk)) entries[i].push_back({sk, static_cast<std::uint32_t>(recno)});
-      } else if (static_cast<unsigned char>(slot[0]) == kSlotDeleted) {
-        freeSlots.push_back(recno);
-        links.push_back(rsize >= kFreeLinkSize ? get32(reinterpret_cast<const unsigned char*>(slot + 1)) : 0);
       } else {
-        return make(kInvalidDataFile);
+        const bool damaged = status != kSlotDeleted;
+        if (damaged) ++dropped;
+        const std::uint32_t link =
+            !damaged && rsize >= kFreeLinkSize ? get32(reinterpret_cast<const unsigned char*>(slot + 1)) : 0;
+        freeSlots.push_back({recno, link, damaged});
       }
     }
   }
-  // The free list in slot order, lowest first.
+  // The free list in slot order, lowest first; a damaged slot becomes a free one.
   const bool chain = rsize >= kFreeLinkSize;
-  if (chain) {
-    for (std::size_t j = 0; j < freeSlots.size(); ++j) {
-      std::uint32_t link = j + 1 < freeSlots.size() ? static_cast<std::uint32_t>(freeSlots[j + 1]) : 0;
-      if (links[j] == link) continue;
-      unsigned char b[4];
-      put32(b, link);
-      if (!writeAt(fd.get(), b, sizeof b, slotOffset(freeSlots[j], rsize) + 1)) return lastErrno();
-    }
+  for (std::size_t j = 0; j < freeSlots.size(); ++j) {
+    const FreeSlot& f = freeSlots[j];
+    std::uint32_t link = chain && j + 1 < freeSlots.size() ? static_cast<std::uint32_t>(freeSlots[j + 1].recno) : 0;
+    if (!f.damaged && (!chain || f.link == link)) continue;
+    // The status byte and the link after it; the status only where it was damaged.
+    unsigned char b[1 + kFreeLinkSize] = {kSlotDeleted};
+    put32(b + 1, link);
+    const std::size_t from = f.damaged ? 0 : 1, to = chain ? sizeof b : 1;
+    if (!writeAt(fd.get(), b + from, to - from, slotOffset(f.recno, rsize) + from)) return lastErrno();
   }
   DataHeader nh = h;
   for (std::size_t i = 0; i < codecs.size(); ++i) {
@@ -1300,13 +1349,20 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
     nh.keys[i] = c;
   }
   for (std::size_t i = codecs.size(); i < kMaxKeys; ++i) nh.keys[i] = KeyCommit{};
-  nh.generation = h.generation + 1;
   nh.keyCount = static_cast<std::uint32_t>(codecs.size());
   nh.flags = declFlags(decl);
-  nh.freeHead = chain && !freeSlots.empty() ? freeSlots.front() : 0;
+  nh.slotCount = slots;
+  nh.freeHead = chain && !freeSlots.empty() ? freeSlots.front().recno : 0;
   nh.active = active;
   nh.pending = 0;
-  return writeHeader(fd.get(), nh);
+  // Both copies, so that a damaged one is replaced; the second is the newer.
+  for (int copy = 1; copy <= 2; ++copy) {
+    nh.generation = h.generation + static_cast<std::uint64_t>(copy);
+    if (ErrorState e = writeHeader(fd.get(), nh); e.code) return e;
+  }
+  ErrorState done;
+  done.fileText = salvageNote(dropped, !bothSound, recovered);
+  return done;
 }
 
 }  // namespace

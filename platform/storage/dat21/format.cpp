@@ -96,10 +96,11 @@ bool decodeHeader(const unsigned char* c, DataHeader& h) {
   return true;
 }
 
-bool pickHeader(const unsigned char* both, DataHeader& h) {
+bool pickHeader(const unsigned char* both, DataHeader& h, bool* bothSound) {
   DataHeader a, b;
   bool okA = decodeHeader(both, a);
   bool okB = decodeHeader(both + kHeaderCopySize, b);
+  if (bothSound) *bothSound = okA && okB;
   if (okA && okB) h = a.generation >= b.generation ? a : b;
   else if (okA) h = a;
   else if (okB) h = b;

@@ -53,8 +53,9 @@ struct DataHeader {
 void encodeHeader(const DataHeader& h, unsigned char* copy);
 // False when the copy is not a sound header (magic, version, checksum, ranges).
 bool decodeHeader(const unsigned char* copy, DataHeader& h);
-// The sound copy with the highest generation among the two at both.
-bool pickHeader(const unsigned char* both, DataHeader& h);
+// The sound copy with the highest generation among the two at both; bothSound, when
+// given, tells whether the other copy is sound too.
+bool pickHeader(const unsigned char* both, DataHeader& h, bool* bothSound = nullptr);
 
 inline constexpr std::size_t slotSize(std::size_t recordSize) { return 1 + recordSize; }
 inline constexpr std::uint64_t slotOffset(std::uint64_t recno, std::size_t recordSize) {
