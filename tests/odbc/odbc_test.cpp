@@ -481,6 +481,20 @@ TEST(OdbcOpen, MissingDataSourceFailsTheOpen) {
   odbc::setConnectionString("DSN=zlk");
 }
 
+// Only a missing table is a missing file: a database that is not one (or locked, or
+// read-only) is a driver error that shows the data source's own text.
+TEST(OdbcOpen, ADatabaseThatCannotBeReadIsADriverErrorWithItsOwnText) {
+  std::string problem;
+  ASSERT_FALSE(sources->sqlite(problem).empty()) << problem;
+  const std::string db = *sources->dir / "not-a-database.db";
+  writeAll(db, std::string(4096, 'x'));
+  odbc::setConnectionString("Driver=SQLite3;Database=" + db + ";");
+  TypedFile<ParRecord> f(dict::PARTNER_DECL);
+  EXPECT_EQ(f.open(kShared), storage::kDriverError);
+  EXPECT_NE(storage::lastError().fileText.find("not a database"), std::string::npos) << storage::lastError().fileText;
+  odbc::setConnectionString("DSN=zlk");
+}
+
 TEST(OdbcOpen, ServerDownFailsTheOpen) {
   if (sources->pgServer.empty()) GTEST_SKIP() << "ZELK_TEST_PG_DSN is not set";
   std::string cs;

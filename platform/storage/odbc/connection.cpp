@@ -57,6 +57,11 @@ bool isDuplicate(const Diag& d) {
   return d.state == "HY000" && d.native == kSqliteConstraint && containsNoCase(d.message, "unique");
 }
 
+bool isMissingTable(const Diag& d) {
+  if (d.state == "42S02" || d.state == "S0002" || d.state == "42P01") return true;
+  return d.state == "HY000" && containsNoCase(d.message, "no such table");
+}
+
 ErrorState writeError(const Diag& d) {
   if (!isDuplicate(d)) return driverError(d);
   ErrorState e = errorOf(kDuplicateKey);
@@ -106,14 +111,18 @@ void Connection::disconnect() {
   env_ = SQL_NULL_HENV;
 }
 
-ErrorState Connection::exec(const std::string& sql) {
+ErrorState Connection::exec(const std::string& sql, Diag* diag) {
   SQLHSTMT h = SQL_NULL_HSTMT;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &h))) return driverError(diagnose(SQL_HANDLE_DBC, dbc_));
   std::vector<SQLCHAR> text(sql.begin(), sql.end());
   text.push_back(0);
   SQLRETURN r = SQLExecDirect(h, text.data(), SQL_NTS);
   ErrorState e;
-  if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) e = driverError(diagnose(SQL_HANDLE_STMT, h));
+  if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) {
+    Diag d = diagnose(SQL_HANDLE_STMT, h);
+    e = driverError(d);
+    if (diag) *diag = std::move(d);
+  }
   SQLFreeHandle(SQL_HANDLE_STMT, h);
   return e;
 }

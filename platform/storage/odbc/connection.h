@@ -24,6 +24,9 @@ Diag diagnose(SQLSMALLINT type, SQLHANDLE h);
 ErrorState driverError(const Diag& d);
 // A refusal for a duplicate key, as PostgreSQL, SQLite and the standard report it.
 bool isDuplicate(const Diag& d);
+// A refusal for a table that does not exist, by its SQLSTATE (ODBC 3 and 2, and
+// PostgreSQL's own), or by SQLite's text, which comes with the general state.
+bool isMissingTable(const Diag& d);
 // A failed write: kDuplicateKey for a duplicate key, else a driver error.
 ErrorState writeError(const Diag& d);
 
@@ -40,8 +43,9 @@ class Connection {
   // to WIN1251.
   ErrorState connect(const std::string& cs);
   void disconnect();
-  // Runs one statement of our own that returns no rows we read.
-  ErrorState exec(const std::string& sql);
+  // Runs one statement of our own that returns no rows we read; a failure is a
+  // driver error with the data source's text, its diagnostics in diag when asked.
+  ErrorState exec(const std::string& sql, Diag* diag = nullptr);
   ErrorState setAutocommit(bool on);
   ErrorState endTransaction(bool commit);
   // The column names of a table, from the catalogue; false when the driver gives none.

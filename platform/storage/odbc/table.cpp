@@ -198,10 +198,14 @@ ErrorState OdbcFile::open(const std::string& table, std::uint8_t m) {
   for (int f : identity_) byRecord.push_back({f, false});
   orders_.push_back(std::move(byRecord));
 
-  // The table, then its columns.
-  if (ErrorState e = con_.exec("SELECT 1 FROM " + table_ + " WHERE 1 = 0"); e.code) {
-    e.code = kFileNotFound;
-    e.text = std::string(errorText(kFileNotFound));
+  // The table, then its columns. Only a missing table is a missing file: a locked,
+  // damaged or unreadable database is a driver error with the data source's text.
+  Diag probe;
+  if (ErrorState e = con_.exec("SELECT 1 FROM " + table_ + " WHERE 1 = 0", &probe); e.code) {
+    if (isMissingTable(probe)) {
+      e.code = kFileNotFound;
+      e.text = std::string(errorText(kFileNotFound));
+    }
     return e;
   }
   if (ErrorState e = con_.exec(selectFrom() + " WHERE 1 = 0"); e.code) return e;
