@@ -151,7 +151,7 @@ std::uint8_t FileManager::OpenFile() {
         break;
       case storage::kFileNotFound: {
         if (!Create) return fatal(msg::kOpenFailed);
-        if (File->create() == 0) break;
+        if (File->createMissing() == 0) break;
         // Another program may have made it meanwhile: then it opens now.
         const storage::ErrorState failed = storage::lastError();
         if (fileOpen(OpenMode) == 0) break;

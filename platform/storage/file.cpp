@@ -146,6 +146,12 @@ int File::create() {
   return finish(d->create(decl_, name()));
 }
 
+int File::createMissing() {
+  const Driver* d = findDriver(decl_.driver);
+  if (!d || !d->create) return finish(make(kNotSupported));
+  return finish(d->createMissing ? d->createMissing(decl_, name()) : d->create(decl_, name()));
+}
+
 int File::build() {
   const Driver* d = findDriver(decl_.driver);
   if (!d || !d->build) return finish(make(kNotSupported));

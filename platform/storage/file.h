@@ -138,6 +138,9 @@ struct Driver {
                      std::unique_ptr<Backend>& out);
   ErrorState (*create)(const FileDecl&, const std::string& name);
   ErrorState (*build)(const FileDecl&, const std::string& name);  // rebuild the keys
+  // Creation of a file found missing, exclusive between stations: a file that another
+  // station made meanwhile is left as it is (success). Null: create.
+  ErrorState (*createMissing)(const FileDecl&, const std::string& name) = nullptr;
 };
 // Drivers are registered explicitly at start-up (and by tests), never by static
 // initialisation.
@@ -171,6 +174,7 @@ class File {
   int open(std::uint8_t mode = mode::kReadWrite | mode::kDenyWrite);
   int close();
   int create();  // CREATE: an empty file with its key files
+  int createMissing();  // CREATE of a file found missing (Driver::createMissing)
   int build();   // BUILD: rebuild the keys
   int set();
   int set(int key);          // key order, from the start (next) or the end (previous)

@@ -329,3 +329,54 @@ TEST_F(Dat21Test, AStationHoldingTheWriteLockDelaysStatementsNotOpens) {
 
 }  // namespace
 }  // namespace zelk::dat21test
+
+namespace zelk::dat21test {
+namespace {
+
+// Two stations add a record to a file that neither finds: each creates it when its
+// open finds nothing, opens it and adds. Creation is exclusive, so the second opens
+// the file the first made and both records are there, every time.
+TEST_F(Dat21Test, TwoStationsCreatingOneFileAtOnceLoseNothing) {
+  constexpr int kRounds = 40;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    const std::string file = path("r" + std::to_string(round) + ".dat");
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    std::vector<pid_t> pids;
+    for (int station = 1; station <= 2; ++station) {
+      pid_t pid = fork();
+      if (pid == 0) {
+        char c;
+        if (::read(go[0], &c, 1) != 1) _exit(2);
+        Opened<PrtRec> f(prtDecl(), file);
+        int r = f.open(kShared);
+        if (r == kFileNotFound) {  // as the file manager does
+          if (f.createMissing() != 0) _exit(10 + lastError().code % 80);
+          r = f.open(kShared);
+        }
+        if (r != 0) _exit(100 + r % 100);
+        f.rec = prt(station, "station");
+        _exit(f.add() == 0 ? 0 : 3);
+      }
+      pids.push_back(pid);
+    }
+    ASSERT_EQ(::write(go[1], "gg", 2), 2);
+    for (pid_t pid : pids) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << WEXITSTATUS(status);
+    }
+    ::close(go[0]);
+    ::close(go[1]);
+    Opened<PrtRec> f(prtDecl(), file);
+    ASSERT_EQ(f.open(), 0);
+    EXPECT_EQ(prtCodes(f), (std::vector<int>{1, 2}));
+  }
+  // Nothing is left beside the files.
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    EXPECT_EQ(entry.path().string().find('~'), std::string::npos) << entry.path();
+}
+
+}  // namespace
+}  // namespace zelk::dat21test

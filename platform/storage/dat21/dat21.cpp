@@ -1163,6 +1163,16 @@ ErrorState openFile(const FileDecl& decl, const std::string& name, std::uint8_t 
   return e;
 }
 
+// A link is never replaced: one whose target is missing (a share not mounted) is a
+// missing file (kFileNotFound); anything else gives no error.
+ErrorState noLinkTarget(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || ::stat(path.c_str(), &st) == 0) return {};
+  ErrorState e = lastErrno();
+  e.fileText = "the link's target is missing";
+  return e;
+}
+
 // The data file of an empty file: its header, both copies.
 std::string emptyDataBytes(const FileDecl& decl) {
   DataHeader h;
@@ -1211,17 +1221,22 @@ ErrorState createMissing(const FileDecl& decl, const std::string& path) {
   return e;
 }
 
+// A file found missing: made exclusively, or left as another station made it
+// meanwhile (never replaced, even when nobody has it open yet).
+ErrorState createMissingFile(const FileDecl& decl, const std::string& name) {
+  if (int c = checkDecl(decl)) return make(c);
+  const std::string path = dataPath(name);
+  if (ErrorState e = noLinkTarget(path); e.code) return e;
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0) return {};
+  if (errno != ENOENT) return lastErrno();
+  return createMissing(decl, path);
+}
+
 ErrorState createFile(const FileDecl& decl, const std::string& name) {
   if (int c = checkDecl(decl)) return make(c);
   const std::string path = dataPath(name);
-  // A link is never replaced: one whose target is missing (a share not mounted) is
-  // a missing file.
-  struct stat st;
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) {
-    ErrorState e = lastErrno();
-    e.fileText = "the link's target is missing";
-    return e;
-  }
+  if (ErrorState e = noLinkTarget(path); e.code) return e;
   // An existing file is replaced only when nobody has it open.
   Fd old(::open(path.c_str(), O_RDWR | O_CLOEXEC));
   if (!old.valid()) return errno == ENOENT ? createMissing(decl, path) : lastErrno();
@@ -1376,6 +1391,6 @@ std::string keyPath(const std::string& data, std::size_t index) {
   return resolvePath(replaceExtension(data, ext));
 }
 
-Driver driver() { return Driver{&openFile, &createFile, &buildFile}; }
+Driver driver() { return Driver{&openFile, &createFile, &buildFile, &createMissingFile}; }
 
 }  // namespace zelk::storage::dat21
