@@ -123,9 +123,9 @@ class ThisWindow : public app::ListPattern {
   ThisWindow(ui::Window& w, fw::BrowseClass& brw, const ChartList& list)
       : ListPattern(w, windowSetup(list), listSetup(list), brw),
         list_(list),
-        select_(w.number("?SELECT:2")),
-        find_(w.number("?BUTTON8")),
-        resetFind_(w.number("?BUTTON9")) {}
+        select_(control("?SELECT:2")),
+        find_(control("?BUTTON8")),
+        resetFind_(control("?BUTTON9")) {}
 
   // The case tables are read from "qvt.env" before the first row is tested; once a
   // file has been loaded in the process they stay as they are.

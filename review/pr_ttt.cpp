@@ -88,14 +88,7 @@ app::WindowSetup windowSetup(const PartnerList& v) {
 }
 
 app::ListSetup listSetup(const PartnerList& v) {
-  app::ListSetup l;
-  l.listControl = "?BROWSE:1";
-  l.selectControl = "?SELECT:2";
-  l.viewControl = "?VIEW:3";
-  l.insertControl = "?INSERT:4";
-  l.changeControl = "?CHANGE:4";
-  l.deleteControl = "?DELETE:4";
-  l.closeControl = "?CLOSE";
+  app::ListSetup l = app::ListSetup::standardControls();
   l.usePopup = false;
   l.defaultLineHeight = v.defaultLineHeight;
   l.relate = []() -> fw::RelationManager* { return dict::Relate::PARTNER; };
