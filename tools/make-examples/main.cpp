@@ -4,7 +4,9 @@
 //   loko/vypiska.txt         an On-soft/Loko-Bank statement, loko/dbi.dbf empty
 //   rfk/subs_clt.dbf         an RFK payments table, rfk/dbi.dbf empty
 //   bss/vypiska.txt          a BSS statement, bss/dbi.dbf empty
-// Texts in the DOS code page (866), lines ending in CR LF.
+//   */pln.dat, .K01, .K02    each firm's chart fragment (the 2.1 format)
+//   partners.sql             partners to load into the data source "zlk" (1251 text)
+// Statement texts in the DOS code page (866), lines ending in CR LF.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -105,6 +107,69 @@ int writeFirms(const fs::path& top, const std::vector<Firm>& firms) {
   return fnm.close();
 }
 
+// The chart fragment of a firm: the accounts that correspond with its bank account.
+int writeChart(const fs::path& file, std::int16_t firm) {
+  const struct {
+    const char* nomer;
+    const char* name;
+  } accounts[] = {
+      {"51", "Расчетные счета"},
+      {"60.1", "Расчеты с поставщиками и подрядчиками"},
+      {"62.1", "Расчеты с покупателями и заказчиками"},
+      {"68.2", "Расчеты по налогу на добавленную стоимость"},
+      {"76.5", "Расчеты с разными дебиторами и кредиторами"},
+      {"91.2", "Прочие расходы"},
+  };
+  for (const char* ext : {".dat", ".K01", ".K02"}) fs::remove(fs::path(file).replace_extension(ext));
+  const std::string name = file.string();
+  storage::TypedFile<dict::PlnRecord> pln(dict::PLN_DECL);
+  pln.setNameSource([name] { return name; });
+  if (int e = pln.create()) return e;
+  if (int e = pln.open()) return e;
+  std::int16_t kod = 0;
+  for (const auto& a : accounts) {
+    pln.clearBuffer();
+    pln.rec.KOD = ++kod;
+    pln.rec.NOMER = a.nomer;
+    pln.rec.NAME = cp::fromUtf8(a.name);
+    pln.rec.FIR = firm;
+    if (int e = pln.add()) return e;
+  }
+  if (int e = pln.flush()) return e;
+  return pln.close();
+}
+
+// Partners as SQL statements, one a line, in the program's code page (1251).
+std::string partnersSql() {
+  const struct {
+    const char *code, *shortName, *orgName, *inn, *kpp;
+  } partners[] = {
+      {"000042", "Ромашка", "ООО \"Ромашка\"", "7701234567", "770101001"},
+      {"000101", "ИП Иванов", "Индивидуальный предприниматель Иванов Иван Иванович", "770212345678", ""},
+      {"000102", "Локо-Банк", "АО \"Локо-Банк\"", "7750003943", "775001001"},
+      {"000103", "РФК-Банк", "АО \"РФК-Банк\"", "7703211512", "770301001"},
+      {"000104", "БСС-Банк", "АО \"БСС-Банк\"", "7707083893", "770701001"},
+      {"000105", "Северный ТД", "ЗАО \"Северный торговый дом\"", "7814123456", "781401001"},
+      {"000106", "Техноснаб", "ООО \"Техноснаб-Поволжье\"", "6315123456", "631501001"},
+      {"000107", "ИФНС № 1", "Инспекция Федеральной налоговой службы № 1 по г. Москве", "7701107259", "770101001"},
+      {"000108", "ГОРВОДОКАНАЛ", "МУП \"ГОРВОДОКАНАЛ\"", "5503013283", "550301001"},
+      {"000109", "Офис Сервис", "ООО \"Офис Сервис\" (канцтовары)", "7728123456", "772801001"},
+      {"000110", "Касса", "Касса предприятия", "", ""},
+      {"001200", "Петрова А.С.", "Петрова Анна Сергеевна (подотчетное лицо)", "", ""},
+  };
+  auto quoted = [](std::string_view utf8) {
+    std::string r = "'";
+    for (char c : cp::fromUtf8(utf8)) r += c == '\'' ? std::string("''") : std::string(1, c);
+    return r + "'";
+  };
+  std::string sql;
+  for (const auto& p : partners)
+    sql += "INSERT INTO \"PARTNER\" (\"code\", \"SHORTNAME\", \"ORGNAME\", \"code_inn\", \"code_kpp\") VALUES (" +
+           quoted(p.code) + ", " + quoted(p.shortName) + ", " + quoted(p.orgName) + ", " + quoted(p.inn) + ", " +
+           quoted(p.kpp) + ");\n";
+  return sql;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -134,6 +199,9 @@ int main(int argc, char** argv) {
   fs::remove(sub);
   int e = writePayments(sub.string(), rfkExample());
   if (e == 0) e = writeFirms(top, firms);
+  for (const Firm& f : firms)
+    if (e == 0) e = writeChart(top / f.folder / "pln.dat", f.code);
+  ok = ok && writeText(top / "partners.sql", partnersSql());
   if (!ok || e != 0) {
     std::fprintf(stderr, "make-examples: writing failed (error %d)\n", e);
     return 1;

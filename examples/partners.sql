@@ -1,0 +1,12 @@
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000042', 'Ромашка', 'ООО "Ромашка"', '7701234567', '770101001');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000101', 'ИП Иванов', 'Индивидуальный предприниматель Иванов Иван Иванович', '770212345678', '');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000102', 'Локо-Банк', 'АО "Локо-Банк"', '7750003943', '775001001');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000103', 'РФК-Банк', 'АО "РФК-Банк"', '7703211512', '770301001');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000104', 'БСС-Банк', 'АО "БСС-Банк"', '7707083893', '770701001');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000105', 'Северный ТД', 'ЗАО "Северный торговый дом"', '7814123456', '781401001');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000106', 'Техноснаб', 'ООО "Техноснаб-Поволжье"', '6315123456', '631501001');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000107', 'ИФНС № 1', 'Инспекция Федеральной налоговой службы № 1 по г. Москве', '7701107259', '770101001');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000108', 'ГОРВОДОКАНАЛ', 'МУП "ГОРВОДОКАНАЛ"', '5503013283', '550301001');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000109', 'Офис Сервис', 'ООО "Офис Сервис" (канцтовары)', '7728123456', '772801001');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('000110', 'Касса', 'Касса предприятия', '', '');
+INSERT INTO "PARTNER" ("code", "SHORTNAME", "ORGNAME", "code_inn", "code_kpp") VALUES ('001200', 'Петрова А.С.', 'Петрова Анна Сергеевна (подотчетное лицо)', '', '');
