@@ -2,10 +2,10 @@
 // examples: the firm On-soft/Loko-Bank chosen, its statement imported, the postings
 // list's figures checked against the statement after a chart fragment kept from the
 // import menu, the first posting's credit account and the second's debit account
-// picked from the chart look-ups (the credit one on its own thread), a code typed;
-// then dbi.dbf and pln.dat read back, dbi.dbf also by an outside dBase reader. Each
-// stage is a piece of the script of its own, so that later stages (the partner
-// look-ups) join in between.
+// picked from the chart look-ups (the credit one on its own thread), a code typed,
+// the second posting's analytics picked from the partner look-ups (a partner added
+// there, registered in ANALIT); then dbi.dbf and pln.dat read back, dbi.dbf also by
+// an outside dBase reader. Each stage is a piece of the script of its own.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,6 +14,10 @@
 #include <sstream>
 #include <string>
 
+#include "dictionary/declarations.h"
+#include "dictionary/records.h"
+#include "platform/core/codepage.h"
+#include "support/datasources.h"
 #include "support/runscript.h"
 #include "support/tempdir.h"
 #include "tools/zelk-script/runner.h"
@@ -129,6 +133,47 @@ const std::string kCompletePosting = R"zs(  dblclick ?BROWSE:1 1
   expect ?BROWSE:1 cell 2 3 "60.1"
 )zs";
 
+// The second posting (a payment) completed from the partner look-ups: on the debit
+// side the list searched, then a partner added there and taken; on the credit side a
+// partner found and taken. The list's figures stay.
+const std::string kPartnerLookUps = R"zs(  dblclick ?BROWSE:1 2
+  wait "Изменить ???"
+  expect ?DBI:DT_SCHET text "60.1"
+  press ?BUTTON6
+  wait "Список партнеров"
+  type ?NAME_D "иванов"
+  press ?BUTTON8
+  expect ?BROWSE:1 rows 1
+  expect ?BROWSE:1 row 1 "000101" "Индивидуальный предприниматель Иванов Иван Иванович"
+  press ?BUTTON9
+  press ?INSERT:4
+  wait "Добавить ???"
+  type ?PAR:FLD_CODE 000201
+  type ?PAR:SHORTNAME "Арендодатель"
+  type ?PAR:ORGNAME "ООО \"Арендодатель\""
+  press ?OK
+  wait "Список партнеров"
+  press ?SELECT:2
+  wait "Изменить ???"
+  expect ?DBI:DT_CODE text "201"
+  press ?BUTTON7
+  wait "Список партнеров"
+  type ?NAME_D "локо"
+  press ?BUTTON8
+  expect ?BROWSE:1 rows 1
+  press ?SELECT:2
+  wait "Изменить ???"
+  expect ?DBI:KT_CODE text "102"
+  press ?OK
+  wait "Дополнительная обработка по импорту"
+  expect ?BROWSE:1 cell 2 3 "60.1"
+  expect ?BROWSE:1 cell 2 4 "000201"
+  expect ?BROWSE:1 cell 2 6 "000102"
+  expect ?S_DT_T text "        125,000.00"
+  expect ?S_KT_T text "         49,550.50"
+  expect ?SAL text "        425,449.50"
+)zs";
+
 // Back through the import window and the menu, and out.
 const std::string kLeave = R"zs(  press ?CLOSE
   wait "Предварительный импорт Локо-Банк"
@@ -142,9 +187,12 @@ end
 
 const std::string kFile = R"zs(expect-dump DBI
   {"DBI:NNDOC": "1", "DBI:DT_SCHET": "51", "DBI:KT_SCHET": "62.1", "DBI:KT_CODE": "000042", "DBI:NNOPER_D": 0}
-  {"DBI:NNDOC": "2", "DBI:DT_SCHET": "60.1", "DBI:KT_SCHET": "51", "DBI:KT_CODE": ""}
+  {"DBI:NNDOC": "2", "DBI:DT_SCHET": "60.1", "DBI:DT_CODE": "000201", "DBI:KT_SCHET": "51", "DBI:KT_CODE": "000102"}
   {"DBI:NNDOC": "3", "DBI:STATUS": ""}
   {"DBI:NNDOC": "4", "DBI:KT_SCHET": "51"}
+end
+expect-dump ANALIT
+  {"ANA:SCHET": "60.1", "ANA:FLD_CODE": "000201", "ANA:NAME": "Арендодатель", "ANA:CRC": 555, "ANA:ID_ST": 1, "ANA:KEY": "", "ANA:NNOPER": 0}
 end
 )zs";
 
@@ -181,16 +229,35 @@ class PostingsRoad : public ::testing::Test {
 TEST_F(PostingsRoad, AnImportReviewedAndAPostingCompleted) {
   const std::string copy = dir / "firm";
   fs::copy(std::string(ZELK_SOURCE_DIR) + "/examples", copy, fs::copy_options::recursive);
+  // The road keeps a chart fragment of its own: the example's is set aside. The
+  // program's case tables beside the firm, the example partners in the SQLite data
+  // source "zlk".
+  for (const char* f : {"pln.dat", "pln.K01", "pln.K02"}) fs::remove(copy + "/loko/" + f);
+  fs::copy_file(std::string(ZELK_SOURCE_DIR) + "/app/qvt.env", copy + "/qvt.env");
+  std::string problem;
+  const std::string cs = emptySource(kBackends[0], problem);
+  ASSERT_FALSE(cs.empty()) << problem;
+  storage::ErrorState loaded = storage::odbc::runScript(cs, readAll(copy + "/partners.sql"));
+  ASSERT_EQ(loaded.code, 0) << loaded.fileText;
+
   std::ofstream(dir / "road.zs", std::ios::binary)
-      << "cd " + copy + "\n" + kChooseFirm + kChart + kImport + kCheckFigures + kCompletePosting + kLeave + kFile +
-             kChartFile;
+      << "cd " + copy + "\n" + kChooseFirm + kChart + kImport + kCheckFigures + kCompletePosting + kPartnerLookUps +
+             kLeave + kFile + kChartFile;
   const ScriptRun run = runZelkScript(dir, dir / "road.zs");
   ASSERT_EQ(run.status, script::kPassed) << run.err;
   EXPECT_EQ(run.err, "");
 
+  // The partner added from the debit side's list stands in the register.
+  storage::TypedFile<dict::ParRecord> partners(dict::PARTNER_DECL);
+  ASSERT_EQ(partners.open(storage::mode::kRead | storage::mode::kDenyNone), 0);
+  EXPECT_EQ(partners.records(), 13u);
+  partners.rec.FLD_CODE = "000201";
+  ASSERT_EQ(partners.get(dict::par::FULLCODE), 0);
+  EXPECT_EQ(partners.rec.ORGNAME.str(), ansi("ООО \"Арендодатель\""));
+
   const std::string out = outsideRead(copy + "/loko/dbi.dbf");
   if (out == "no dbfread") GTEST_SKIP() << "python3-dbfread is missing";
-  EXPECT_EQ(out, "1 62.1 000042\n2 51 \n3  \n4 51 \n");
+  EXPECT_EQ(out, "1 62.1 000042\n2 51 000102\n3  \n4 51 \n");
 }
 
 }  // namespace
