@@ -100,6 +100,8 @@ class FileManager {
   int LockRecover = 10;
   bool Initialized = false;
   bool InUseFile = false;
+  std::uint8_t OpenMode = storage::mode::kReadWrite | storage::mode::kDenyNone;  // 42h
+  bool OpenModeOverridden = false;  // OpenMode set before Init, which then keeps it
 
   std::uint8_t OpenFile();  // the physical open with its error handling
   int fileOpen(std::uint8_t mode);
@@ -109,8 +111,6 @@ class FileManager {
   int reserveNumber(const KeyEntry& k);
 
  private:
-  std::uint8_t OpenMode = storage::mode::kReadWrite | storage::mode::kDenyNone;  // 42h
-  bool OpenModeOverridden = false;
   bool LazyOpen = true;
   int Opened = 0;
   bool Used = false;
