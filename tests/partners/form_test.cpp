@@ -104,6 +104,25 @@ TEST_P(FormTest, ARefusedInsertKeepsTheFormOpenAndRegistersNothing) {
   EXPECT_TRUE(registrationsOnDisk().empty());
 }
 
+TEST_P(FormTest, ARegistrationThatFailsOtherwiseIsReportedAndThePartnerStays) {
+  const std::string cs = storage::odbc::connectionString();
+  fromPosting(false, "60.1", [&] {
+    on(kListTitle, [](ScriptedUser& u, ui::Window& w) { u.press(w, "?INSERT:4"); });
+    on(kInsertTitle, [&](ScriptedUser& u, ui::Window& w) {
+      u.type(w, "?PAR:FLD_CODE", ansi(romashka.code));
+      u.type(w, "?PAR:SHORTNAME", ansi(romashka.shortName));
+      u.type(w, "?PAR:ORGNAME", ansi(romashka.orgName));
+      // The registrations' table goes away under the open form.
+      EXPECT_EQ(storage::odbc::runScript(cs, "DROP TABLE \"ANALIT\";").code, 0);
+      u.press(w, "?OK");
+    });
+    closeList();
+  });
+  EXPECT_EQ(boxCaptions(), (std::vector<std::string>{"Ошибка добавления записи"}));
+  EXPECT_EQ(partnersOnDisk(), (std::vector<Partner>{romashka}));
+  ASSERT_EQ(storage::odbc::runScript(cs, DataSources::schema()).code, 0);  // for the tests that follow
+}
+
 TEST_P(FormTest, ABlankRequiredEntryOrCancelAddsNothing) {
   for (const char* blank : {"?PAR:FLD_CODE", "?PAR:SHORTNAME", "?PAR:ORGNAME"}) {
     SCOPED_TRACE(blank);
