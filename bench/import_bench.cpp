@@ -13,6 +13,8 @@
 #include <chrono>
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -222,15 +224,19 @@ void benchImport() {
               "peak MiB", "more MiB");
   const struct {
     const char* name;
+    const char* key;
     Format f;
     const char* file;
     const char* emptyFile;
   } formats[] = {
-      {"On-soft/Loko-Bank", Format::Loko, "loko.txt", "loko-empty.txt"},
-      {"RFK payments table", Format::Rfk, "subs_clt.dbf", "subs_clt-empty.dbf"},
-      {"BSS", Format::Bss, "bss.txt", "bss-empty.txt"},
+      {"On-soft/Loko-Bank", "loko", Format::Loko, "loko.txt", "loko-empty.txt"},
+      {"RFK payments table", "rfk", Format::Rfk, "subs_clt.dbf", "subs_clt-empty.dbf"},
+      {"BSS", "bss", Format::Bss, "bss.txt", "bss-empty.txt"},
   };
+  // ZELK_IMPORT_FORMATS (e.g. "loko,rfk") limits the run to the named formats.
+  const char* only = std::getenv("ZELK_IMPORT_FORMATS");
   for (const auto& fm : formats) {
+    if (only && !std::strstr(only, fm.key)) continue;
     const std::string input = makeInput(dir, fm.f, kDocuments, fm.file);
     const std::string empty = makeInput(dir, fm.f, 0, fm.emptyFile);
     const Measured none = inChild(dir, fm.f, empty, false);
