@@ -35,20 +35,20 @@ ImportResult runLoko(std::string_view statementPath, const Progress& progress) {
   run.begin();
   const auto bank = dict::N_SC_B.get();
   vix.set();
-  std::array<std::string, kLines> line;
+  std::array<Text<dict::kLokoLine>, kLines> line;  // as read; a text field takes only its width
   for (int group = 1;; ++group) {
     for (int i = 0; i < kLines; ++i) {
       if (vix.next() != 0) {
         if (storage::errorCode() != storage::kRecordNotAvailable) return run.readFailed(vix);
         return run.finish(Outcome::Done);  // the end, or a group cut short by it
       }
-      line[i] = vix.rec.BIX.trimmed();
+      line[i] = vix.rec.BIX;
     }
     if (run.full()) return run.finish(Outcome::TooMany);
 
-    const std::int32_t day = readStatementDate(line[kDate]);
+    const std::int32_t day = readStatementDate(line[kDate].trimmed());
     if (group == 1) {
-      const double balance = readFloatNumber(line[kBalance]);
+      const double balance = readFloatNumber(line[kBalance].trimmed());
       if (!run.balance([&](dict::LvoRecord& r) { r.OST = balance; })) return run.failed();
       if (!run.amendBalance([&](dict::LvoRecord& r) { r.DATA = day; })) return run.failed();
     }
@@ -56,13 +56,13 @@ ImportResult runLoko(std::string_view statementPath, const Progress& progress) {
     dict::DbiRecord& rec = run.newPosting();
     rec.NNDOC = line[kNumber];
     rec.DATAOPER = day;
-    const double amount = readFloatNumber(line[kAmount]);
+    const double amount = readFloatNumber(line[kAmount].trimmed());
     rec.SUMMA = std::fabs(amount);
     const Direction d = direction(amount);
     applyDirection(rec, d, bank.view());
     rec.NAMEOPER = line[kPurpose];
-    if (d == Direction::Received && !run.addRow(line[kPayer])) return run.failed();
-    if (d == Direction::Paid && !run.addRow(line[kPayee])) return run.failed();
+    if (d == Direction::Received && !run.addRow(line[kPayer].trimmed())) return run.failed();
+    if (d == Direction::Paid && !run.addRow(line[kPayee].trimmed())) return run.failed();
     if (!run.addPosting()) return run.failed();
   }
 }

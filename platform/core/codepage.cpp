@@ -94,8 +94,12 @@ void convert(const std::array<char, 256>& t, char* s, std::size_t n) {
         continue;
       }
     }
-    const std::size_t end = std::min(n, i + 8);
-    for (; i < end; ++i) s[i] = t[ub(s[i])];
+    if (n - i >= 8) {
+      for (std::size_t k = 0; k < 8; ++k) s[i + k] = t[ub(s[i + k])];
+      i += 8;
+      continue;
+    }
+    for (; i < n; ++i) s[i] = t[ub(s[i])];
   }
 }
 }  // namespace

@@ -49,10 +49,26 @@ int daysInMonth(int year, int month) {
 }
 
 std::int32_t today() {
-  std::time_t t = std::time(nullptr);
+  // The local day and the moments it starts and ends, worked out again only when the
+  // clock leaves them.
+  thread_local std::time_t from = 1, until = 0;
+  thread_local std::int32_t day = 0;
+  const std::time_t t = std::time(nullptr);
+  if (t >= from && t < until) return day;
   std::tm tm{};
   localtime_r(&t, &tm);
-  return static_cast<std::int32_t>(dayNumber(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday));
+  day = static_cast<std::int32_t>(dayNumber(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday));
+  std::tm start{};
+  start.tm_year = tm.tm_year;
+  start.tm_mon = tm.tm_mon;
+  start.tm_mday = tm.tm_mday;
+  start.tm_isdst = -1;
+  std::tm end = start;
+  ++end.tm_mday;
+  from = std::mktime(&start);
+  until = std::mktime(&end);
+  if (from == -1 || until == -1 || t < from || t >= until) from = 1, until = 0;  // no range: ask each time
+  return day;
 }
 
 }  // namespace zelk::date

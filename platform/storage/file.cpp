@@ -52,7 +52,11 @@ std::string_view errorText(int code) {
 }
 
 const ErrorState& lastError() { return tlsError; }
-void setLastError(ErrorState e) { tlsError = std::move(e); }
+void setLastError(ErrorState e) {
+  const auto clear = [](const ErrorState& s) { return !s.code && !s.fileCode && s.text.empty() && s.fileText.empty(); };
+  if (clear(e) && clear(tlsError)) return;  // success after success: nothing to move
+  tlsError = std::move(e);
+}
 
 std::string_view columnName(const FieldDesc& f) {
   if (f.external.empty()) return f.name;

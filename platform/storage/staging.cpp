@@ -46,6 +46,9 @@ const std::size_t* Staging::offsetOf(std::uint64_t index) const {
     auto it = map_.find(index);
     return it == map_.end() ? nullptr : &it->second;
   }
+  // Beyond either end: not staged (the usual case of records staged in order).
+  if (!up_.empty() ? index > up_.back().first : (down_.empty() || index > down_.front().first)) return nullptr;
+  if (!down_.empty() ? index < down_.back().first : index < up_.front().first) return nullptr;
   auto up = std::lower_bound(up_.begin(), up_.end(), index, [](const At& a, std::uint64_t i) { return a.first < i; });
   if (up != up_.end() && up->first == index) return &up->second;
   auto down =

@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -170,6 +173,31 @@ TEST(DbaseCodec, NumbersAreReadWithoutTheLocale) {
   };
   for (const Case& c : cases) EXPECT_EQ(storage::dbase::parseNumber(c.text), c.v) << "'" << c.text << "'";
   std::setlocale(LC_ALL, "C");
+}
+
+// Plain decimals of every length read as the full conversion reads them, to the last bit.
+TEST(DbaseCodec, PlainDecimalsReadAsTheFullConversion) {
+  auto full = [](std::string t) {
+    std::replace(t.begin(), t.end(), ',', '.');
+    double v = 0;
+    std::from_chars(t.data(), t.data() + t.size(), v);
+    return v;
+  };
+  std::vector<std::string> texts = {"9007199254740992", "9007199254740993", "90071992547409.93", "0.1", "0.3",
+                                    "123456789012345.6", "1.0000000000000000000001", "0.00000000000000000000001",
+                                    "-0", "-0.000", "00000000000000000000000001.5", "12345678.901234567"};
+  std::uint64_t x = 88172645463325252ull;  // xorshift: digits of every length, points anywhere
+  for (int i = 0; i < 20000; ++i) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    std::string t = std::to_string(x % 100000000000000000ull).substr(0, 1 + x % 17);
+    if (const std::size_t at = (x >> 20) % (t.size() + 1); at < t.size()) t.insert(at, (x >> 30) % 2 ? "." : ",");
+    if ((x >> 40) % 3 == 0) t.insert(0, "-");
+    texts.push_back(t);
+  }
+  for (const std::string& t : texts) {
+    const double got = storage::dbase::parseNumber(t), want = full(t);
+    ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << "'" << t << "' " << got << " " << want;
+  }
 }
 
 TEST(DbaseCodec, DatesAreYearMonthDay) {

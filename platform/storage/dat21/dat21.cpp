@@ -791,6 +791,7 @@ ErrorState Dat21File::get(int key, char* rec) {
 
 bool Dat21File::hasOther(std::size_t key, const std::string& sk, std::uint64_t except) const {
   const Index& idx = keys_[key].index;
+  if (idx.empty() || idx.rbegin()->sk < sk) return false;  // a key after every other (rows numbered up)
   for (auto it = idx.lower_bound(Probe{sk, 0}); it != idx.end() && it->sk == sk; ++it)
     if (it->rec != except) return true;
   return false;
@@ -813,7 +814,7 @@ void Dat21File::stage(std::uint64_t recno, unsigned char status, std::string_vie
     appendEntry(k.staged, c.op, static_cast<std::uint32_t>(recno), c.sk);
     keyBytes_ += entrySize(c.sk.size());
     Entry e{c.sk, static_cast<std::uint32_t>(recno)};
-    if (c.op == kEntryInsert) k.index.insert(std::move(e));
+    if (c.op == kEntryInsert) k.index.insert(k.index.end(), std::move(e));  // rows numbered up go last
     else k.index.erase(e);
   }
 }

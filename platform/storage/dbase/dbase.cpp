@@ -226,6 +226,7 @@ class Table final : public Backend {
   std::int64_t cur_ = 0;
   bool have_ = false;  // cur_ is a record read or added, not deleted since
   std::vector<char> raw_;  // its bytes as they stand on disk
+  std::vector<char> added_;  // a record being added, its end marker after it
   bool watchNext_ = false;
   bool watched_ = false;
 
@@ -503,7 +504,8 @@ ErrorState Table::touchDate() {
 }
 
 ErrorState Table::add(char* rec) {
-  std::vector<char> out(layout_.recordLength + 1, ' ');
+  std::vector<char>& out = added_;
+  out.assign(layout_.recordLength + 1, ' ');
   encode(rec, out.data());
   out.back() = kEndMarker;
   if (ErrorState e = beginWrite(); e.code) return e;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <memory>
 
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
@@ -274,16 +275,22 @@ void formatNumber(char* dst, std::size_t width, unsigned decimals, double v) {
   if (width == 0) return;
   if (!std::isfinite(v) || decimals >= width) return fillStars(dst, width);
   const double a = std::fabs(v);
-  std::string digits;  // the whole part and the kept decimals, as one run of digits
+  // The whole part and the kept decimals, as one run of digits (one more for a carry).
+  char local[400 + kMaxColumnWidth + 2];
+  std::unique_ptr<char[]> wide;
+  char* digits = decimals <= kMaxColumnWidth ? local : (wide = std::make_unique<char[]>(400 + decimals + 2)).get();
+  std::size_t n = 0;
   static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
   const double scaled = decimals < std::size(kScale) ? a * kScale[decimals] : 0x1p53;
   if (scaled < 0x1p53 && scaled == std::trunc(scaled)) {
     // The value is a whole number of the column's units: its digits, no rounding.
     char buf[24];
     auto r = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(scaled));
-    const auto n = static_cast<std::size_t>(r.ptr - buf);
-    digits.assign(n < decimals + 1 ? decimals + 1 - n : 0, '0');
-    digits.append(buf, n);
+    const auto len = static_cast<std::size_t>(r.ptr - buf);
+    n = len < decimals + 1 ? decimals + 1 - len : 0;
+    std::memset(digits, '0', n);
+    std::memcpy(digits + n, buf, len);
+    n += len;
   } else {
     char shortest[400];
     auto r = std::to_chars(shortest, shortest + sizeof shortest, a, std::chars_format::fixed);
@@ -292,38 +299,86 @@ void formatNumber(char* dst, std::size_t width, unsigned decimals, double v) {
     std::size_t point = s.find('.');
     std::string_view whole = s.substr(0, point);
     std::string_view frac = point == std::string_view::npos ? std::string_view{} : s.substr(point + 1);
-    digits.assign(whole);
-    digits.append(frac.substr(0, std::min<std::size_t>(frac.size(), decimals)));
-    digits.append(decimals > frac.size() ? decimals - frac.size() : 0, '0');
+    const std::size_t kept = std::min<std::size_t>(frac.size(), decimals);
+    std::memcpy(digits, whole.data(), whole.size());
+    std::memcpy(digits + whole.size(), frac.data(), kept);
+    n = whole.size() + kept;
+    std::memset(digits + n, '0', decimals - kept);
+    n += decimals - kept;
     if (frac.size() > decimals && frac[decimals] >= '5') {
-      std::size_t i = digits.size();
+      std::size_t i = n;
       while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-      if (i == 0) digits.insert(digits.begin(), '1');
-      else ++digits[i - 1];
+      if (i == 0) {
+        std::memmove(digits + 1, digits, n++);
+        digits[0] = '1';
+      } else {
+        ++digits[i - 1];
+      }
     }
   }
-  bool zero = std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0'; });
-  std::size_t intLen = digits.size() - decimals;
+  const bool zero = std::all_of(digits, digits + n, [](char c) { return c == '0'; });
+  std::size_t intLen = n - decimals;
   std::size_t len = (v < 0 && !zero ? 1 : 0) + intLen + (decimals ? 1 + decimals : 0);
   if (len > width) return fillStars(dst, width);
   char* p = dst;
   std::memset(p, ' ', width - len);
   p += width - len;
   if (v < 0 && !zero) *p++ = '-';
-  std::memcpy(p, digits.data(), intLen);
+  std::memcpy(p, digits, intLen);
   p += intLen;
   if (decimals) {
     *p++ = '.';
-    std::memcpy(p, digits.data() + intLen, decimals);
+    std::memcpy(p, digits + intLen, decimals);
   }
 }
+
+namespace {
+
+// Plain decimals: [+][-]digits[.digits] with no more than 2^53 as digits and at most
+// 22 decimals. Their value is the digits divided by a power of ten, both exact: one
+// correctly rounded division, as the full conversion would round.
+bool plainDecimal(const char* p, const char* end, double& out) {
+  if (p < end && *p == '+') ++p;
+  const bool negative = p < end && *p == '-';
+  if (negative) ++p;
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  std::uint64_t m = 0;
+  int scale = -1;  // decimals after the point, -1 before it
+  bool any = false;
+  for (; p < end; ++p) {
+    const char c = *p;
+    if (c >= '0' && c <= '9') {
+      m = m * 10 + static_cast<unsigned>(c - '0');
+      if (m > (std::uint64_t{1} << 53)) return false;
+      any = true;
+      if (scale >= 0 && ++scale >= static_cast<int>(std::size(kPow10))) return false;
+    } else if ((c == '.' || c == ',') && scale < 0) {
+      scale = 0;
+    } else {
+      return false;
+    }
+  }
+  if (!any) return false;
+  const double v = scale > 0 ? static_cast<double>(m) / kPow10[scale] : static_cast<double>(m);
+  out = negative ? -v : v;
+  return true;
+}
+
+}  // namespace
 
 double parseNumber(std::string_view text) {
   std::size_t a = 0, z = text.size();
   auto blank = [](char c) { return c == ' ' || c == '\0' || c == '\t'; };
+  constexpr std::uint64_t kEightBlanks = 0x2020202020202020ull;
+  for (std::uint64_t w; z - a >= 8; a += 8) {  // a right-aligned number: eight blanks at a time
+    std::memcpy(&w, text.data() + a, sizeof w);
+    if (w != kEightBlanks) break;
+  }
   while (a < z && blank(text[a])) ++a;
   while (z > a && blank(text[z - 1])) --z;
   if (a == z || z - a > 400) return 0;
+  if (double v; plainDecimal(text.data() + a, text.data() + z, v)) return v;
   char buf[401];
   std::size_t n = 0;
   for (std::size_t i = a; i < z; ++i) {
