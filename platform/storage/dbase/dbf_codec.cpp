@@ -301,7 +301,7 @@ void formatNumber(char* dst, std::size_t width, unsigned decimals, double v) {
     std::string_view frac = point == std::string_view::npos ? std::string_view{} : s.substr(point + 1);
     const std::size_t kept = std::min<std::size_t>(frac.size(), decimals);
     std::memcpy(digits, whole.data(), whole.size());
-    std::memcpy(digits + whole.size(), frac.data(), kept);
+    if (kept) std::memcpy(digits + whole.size(), frac.data(), kept);
     n = whole.size() + kept;
     std::memset(digits + n, '0', decimals - kept);
     n += decimals - kept;
