@@ -82,25 +82,20 @@ char ansiToOem(char c) { return tables().a2o[ub(c)]; }
 char oemToAnsi(char c) { return tables().o2a[ub(c)]; }
 namespace {
 // Converts s through t; eight bytes at a time pass as they are when none is above 127
-// (both code pages keep ASCII).
+// (both code pages keep ASCII), and so does a shorter tail.
 void convert(const std::array<char, 256>& t, char* s, std::size_t n) {
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
   std::size_t i = 0;
-  while (i < n) {
-    if (n - i >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, s + i, sizeof w);
-      if ((w & 0x8080808080808080ull) == 0) {
-        i += 8;
-        continue;
-      }
-    }
-    if (n - i >= 8) {
-      for (std::size_t k = 0; k < 8; ++k) s[i + k] = t[ub(s[i + k])];
-      i += 8;
-      continue;
-    }
-    for (; i < n; ++i) s[i] = t[ub(s[i])];
+  for (; n - i >= 8; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s + i, sizeof w);
+    if ((w & kHigh) == 0) continue;
+    for (std::size_t k = 0; k < 8; ++k) s[i + k] = t[ub(s[i + k])];
   }
+  unsigned char high = 0;
+  for (std::size_t k = i; k < n; ++k) high |= ub(s[k]);
+  if (high & 0x80)
+    for (; i < n; ++i) s[i] = t[ub(s[i])];
 }
 }  // namespace
 
