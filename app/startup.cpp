@@ -104,7 +104,11 @@ void START(std::function<void()> procedure, std::size_t stackSize) {
   // The requested stack is a floor: the library code under a procedure needs more
   // than the original platform did.
   constexpr std::size_t kMinimumStack = std::size_t{8} << 20;
-  auto* job = new std::function<void()>(std::move(procedure));
+  // The new thread's windows are opened from the window that started it.
+  auto* job = new std::function<void()>([procedure = std::move(procedure), starter = ui::threadStarter()] {
+    ui::setThreadStarter(starter);
+    procedure();
+  });
   ++running;
   pthread_attr_t attr;
   pthread_attr_init(&attr);

@@ -3,13 +3,17 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QPrintDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QTreeView>
+#include <QScreen>
 #include <QPrinter>
 #include <QThread>
 #include <QTimer>
 #include <future>
 
 #include "platform/qt/boxes.h"
+#include "platform/qt/printsetup.h"
 #include "platform/qt/units.h"
 #include "platform/qt/view.h"
 
@@ -69,14 +73,11 @@ View* QtBackend::viewOf(const ui::Window* w) const {
 QWidget* QtBackend::parentFor(const ui::Window* w) const { return viewOf(w); }  // GUI thread
 
 void QtBackend::opened(ui::Window& w) {
-  // The window's outer one on its own thread: its view is the new view's parent, so
-  // that only the innermost window of each thread takes input.
-  ui::Window* outer = nullptr;
-  if (w.owner() == std::this_thread::get_id()) {
-    std::vector<ui::Window*> mine = ui::threadWindows();
-    for (std::size_t i = 1; i < mine.size(); ++i)
-      if (mine[i] == &w) outer = mine[i - 1];
-  }
+  // The window it was opened from owns it: its view is the new view's parent, so the
+  // window manager keeps the new one above it. On the same thread the owner waits
+  // for it (only the innermost window of a thread takes input); a window of another
+  // thread leaves its owner usable.
+  ui::Window* outer = w.opener();
   onGuiBlocking([&] { create(w, outer); });
 }
 
@@ -100,7 +101,7 @@ void QtBackend::create(ui::Window& w, ui::Window* outer) {
   std::uint64_t id = peer->id;
   connect(&view->delay(), &QTimer::timeout, this, [this, id] { runScheduled(id); });
   view->pass();
-  view->showFirst(cascade);
+  view->showFirst(cascade, outer && outer->owner() == w.owner());
   view->pass();
 }
 
@@ -243,6 +244,24 @@ void QtBackend::setCursor(ui::Cursor c) {
 
 namespace {
 
+// Wide enough for the name, size, type and date columns of the detail view, within
+// the screen it opens on.
+void fitFileDialog(QFileDialog& d) {
+  constexpr int kWidthChars = 140, kHeightLines = 28;
+  const QFontMetrics fm(d.font());
+  QSize want(fm.averageCharWidth() * kWidthChars, fm.height() * kHeightLines);
+  if (QScreen* s = d.parentWidget() ? d.parentWidget()->screen() : QGuiApplication::primaryScreen())
+    want = want.boundedTo(s->availableGeometry().size() * 9 / 10);
+  d.resize(want.expandedTo(d.sizeHint()));
+  // The name takes what the size, type and date leave.
+  if (auto* details = d.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    QHeaderView* h = details->header();
+    h->setStretchLastSection(false);
+    h->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c < h->count(); ++c) h->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+  }
+}
+
 // Runs a dialog for the calling thread: on the GUI thread in its own nested loop; for
 // another thread it is opened on the GUI thread without a nested loop there (the
 // GUI thread's own windows go on) and the calling thread waits for its answer.
@@ -297,7 +316,9 @@ std::optional<std::string> QtBackend::askOpenFile(ui::Window& w, const FileDialo
       filters << QStringLiteral("%1 (%2)").arg(qs(desc), p);
     }
     if (!filters.isEmpty()) dlg->setNameFilters(filters);
+    dlg->setViewMode(QFileDialog::Detail);
     dlg->setWindowModality(Qt::WindowModal);
+    fitFileDialog(*dlg);
     return dlg;
   };
   auto answer = [](QDialog* dlg) -> std::optional<std::string> {
@@ -312,7 +333,7 @@ void QtBackend::printerSetup(ui::Window& w) {
   ui::Window* win = &w;
   auto make = [this, win]() -> QDialog* {
     if (!printer_) printer_ = std::make_unique<QPrinter>();
-    auto* dlg = new QPrintDialog(printer_.get(), parentFor(win));
+    auto* dlg = new PrinterSetupDialog(*printer_, parentFor(win));
     dlg->setWindowModality(Qt::WindowModal);
     return dlg;
   };

@@ -23,6 +23,7 @@
 
 #include "platform/core/picture.h"
 #include "platform/qt/backend.h"
+#include "platform/qt/icons.h"
 #include "platform/qt/wallpaper.h"
 
 namespace zelk::qtui {
@@ -236,8 +237,8 @@ void View::build() {
       }
     }
   }
-  setWindowIcon(style()->standardIcon(def.kind == ui::WindowKind::AppFrame ? QStyle::SP_ComputerIcon
-                                                                           : QStyle::SP_FileDialogDetailedView));
+  QIcon icon = namedIcon(def.icon);
+  setWindowIcon(icon.isNull() ? programIcon() : icon);
   applying_ = false;
 }
 
@@ -297,6 +298,13 @@ void View::buildControl(Ctl& c, QWidget* cl) {
     case Kind::Button: {
       auto* b = new QPushButton(text, cl);
       b->setAutoDefault(false);
+      if (!d.icon.empty()) {
+        c.icon = namedIcon(d.icon);
+        // Inside the button's frame, at most the usual small-icon size.
+        constexpr int kSmallIcon = 16, kFrame = 8, kLeast = 10;
+        int side = d.at.h > 0 ? std::clamp(units_.y(d.at.h) - kFrame, kLeast, kSmallIcon) : kSmallIcon;
+        b->setIconSize({side, side});
+      }
       connect(b, &QPushButton::clicked, this, [this, n] { act([&] { w_->userAccept(n); }); });
       c.widget = c.focus = b;
       break;
@@ -513,6 +521,14 @@ void View::passControl(Ctl& c) {
       QString t = qs(text);
       if (b->text() != t) b->setText(t);
       b->setDefault(w_->isDefault(n));
+      if (!c.icon.isNull()) {
+        // The text comes first: the icon shows where both fit.
+        constexpr int kSpacing = 4, kMargins = 8;
+        const int need = b->fontMetrics().horizontalAdvance(withoutMnemonic(t)) + b->iconSize().width() + kSpacing +
+                         kMargins;
+        const bool fits = need <= pixels(c, w_->rect(n)).width();
+        if (fits == b->icon().isNull()) b->setIcon(fits ? c.icon : QIcon());
+      }
       break;
     }
     case Kind::Prompt:
@@ -604,7 +620,7 @@ ui::Rect View::actualPlace() const {
   return {units_.duX(pos().x()), units_.duY(pos().y()), units_.duX(client_->width()), units_.duY(client_->height())};
 }
 
-void View::showFirst(int cascade) {
+void View::showFirst(int cascade, bool modal) {
   applying_ = true;
   const QSize cs = clientSize();
   if (!w_->def().resizable) {
@@ -628,7 +644,7 @@ void View::showFirst(int cascade) {
   if (p.y != ui::kDefaultPosition) pos.setY(units_.y(p.y));
   move(pos);
 
-  if (parentWidget()) setWindowModality(Qt::WindowModal);
+  if (parentWidget() && modal) setWindowModality(Qt::WindowModal);
   appliedPlace_ = p;
   appliedMax_ = w_->maximized();
   appliedMin_ = w_->minimized();

@@ -2,6 +2,7 @@
 // The drawing of one open window: a top-level widget built from the window's
 // definition, redrawn from the model's properties in refresh passes, reporting the
 // person's actions through the model's user...() operations.
+#include <QIcon>
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
@@ -46,8 +47,8 @@ class View : public QMainWindow, public ListHost {
   ui::Window* window() const { return w_; }
   // Forgets the window: no later call reads or reports anything.
   void detach();
-  // Places and shows the window the first time.
-  void showFirst(int cascade);
+  // Places and shows the window the first time; modal: its owner waits for it.
+  void showFirst(int cascade, bool modal);
 
   // A refresh pass: everything drawn again from the model's properties (a list's rows
   // only when they were marked changed).
@@ -92,6 +93,7 @@ class View : public QMainWindow, public ListHost {
     bool mnemonic = false;  // a label whose "&" marks its buddy's key
     bool rectApplied = false;
     QRect rect;
+    QIcon icon;  // a button's picture, shown where its text leaves room
   };
 
   Ctl& at(int n) { return ctls_[n - first_]; }

@@ -39,6 +39,8 @@ std::vector<Window*>& openOrder() {
   static std::vector<Window*> v;
   return v;
 }
+std::atomic<std::uint64_t> lastSerial{0};
+thread_local std::uint64_t startedFrom = 0;
 
 // No screen: the owner sleeps until another thread queues an event.
 class Headless : public Backend {
@@ -79,7 +81,7 @@ std::string formatUse(const ControlDef& d, const Use& u) {
 void setBackend(Backend* b) { current = b ? b : &headless; }
 Backend& backend() { return *current.load(); }
 
-Window::Window(const WindowDef& def) : def_(def), owner_(std::this_thread::get_id()) {
+Window::Window(const WindowDef& def) : def_(def), owner_(std::this_thread::get_id()), serial_(++lastSerial) {
   title_ = def_.title;
   place_ = def_.at;
   controls_.resize(def_.controls.size());
@@ -152,7 +154,12 @@ void Window::notify(int ctl) { backend().changed(*this, ctl); }
 void Window::open() {
   {
     std::lock_guard g(registryMutex);
-    registry()[owner_].push_back(this);
+    std::vector<Window*>& mine = registry()[owner_];
+    opener_ = mine.empty() ? nullptr : mine.back();
+    if (!opener_ && startedFrom != 0)
+      for (Window* o : openOrder())
+        if (o->serial_ == startedFrom) opener_ = o;
+    mine.push_back(this);
     openOrder().push_back(this);
   }
   {
@@ -177,6 +184,9 @@ void Window::close() {
     if (v.empty()) registry().erase(owner_);
     auto& o = openOrder();
     o.erase(std::remove(o.begin(), o.end(), this), o.end());
+    for (Window* other : o)
+      if (other->opener_ == this) other->opener_ = nullptr;
+    opener_ = nullptr;
   }
   backend().closed(*this);
 }
@@ -191,6 +201,19 @@ bool Window::innermost() const {
   auto it = registry().find(owner_);
   return it != registry().end() && !it->second.empty() && it->second.back() == this;
 }
+
+Window* Window::opener() const {
+  std::lock_guard g(registryMutex);
+  return opener_;
+}
+
+std::uint64_t threadStarter() {
+  std::lock_guard g(registryMutex);
+  auto it = registry().find(std::this_thread::get_id());
+  return it == registry().end() || it->second.empty() ? 0 : it->second.back()->serial();
+}
+
+void setThreadStarter(std::uint64_t starter) { startedFrom = starter; }
 
 std::vector<Window*> threadWindows() {
   std::lock_guard g(registryMutex);

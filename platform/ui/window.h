@@ -100,6 +100,7 @@ class Window {
 
   const WindowDef& def() const { return def_; }
   std::thread::id owner() const { return owner_; }
+  std::uint64_t serial() const { return serial_; }  // the window's own number, never reused
 
   // Control numbers: first() .. last() (a frame's menus are negative), 0 none.
   int first() const;
@@ -114,6 +115,10 @@ class Window {
   bool isOpen() const;
   // Whether this is the innermost open window of its thread: only that one takes input.
   bool innermost() const;
+  // The open window this one was opened from, which owns it on the screen: the outer
+  // window of its own thread, else the window its thread was started from (see
+  // threadStarter); nullptr when there is none or it has closed.
+  Window* opener() const;
 
   // Properties (owner thread).
   void setTitle(std::string title);
@@ -225,7 +230,15 @@ class Window {
   bool open_ = false;
   int focus_ = 0;
   std::vector<int> alerts_;
+  std::uint64_t serial_ = 0;
+  Window* opener_ = nullptr;  // under the registry's lock
 };
+
+// The window a new thread's windows are opened from: threadStarter() on the starting
+// thread names its innermost open window; the new thread hands that to
+// setThreadStarter() before it opens any (0: none).
+std::uint64_t threadStarter();
+void setThreadStarter(std::uint64_t starter);
 
 // The windows open on the calling thread, innermost last.
 std::vector<Window*> threadWindows();

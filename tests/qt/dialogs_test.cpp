@@ -1,13 +1,20 @@
 // The open-file dialog, the printer set-up dialog and the wait cursor.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QPrintDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <optional>
 #include <thread>
 
 #include "demo_windows.h"
+#include "platform/qt/printsetup.h"
 #include "support/tempdir.h"
 #include "qt_support.h"
 
@@ -34,15 +41,20 @@ TEST(QtDialogs, OpenFileAnswersTheChosenFullNameIn1251) {
   std::ofstream(file) << "x";
   ui::Window w(listWindow("Импорт"));
   w.open();
-  QString title;
+  QString title, cancel;
   QStringList filters;
   QFileDialog::FileMode mode{};
+  bool roomy = false;
   QTimer::singleShot(0, [&] {
     ASSERT_TRUE(pumpUntil([] { return openDialog<QFileDialog>() != nullptr; }));
     QFileDialog* d = openDialog<QFileDialog>();
     title = d->windowTitle();
     filters = d->nameFilters();
     mode = d->fileMode();
+    if (auto* box = d->findChild<QDialogButtonBox*>()) cancel = box->button(QDialogButtonBox::Cancel)->text();
+    // Room for the name, size, type and date columns, or most of a smaller screen.
+    const int screenWidth = d->screen()->availableGeometry().width();
+    roomy = d->width() >= std::min(130 * d->fontMetrics().averageCharWidth(), screenWidth * 9 / 10);
     d->selectFile(QString::fromStdString(file));
     static_cast<QDialog*>(d)->accept();  // as its Open button does
   });
@@ -50,6 +62,8 @@ TEST(QtDialogs, OpenFileAnswersTheChosenFullNameIn1251) {
   EXPECT_EQ(title, u("Выберите файл выписки"));
   EXPECT_EQ(filters, QStringList{QStringLiteral("All Files (*.txt)")});
   EXPECT_EQ(mode, QFileDialog::ExistingFile);
+  EXPECT_EQ(cancel, u("Отмена"));  // Qt's own texts in Russian
+  EXPECT_TRUE(roomy);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, ansi(file));
   w.close();
@@ -71,13 +85,57 @@ TEST(QtDialogs, DialogsOfAnotherThreadAnswerCancelled) {
   ASSERT_TRUE(pumpUntil([] { return openDialog<QFileDialog>() != nullptr; }));
   openDialog<QFileDialog>()->reject();
   ASSERT_TRUE(pumpUntil([&] { return fileDone.load(); }));
-  ASSERT_TRUE(pumpUntil([] { return openDialog<QPrintDialog>() != nullptr; }, 15000));
-  openDialog<QPrintDialog>()->reject();
+  ASSERT_TRUE(pumpUntil([] { return openDialog<qtui::PrinterSetupDialog>() != nullptr; }, 15000));
+  openDialog<qtui::PrinterSetupDialog>()->reject();
   // The worker's close goes through the GUI thread: never join before it is done.
   ASSERT_TRUE(pumpUntil([&] { return closed.load(); }));
   worker.join();
   EXPECT_TRUE(printDone);
   EXPECT_FALSE(chosen.has_value());
+}
+
+// The printer set-up offers a printer, a paper size and the orientation, has nothing
+// to print with, and keeps the choice for the next time.
+TEST(QtDialogs, PrinterSetupChoosesPrinterPaperAndOrientation) {
+  ui::Window w(listWindow("Печать"));
+  w.open();
+  struct Seen {
+    QString title;
+    int printers = 0;
+    QString paper;
+    bool landscape = false;
+    QStringList buttons;
+  };
+  auto look = [](Seen& seen, bool choose) {
+    ASSERT_TRUE(pumpUntil([] { return openDialog<qtui::PrinterSetupDialog>() != nullptr; }));
+    auto* d = openDialog<qtui::PrinterSetupDialog>();
+    auto* printers = d->findChild<QComboBox*>(QStringLiteral("printer"));
+    auto* paper = d->findChild<QComboBox*>(QStringLiteral("paper"));
+    auto* landscape = d->findChild<QRadioButton*>(QStringLiteral("landscape"));
+    ASSERT_TRUE(printers && paper && landscape);
+    seen.title = d->windowTitle();
+    seen.printers = printers->count();
+    seen.paper = paper->currentText();
+    seen.landscape = landscape->isChecked();
+    for (QAbstractButton* b : d->findChildren<QPushButton*>()) seen.buttons << b->text();
+    if (!choose) return d->reject();
+    paper->setCurrentIndex(paper->findText(QStringLiteral("A5")));
+    landscape->setChecked(true);
+    d->accept();
+  };
+  Seen first, second;
+  QTimer::singleShot(0, [&] { look(first, true); });
+  ui::backend().printerSetup(w);
+  QTimer::singleShot(0, [&] { look(second, false); });
+  ui::backend().printerSetup(w);
+  w.close();
+
+  EXPECT_EQ(first.title, u("Свойства принтера"));
+  EXPECT_GE(first.printers, 1);
+  EXPECT_FALSE(first.landscape);
+  EXPECT_EQ(first.buttons, (QStringList{u("OK"), u("Отмена")}));  // no printing here
+  EXPECT_EQ(second.paper, QStringLiteral("A5"));
+  EXPECT_TRUE(second.landscape);
 }
 
 TEST(QtDialogs, WaitCursor) {
