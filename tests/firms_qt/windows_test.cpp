@@ -27,6 +27,7 @@
 #include "dictionary/files.h"
 #include "dictionary/globals.h"
 #include "platform/core/codepage.h"
+#include "platform/qt/printsetup.h"
 #include "platform/qt/screen.h"
 #include "support/screen_steps.h"
 #include "platform/ui/window.h"
@@ -73,12 +74,6 @@ class FirmWindows : public ProgramTest {
     dict::Relate::F_NAME->Close();
   }
 
-  // The whole screen, for a menu that is open.
-  void lookAtScreen(const char* name) {
-    if (shots_.isEmpty()) return;
-    if (QScreen* s = QGuiApplication::primaryScreen()) s->grabWindow(0).save(shots_ + "/" + name + ".png");
-  }
-
   const QString shots_ = TestScreen::shots();
 };
 
@@ -101,14 +96,25 @@ TEST_F(FirmWindows, FrameListFormAndChoiceShowEveryTextWhole) {
              menu->hide();
            }
          }
-         w.userAccept(item(w, "?НАСТРОЙКИНАСТРОЙКАПУТЕЙКБАЗЕ"));
+         // The printer set-up, looked at and cancelled.
+         QTimer::singleShot(400, [] {
+           for (QWidget* t : QApplication::topLevelWidgets())
+             if (auto* d = qobject_cast<qtui::PrinterSetupDialog*>(t); d && d->isVisible()) {
+               lookAt(d, "printer-setup");
+               d->reject();
+             }
+         });
+         w.userAccept(item(w, "?PRINTSETUP"));
        }},
+      {"Иморт выписок из систем Клиент-Банк",
+       [&](ui::Window* w, QWidget*) { w->userAccept(item(*w, "?НАСТРОЙКИНАСТРОЙКАПУТЕЙКБАЗЕ")); }},
       {"Настройка фирм для иморта",
        [&](ui::Window* wp, QWidget* v) {
          ui::Window& w = *wp;
          EXPECT_EQ(w.rowCount(1), 4);
          w.userSelectRow(1, 2);
          lookAt(v, "firm-list");
+         lookAtScreen("desktop-firm-list");  // over the frame that opened it
          w.userAccept(item(w, "?CHANGE:4"));
        }},
       {"Изменить ???",

@@ -67,6 +67,7 @@ TEST_F(ImportWindows, TheMenuAndTheStatementWindowShowEveryTextWhole) {
       {kFileDialog,
        [&](ui::Window*, QWidget* v) {
          auto* d = qobject_cast<QFileDialog*>(v);
+         lookAtScreen("file-dialog");
          EXPECT_EQ(d->windowTitle().toStdString(), "Выбор файла");
          EXPECT_EQ(d->nameFilters(), QStringList{QStringLiteral("All Files (*.txt)")});
          // The name typed into the dialog's name line.
@@ -81,12 +82,17 @@ TEST_F(ImportWindows, TheMenuAndTheStatementWindowShowEveryTextWhole) {
 
          w->userAccept(item(*w, "?BUTTON4"));
        }},
-      {kPostingsList, closeList},
+      {kPostingsList,
+       [&](ui::Window* w, QWidget* v) {
+         lookAtScreen("desktop-postings");  // over the import window that opened it
+         closeList(w, v);
+       }},
       {"Предварительный импорт Локо-Банк",
        [&](ui::Window* w, QWidget* v) {
          count = shown(*w, "?NS");
          message = shown(*w, "?MESSAGE");
          lookAt(v, "loko-done");
+         lookAtScreen("desktop-import");  // over the menu that opened it
          w->userAccept(item(*w, "?CANCELBUTTON"));
        }},
       {"Реализация импорта", [&](ui::Window* w, QWidget*) { w->userClose(); }},
@@ -116,6 +122,40 @@ TEST_F(ImportWindows, TheRfkWindowShowsEveryTextWhole) {
        [&](ui::Window* w, QWidget* v) {
          count = shown(*w, "?NS");
          lookAt(v, "rfk-done");
+         w->userAccept(item(*w, "?CANCELBUTTON"));
+       }},
+      {"Реализация импорта", [&](ui::Window* w, QWidget*) { w->userClose(); }},
+  }, import::S_ME);
+  EXPECT_EQ(count, "    1");
+}
+
+TEST_F(ImportWindows, TheBssWindowShowsEveryTextWhole) {
+  dict::N_KL_A = 3;
+  const std::string file = write(
+      "vypiska.txt", crlfLines({dos("ВЫПИСКА"), bssHeader("01.03.2024", "5000,00"),
+                                bssDocument({"01.03.2024", "1", "40702810000000009999", "ООО Альфа", "ООО Мы",
+                                             "100,00", "Оплата"})}));
+  std::string count;
+  playSteps({
+      {"Реализация импорта", [&](ui::Window* w, QWidget*) { w->userAccept(item(*w, "?KL3")); }},
+      {"Предварительный импорт Клиент-Банка BSS",
+       [&](ui::Window* w, QWidget* v) {
+         lookAt(v, "bss-open");
+         w->userAccept(item(*w, "?LOOKUPFILE"));
+       }},
+      {kFileDialog,
+       [&](ui::Window*, QWidget* v) {
+         auto* d = qobject_cast<QFileDialog*>(v);
+         d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(file));
+         static_cast<QDialog*>(d)->accept();
+       }},
+      {"Предварительный импорт Клиент-Банка BSS",
+       [&](ui::Window* w, QWidget*) { w->userAccept(item(*w, "?BUTTON4")); }},
+      {kPostingsList, closeList},
+      {"Предварительный импорт Клиент-Банка BSS",
+       [&](ui::Window* w, QWidget* v) {
+         count = shown(*w, "?NS");
+         lookAt(v, "bss-done");
          w->userAccept(item(*w, "?CANCELBUTTON"));
        }},
       {"Реализация импорта", [&](ui::Window* w, QWidget*) { w->userClose(); }},

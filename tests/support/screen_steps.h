@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -128,6 +130,7 @@ inline void lookAt(QWidget* view, const char* name) {
     if (!qobject_cast<QPushButton*>(b) && !qobject_cast<QRadioButton*>(b)) continue;
     // A push button's hint carries a minimum width of its own; its text needs less.
     int text = b->fontMetrics().horizontalAdvance(b->text().remove(QLatin1Char('&')));
+    if (!b->icon().isNull()) text += b->iconSize().width() + 4;  // the icon beside the text
     EXPECT_LE(qobject_cast<QRadioButton*>(b) ? b->sizeHint().width() : text + 8, b->width())
         << name << ": " << b->objectName().toStdString() << " \"" << b->text().toStdString() << "\"";
     EXPECT_LE(b->fontMetrics().height(), b->height()) << name << ": " << b->objectName().toStdString();
@@ -145,8 +148,25 @@ inline void lookAt(QWidget* view, const char* name) {
   const QString shots = TestScreen::shots();
   if (!shots.isEmpty()) {
     QApplication::processEvents();
-    EXPECT_TRUE(view->grab().save(shots + "/" + name + ".png")) << name;
+    // On a real display the window manager's frame and title bar are taken too.
+    QScreen* s = view->screen();
+    QPixmap shot = s && QGuiApplication::platformName() == QLatin1String("xcb")
+                       ? s->grabWindow(0, view->frameGeometry().x(), view->frameGeometry().y(),
+                                       view->frameGeometry().width(), view->frameGeometry().height())
+                       : view->grab();
+    EXPECT_TRUE(shot.save(shots + "/" + name + ".png")) << name;
   }
+}
+
+// The whole screen, when pictures are asked for: an open menu, or a window over the
+// window that opened it.
+inline void lookAtScreen(const char* name) {
+  const QString shots = TestScreen::shots();
+  if (shots.isEmpty()) return;
+  QApplication::processEvents();
+  QScreen* s = QGuiApplication::primaryScreen();
+  ASSERT_NE(s, nullptr);
+  EXPECT_TRUE(s->grabWindow(0).save(shots + "/" + name + ".png")) << name;
 }
 
 }  // namespace zelk::test
