@@ -1,4 +1,4 @@
-// Pictures of the test windows for a person to look at: runs only when
+// Pictures of the test windows for a person to look at ("demo-*.png"): runs only when
 // ZELK_SCREENSHOT_DIR names a folder (scripts/screenshots runs it under Xvfb).
 #include <QGuiApplication>
 #include <QMainWindow>
@@ -28,12 +28,12 @@ class Screenshots : public ::testing::Test {
   void shot(QWidget* w, const char* name) {
     ASSERT_NE(w, nullptr);
     pump(150);
-    EXPECT_TRUE(w->grab().save(dir_ + "/" + name + ".png")) << name;
+    EXPECT_TRUE(w->grab().save(dir_ + "/demo-" + name + ".png")) << name;
   }
   void screenShot(const char* name) {
     pump(150);
     if (QScreen* s = QGuiApplication::primaryScreen()) {
-      EXPECT_TRUE(s->grabWindow(0).save(dir_ + "/" + name + ".png")) << name;
+      EXPECT_TRUE(s->grabWindow(0).save(dir_ + "/demo-" + name + ".png")) << name;
     }
   }
   QString dir_;
