@@ -513,7 +513,14 @@ void View::passControl(Ctl& c) {
     case Kind::Entry: {
       std::string_view want = trimmed(text);
       if (std::string(trimmed(ansiOf(c.entry->text()))) != want) c.entry->setText(qs(want));
-      c.entry->setReadOnly(w_->readOnly(n));
+      const bool ro = w_->readOnly(n);
+      if (c.entry->isReadOnly() != ro) {
+        c.entry->setReadOnly(ro);
+        // A read-only entry looks it: the window's background instead of the entry's.
+        QPalette pal = c.entry->parentWidget()->palette();
+        if (ro) pal.setColor(QPalette::Base, pal.color(QPalette::Window));
+        c.entry->setPalette(pal);
+      }
       break;
     }
     case Kind::Button: {

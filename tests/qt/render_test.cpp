@@ -108,6 +108,7 @@ TEST(QtRender, EveryControlKindFollowsTheModel) {
   EXPECT_EQ(widget<QPushButton>(w, form::kClose)->text(), u("&Выход"));
   EXPECT_EQ(widget<QLabel>(w, form::kCount)->text(), u("12345"));
   EXPECT_TRUE(name->isReadOnly());
+  EXPECT_EQ(name->palette().color(QPalette::Base), name->palette().color(QPalette::Window));  // and looks it
 
   // Hiding the sheet hides what stands on its tabs.
   w.hide(form::kSheet);
