@@ -209,14 +209,16 @@ TEST(DbaseCodec, DatesAreYearMonthDay) {
       {"        ", 0},                 {"00000000", 0},         {"20050230", 0},
       {"18001231", 0},                 {"2005123 ", 0},         {"20051300", 0},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(storage::dbase::parseDate(c.text), c.day) << c.text;
-    if (c.day) {
-      char out[8];
-      storage::dbase::formatDate(out, 8, c.day);
-      EXPECT_EQ(std::string(out, 8), c.text);
-    }
-  }
+  for (int round = 0; round < 2; ++round)  // each date twice in a row, then after others
+    for (const Case& c : cases)
+      for (int again = 0; again < 2; ++again) {
+        EXPECT_EQ(storage::dbase::parseDate(c.text), c.day) << c.text;
+        if (c.day) {
+          char out[8];
+          storage::dbase::formatDate(out, 8, c.day);
+          EXPECT_EQ(std::string(out, 8), c.text);
+        }
+      }
   char out[8];
   storage::dbase::formatDate(out, 8, 0);
   EXPECT_EQ(std::string(out, 8), "        ");

@@ -398,6 +398,12 @@ double parseNumber(std::string_view text) {
 void formatDate(char* dst, std::size_t width, std::int32_t day) {
   std::memset(dst, ' ', width);
   if (!date::valid(day) || width < 8) return;
+  thread_local std::int32_t lastDay = INT32_MIN;  // the dates of a run repeat: the last one's digits
+  thread_local char lastDigits[8];
+  if (day == lastDay) {
+    std::memcpy(dst, lastDigits, 8);
+    return;
+  }
   date::Ymd d = date::fromDay(day);
   auto put = [](char* p, int v, int digits) {
     for (int i = digits - 1; i >= 0; --i) {
@@ -408,10 +414,14 @@ void formatDate(char* dst, std::size_t width, std::int32_t day) {
   put(dst, d.year, 4);
   put(dst + 4, d.month, 2);
   put(dst + 6, d.day, 2);
+  std::memcpy(lastDigits, dst, 8);
+  lastDay = day;
 }
 
-std::int32_t parseDate(std::string_view text) {
-  if (text.size() < 8) return 0;
+namespace {
+
+// The day number of YYYYMMDD, 0 when it is none.
+std::int32_t digitsDate(std::string_view text) {
   int v[8];
   for (int i = 0; i < 8; ++i) {
     if (text[i] < '0' || text[i] > '9') return 0;
@@ -423,6 +433,21 @@ std::int32_t parseDate(std::string_view text) {
   if (m < 1 || m > 12 || d < 1 || d > date::daysInMonth(y, m)) return 0;
   std::int64_t day = date::dayNumber(y, m, d);
   return (day >= kFirstDay && day <= kLastDay) ? static_cast<std::int32_t>(day) : 0;
+}
+
+}  // namespace
+
+std::int32_t parseDate(std::string_view text) {
+  if (text.size() < 8) return 0;
+  thread_local std::uint64_t lastText = 0;  // the dates of a run repeat: the last one's day
+  thread_local std::int32_t lastDay = 0;    // (eight NUL bytes are no date: 0)
+  std::uint64_t key;
+  std::memcpy(&key, text.data(), sizeof key);
+  if (key == lastText) return lastDay;
+  const std::int32_t day = digitsDate(text);
+  lastText = key;
+  lastDay = day;
+  return day;
 }
 
 void encodeField(const FieldDesc& f, const char* rec, const Column& c, char* raw, bool oem) {
