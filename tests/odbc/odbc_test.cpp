@@ -2,6 +2,7 @@
 // a temporary folder (set up by scripts/odbc-setup.sh), and PostgreSQL through the
 // private server that scripts/pg-test-server.sh starts (ZELK_TEST_PG_DSN).
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -486,13 +487,48 @@ TEST(OdbcOpen, MissingDataSourceFailsTheOpen) {
 TEST(OdbcOpen, ADatabaseThatCannotBeReadIsADriverErrorWithItsOwnText) {
   std::string problem;
   ASSERT_FALSE(sources->sqlite(problem).empty()) << problem;
-  const std::string db = *sources->dir / "not-a-database.db";
-  writeAll(db, std::string(4096, 'x'));
-  odbc::setConnectionString("Driver=SQLite3;Database=" + db + ";");
-  TypedFile<ParRecord> f(dict::PARTNER_DECL);
-  EXPECT_EQ(f.open(kShared), storage::kDriverError);
-  EXPECT_NE(storage::lastError().fileText.find("not a database"), std::string::npos) << storage::lastError().fileText;
-  odbc::setConnectionString("DSN=zlk");
+  auto openFails = [](const std::string& db, std::string_view text) {
+    odbc::setConnectionString("Driver=SQLite3;Database=" + db + ";Timeout=100;");
+    TypedFile<ParRecord> f(dict::PARTNER_DECL);
+    EXPECT_EQ(f.open(kShared), storage::kDriverError);
+    EXPECT_NE(storage::lastError().fileText.find(text), std::string::npos) << storage::lastError().fileText;
+    odbc::setConnectionString("DSN=zlk");
+  };
+  const std::string garbage = *sources->dir / "not-a-database.db";
+  writeAll(garbage, std::string(4096, 'x'));
+  openFails(garbage, "not a database");
+
+  // Another program holds the register's database locked (a second process).
+  const std::string locked = *sources->dir / "locked.db";
+  writeAll(locked, readAll(*sources->dir / "data/zelk/zlk.db"));
+  int toChild[2], fromChild[2];
+  ASSERT_EQ(::pipe(toChild), 0);
+  ASSERT_EQ(::pipe(fromChild), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    ::dup2(toChild[0], 0);
+    ::dup2(fromChild[1], 1);
+    for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) ::close(fd);
+    ::execl("/usr/bin/python3", "python3", "-c",
+            "import sqlite3, sys\n"
+            "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+            "c.execute('PRAGMA journal_mode=DELETE')\n"
+            "c.execute('BEGIN EXCLUSIVE')\n"
+            "print('held', flush=True)\n"
+            "sys.stdin.read()\n",
+            locked.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ::close(toChild[0]);
+  ::close(fromChild[1]);
+  char held[5] = {};
+  ASSERT_EQ(::read(fromChild[0], held, 4), 4);
+  ASSERT_EQ(std::string(held), "held");
+  openFails(locked, "locked");
+  ::close(toChild[1]);
+  ::close(fromChild[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
 }
 
 TEST(OdbcOpen, ServerDownFailsTheOpen) {
