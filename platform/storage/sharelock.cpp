@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -26,8 +27,10 @@ constexpr off_t kDenyWrite = kBase + 4;
 constexpr off_t kWriteLock = kBase + 5;
 
 // Two opens that claim at once may both find the other and step back; they try again
-// after a short pause, this many times.
+// after a short pause (growing up to a limit), this many times: the whole wait stays
+// within about a second.
 constexpr int kClaimTries = 50;
+constexpr unsigned kLongestPauseMicros = 20000;
 
 int ofd(int fd, int cmd, short type, off_t at) {
   struct flock fl;
@@ -177,7 +180,7 @@ ErrorState ShareLock::acquire(int fd, std::uint8_t mode) {
     if (after < 0) return lockRefused(err);
     if (attempt + 1 == kClaimTries) return sharingViolation();
     std::this_thread::sleep_for(std::chrono::microseconds(pause));
-    pause = pause * 3 / 2;
+    pause = std::min(pause * 3 / 2, kLongestPauseMicros);
   }
 }
 
