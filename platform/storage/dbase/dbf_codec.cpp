@@ -15,6 +15,8 @@
 namespace zelk::storage::dbase {
 namespace {
 
+constexpr std::size_t kRecentDates = 64;  // dates kept by their reading and writing (6 bits)
+
 ErrorState fail(int code) { return errorOf(code); }
 
 std::uint32_t le32(const char* p) {
@@ -398,10 +400,15 @@ double parseNumber(std::string_view text) {
 void formatDate(char* dst, std::size_t width, std::int32_t day) {
   std::memset(dst, ' ', width);
   if (!date::valid(day) || width < 8) return;
-  thread_local std::int32_t lastDay = INT32_MIN;  // the dates of a run repeat: the last one's digits
-  thread_local char lastDigits[8];
-  if (day == lastDay) {
-    std::memcpy(dst, lastDigits, 8);
+  // The dates of a run repeat: the digits of recent ones, by day.
+  struct Recent {
+    std::int32_t day = INT32_MIN;
+    char digits[8];
+  };
+  thread_local Recent recent[kRecentDates];
+  Recent& r = recent[static_cast<std::uint32_t>(day) % kRecentDates];
+  if (r.day == day) {
+    std::memcpy(dst, r.digits, 8);
     return;
   }
   date::Ymd d = date::fromDay(day);
@@ -414,8 +421,8 @@ void formatDate(char* dst, std::size_t width, std::int32_t day) {
   put(dst, d.year, 4);
   put(dst + 4, d.month, 2);
   put(dst + 6, d.day, 2);
-  std::memcpy(lastDigits, dst, 8);
-  lastDay = day;
+  std::memcpy(r.digits, dst, 8);
+  r.day = day;
 }
 
 namespace {
@@ -439,15 +446,20 @@ std::int32_t digitsDate(std::string_view text) {
 
 std::int32_t parseDate(std::string_view text) {
   if (text.size() < 8) return 0;
-  thread_local std::uint64_t lastText = 0;  // the dates of a run repeat: the last one's day
-  thread_local std::int32_t lastDay = 0;    // (eight NUL bytes are no date: 0)
+  // The dates of a run repeat: the days of recent ones, by their digits (a slot never
+  // filled holds eight NUL bytes, no date: 0).
+  struct Recent {
+    std::uint64_t text = 0;
+    std::int32_t day = 0;
+  };
+  thread_local Recent recent[kRecentDates];
   std::uint64_t key;
   std::memcpy(&key, text.data(), sizeof key);
-  if (key == lastText) return lastDay;
-  const std::int32_t day = digitsDate(text);
-  lastText = key;
-  lastDay = day;
-  return day;
+  Recent& r = recent[(key * 0x9E3779B97F4A7C15ull) >> 58];
+  if (r.text == key) return r.day;
+  r.text = key;
+  r.day = digitsDate(text);
+  return r.day;
 }
 
 void encodeField(const FieldDesc& f, const char* rec, const Column& c, char* raw, bool oem) {
