@@ -52,11 +52,15 @@ std::string_view errorText(int code) {
 }
 
 const ErrorState& lastError() { return tlsError; }
-void setLastError(ErrorState e) {
+namespace {
+void keepError(ErrorState&& e) {
   const auto clear = [](const ErrorState& s) { return !s.code && !s.fileCode && s.text.empty() && s.fileText.empty(); };
   if (clear(e) && clear(tlsError)) return;  // success after success: nothing to move
   tlsError = std::move(e);
 }
+}  // namespace
+
+void setLastError(ErrorState e) { keepError(std::move(e)); }
 
 std::string_view columnName(const FieldDesc& f) {
   if (f.external.empty()) return f.name;
@@ -107,20 +111,20 @@ std::string File::name() const {
 
 // A read that fails leaves no current record: a PUT or DELETE after it fails too,
 // never touching the record read before.
-int File::reading(ErrorState e) {
+int File::reading(ErrorState&& e) {
   current_ = e.code == 0;
   return finish(std::move(e));
 }
 
 // A record found by its key or added is current again.
-int File::found(ErrorState e) {
+int File::found(ErrorState&& e) {
   if (e.code == 0) current_ = true;
   return finish(std::move(e));
 }
 
-int File::finish(ErrorState e) {
-  int code = e.code;
-  setLastError(std::move(e));
+int File::finish(ErrorState&& e) {
+  const int code = e.code;
+  keepError(std::move(e));
   return code;
 }
 

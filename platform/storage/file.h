@@ -196,9 +196,9 @@ class File {
   bool eof() const;
 
  private:
-  int finish(ErrorState e);
-  int reading(ErrorState e);
-  int found(ErrorState e);
+  int finish(ErrorState&& e);
+  int reading(ErrorState&& e);
+  int found(ErrorState&& e);
 
   const FileDecl& decl_;
   char* buf_;
