@@ -219,6 +219,8 @@ TEST_F(ThreadsTest, AFirmChosenAnewAppliesToTheRowsAnOpenLookupReadsNext) {
   onCaller([](ScriptedUser& u, ui::Window& w) { u.press(w, "?BUTTON5"); });
   onCaller([&](ScriptedUser& u, ui::Window&) {
     ui::Window* list = creditLists(1).at(0);
+    // The list fills on its own thread: read it once its rows are there.
+    ASSERT_TRUE(waitUntil([&] { return list->rowCount(list->number("?BROWSE:1")) == 3; }));
     before = column(*list);
     dict::FIR = 2;
     u.press(*list, "?BUTTON8");
