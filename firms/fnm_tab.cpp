@@ -29,23 +29,20 @@ ui::WindowDef definition() {
   d.icon = "QVT5.ICO";
   d.at = {ui::kDefaultPosition, ui::kDefaultPosition, 358, 188};
   d.resizable = true;
-  auto button = [](const char* name, const char* text, const char* tip, const char* icon, ui::Rect at) {
-    return Ctl(Kind::Button, name, at).text(text).tip(tip).icon(icon);
-  };
   d.controls = {
       Ctl(Kind::List, "?BROWSE:1", {8, 20, 342, 122})
           .tip("Browsing the f_name file")
           .attrs(ui::kImmediate | ui::kVScroll)
           .format(kFormat),
-      button("?SELECT:2", "&Выбрать", "Select the Record", "WASELECT.ICO", {88, 146, 50, 15}),
-      button("?VIEW:3", "&Смотреть", "View Record", "WAVIEW.ICO", {141, 146, 50, 15}),
-      button("?INSERT:4", "&Добавить", "Insert a Record", "WAINSERT.ICO", {194, 146, 50, 15}),
-      button("?CHANGE:4", "&Изменить", "Change the Record", "WACHANGE.ICO", {247, 146, 50, 15}),
-      button("?DELETE:4", "&Удалить", "Delete the Record", "WADELETE.ICO", {300, 146, 50, 15}),
+      app::selectButton("&Выбрать", {88, 146, 50, 15}),
+      app::viewButton("&Смотреть", {141, 146, 50, 15}),
+      app::insertButton("&Добавить", {194, 146, 50, 15}),
+      app::changeButton("&Изменить", {247, 146, 50, 15}),
+      app::deleteButton("&Удалить", {300, 146, 50, 15}),
       Ctl(Kind::Sheet, "?CURRENTTAB", {4, 4, 350, 162}),
       Ctl(Kind::Tab, "?TAB:2").parent("?CURRENTTAB"),
-      button("?CLOSE", "&Закрыть", "Close Window", "WACLOSE.ICO", {300, 170, 50, 15}),
-      button("?HELP", "&Help", "See Help Window", "WAHELP.ICO", {246, 170, 50, 15}).attrs(ui::kHidden),
+      app::closeButton("&Закрыть", {300, 170, 50, 15}),
+      app::helpButton({246, 170, 50, 15}),
   };
   return d;
 }

@@ -13,6 +13,8 @@ namespace {
 using app::Ctl;
 using ui::Kind;
 
+class ThisWindow;
+
 // Fields of FNM:RECORD, by number.
 constexpr int kFieldKod = 1, kFieldName = 2, kFieldPath = 3, kFieldPathPln = 4, kFieldSchB = 5,
               kFieldRfkPath = 6, kFieldNScP = 7, kFieldNKl = 8;
@@ -56,40 +58,23 @@ ui::WindowDef definition() {
       onTab(Kind::Line, "?LINE3", {12, 143, 334, 0}),
       onTab(Kind::String, "?STRING6", {12, 148, 200, 10}).text("Только для системы Клиент-Банк BSS:"),
       onTab(Kind::Line, "?LINE2", {12, 187, 334, 0}),
-      Ctl(Kind::Button, "?OK", {246, 230, 52, 15})
-          .text("&OK")
-          .tip("Accept data and close the window")
-          .icon("WAOK.ICO"),
-      Ctl(Kind::Button, "?CANCEL", {302, 230, 52, 15}).text("&Закрыть").tip("Cancel operation").icon("WACANCEL.ICO"),
-      Ctl(Kind::Button, "?HELP", {8, 230, 52, 15})
-          .text("&Help")
-          .tip("See Help Window")
-          .icon("WAHELP.ICO")
-          .attrs(ui::kHidden),
+      app::okButton({246, 230, 52, 15}),
+      app::cancelButton({302, 230, 52, 15}),
+      app::helpButton({8, 230, 52, 15}),
   };
   return d;
 }
 
-app::HistoryCopy& history() {
-  thread_local app::HistoryCopy h;
-  return h;
-}
-
 app::WindowSetup windowSetup() {
-  app::WindowSetup s;
-  s.procedureName = "Updatef_name";
-  s.files = {[]() -> fw::RelationManager* { return dict::Relate::F_NAME; }};
-  s.firstField = "?STRING1";
-  s.resizer = app::WindowSetup::Resize{2, true, false};
-  s.buttons = {{"?CANCEL", fw::response::kCancelled}};
-  return s;
+  return app::formWindowSetup("Updatef_name", {[]() -> fw::RelationManager* { return dict::Relate::F_NAME; }},
+                              "?STRING1");
 }
 
 app::FormSetup formSetup() {
   app::FormSetup f;
   f.access = []() -> fw::FileManager* { return dict::Access::F_NAME; };
   f.relate = []() -> fw::RelationManager* { return dict::Relate::F_NAME; };
-  f.history = history;
+  f.history = app::historyOf<ThisWindow>;
   f.historyFields = {
       {"?FNM:KOD", kFieldKod},         {"?FNM:SCH_B", kFieldSchB},      {"?FNM:NAME", kFieldName},
       {"?FNM:PATH", kFieldPath},       {"?FNM:PATH_PLN", kFieldPathPln}, {"?FNM:N_KL", kFieldNKl},

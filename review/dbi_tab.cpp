@@ -50,9 +50,6 @@ ui::WindowDef definition(Locals& l) {
   d.icon = "QVT5.ICO";
   d.at = {ui::kDefaultPosition, ui::kDefaultPosition, 492, 270};
   d.resizable = true;
-  auto button = [](const char* name, const char* text, const char* tip, const char* icon, ui::Rect at) {
-    return Ctl(Kind::Button, name, at).text(text).tip(tip).icon(icon);
-  };
   auto figure = [](const char* name, const char* picture, ui::Use u, ui::Rect at) {
     return Ctl(Kind::String, name, at).picture(picture).use(std::move(u));
   };
@@ -61,21 +58,21 @@ ui::WindowDef definition(Locals& l) {
           .tip("Browsing the Dbi file")
           .attrs(ui::kImmediate | ui::kVScroll | ui::kHScroll)
           .format(kFormat),
-      button("?SELECT:2", "&Select", "Select the Record", "WASELECT.ICO", {8, 172, 60, 15}).attrs(ui::kHidden),
-      button("?VIEW:3", "&View", "View Record", "WAVIEW.ICO", {8, 172, 60, 15}).attrs(ui::kHidden),
-      button("?INSERT:4", "&Insert", "Insert a Record", "WAINSERT.ICO", {8, 172, 60, 15}).attrs(ui::kHidden),
-      button("?CHANGE:4", "&Редактировать", "Change the Record", "WACHANGE.ICO", {8, 174, 64, 15}),
+      app::selectButton("&Select", {8, 172, 60, 15}).attrs(ui::kHidden),
+      app::viewButton("&View", {8, 172, 60, 15}).attrs(ui::kHidden),
+      app::insertButton("&Insert", {8, 172, 60, 15}).attrs(ui::kHidden),
+      app::changeButton("&Редактировать", {8, 174, 64, 15}),
       Ctl(Kind::Group, "?GROUP1", {80, 166, 404, 30}).text("Корреспондент  по аналитическому учету"),
       figure("?N_PART", "s60", ui::use(l.row.N_PART), {86, 179, 392, 10}).parent("?GROUP1"),
-      button("?DELETE:4", "&Delete", "Delete the Record", "WADELETE.ICO", {8, 172, 60, 15}).attrs(ui::kHidden),
+      app::deleteButton("&Delete", {8, 172, 60, 15}).attrs(ui::kHidden),
       Ctl(Kind::Sheet, "?CURRENTTAB", {4, 4, 484, 198}),
       Ctl(Kind::Tab, "?TAB:2").parent("?CURRENTTAB"),
       figure("?N_FIR_A", "s50", ui::use(dict::N_FIR_A), {8, 208, 240, 10}),
       Ctl(Kind::String, "?STRING8", {8, 222, 80, 10}).text("Входящий остаток на :"),
       figure("?LVO:DATA", "D6", dayNumber(lvo.DATA), {90, 222, 44, 10}),
       figure("?LVO:OST", "n-18.2", ui::use(lvo.OST), {136, 222, 76, 10}),
-      button("?CLOSE", "&Закрыть", "Close Window", "WACLOSE.ICO", {434, 248, 50, 15}),
-      button("?HELP", "&Help", "See Help Window", "WAHELP.ICO", {380, 248, 50, 15}).attrs(ui::kHidden),
+      app::closeButton("&Закрыть", {434, 248, 50, 15}),
+      app::helpButton({380, 248, 50, 15}),
       figure("?N_STR", "n_4", ui::useNumber(l.totals.rows), {292, 250, 24, 10}),
       Ctl(Kind::String, "?STRING4", {8, 236, 70, 10}).text("Обороты По дебету:"),
       figure("?S_DT_T", "n18.2", ui::useNumber(l.totals.debit), {80, 236, 76, 10}),

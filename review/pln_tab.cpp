@@ -45,31 +45,28 @@ ui::WindowDef definition(const ChartList& list) {
   d.title = ansi("Фрагмент плана счетов для корреспонденции с расчетным счетом");
   d.at = {ui::kDefaultPosition, ui::kDefaultPosition, 336, 234};
   d.resizable = true;
-  auto button = [](const char* name, const char* text, const char* tip, const char* icon, ui::Rect at) {
-    return Ctl(Kind::Button, name, at).text(text).tip(tip).icon(icon);
-  };
   auto onTab = [](Ctl c) { return std::move(c.parent("?TAB:2")); };
   d.controls = {
       Ctl(Kind::List, "?BROWSE:1", {10, 64, 316, 118})
           .tip("Browsing the pln file")
           .attrs(ui::kImmediate | ui::kHScroll | ui::kVScroll)
           .format(kFormat),
-      button("?SELECT:2", "&Выбрать", "Select the Record", "WASELECT.ICO", {10, 188, 50, 15}),
-      button("?VIEW:3", "&Смотреть", "View Record", "WAVIEW.ICO", {63, 188, 50, 15}),
-      button("?INSERT:4", "&Добавить", "Insert a Record", "WAINSERT.ICO", {116, 188, 50, 15}),
-      button("?CHANGE:4", "&Изменить", "Change the Record", "WACHANGE.ICO", {169, 188, 50, 15}),
-      button("?DELETE:4", "&Удалить", "Delete the Record", "WADELETE.ICO", {222, 188, 50, 15}),
+      app::selectButton("&Выбрать", {10, 188, 50, 15}),
+      app::viewButton("&Смотреть", {63, 188, 50, 15}),
+      app::insertButton("&Добавить", {116, 188, 50, 15}),
+      app::changeButton("&Изменить", {169, 188, 50, 15}),
+      app::deleteButton("&Удалить", {222, 188, 50, 15}),
       Ctl(Kind::Sheet, "?SHEET1", {4, 18, 328, 192}),
       Ctl(Kind::Tab, "?TAB:2").parent("?SHEET1"),
       onTab(Ctl(Kind::Button, "?BUTTON9", {208, 45, 118, 14}).text("Сбросить результаты поиска")),
       onTab(Ctl(Kind::String, "?STRING1", {10, 34, 240, 10}).text("Поиск по фрагменту наименования(маленькие буквы):")),
       onTab(Ctl(Kind::Button, "?BUTTON8", {164, 45, 40, 14}).text("поиск")),
       onTab(Ctl(Kind::Entry, "?NAME_P", {10, 46, 150, 11}).picture("s50").use(ui::use(dict::NAME_P))),
-      button("?CLOSE", "&Закрыть", "Close Window", "WACLOSE.ICO", {282, 214, 50, 15}),
+      app::closeButton("&Закрыть", {282, 214, 50, 15}),
       Ctl(Kind::String, "?FIR", {42, 6, 16, 10}).picture("n3").use(ui::useNumber(dict::FIR)),
       Ctl(Kind::String, "?N_FIR_A", {62, 6, 200, 10}).picture("s50").use(ui::use(dict::N_FIR_A)),
       Ctl(Kind::String, "?STRING4", {8, 6, 32, 10}).text("Фирма №"),
-      button("?HELP", "&Help", "See Help Window", "WAHELP.ICO", {228, 214, 50, 15}).attrs(ui::kHidden),
+      app::helpButton({228, 214, 50, 15}),
   };
   return d;
 }

@@ -51,19 +51,16 @@ ui::WindowDef definition(const PartnerList& v) {
   d.icon = "QVT5.ICO";
   d.at = {ui::kDefaultPosition, ui::kDefaultPosition, v.width, 244};
   d.resizable = true;
-  auto button = [](const char* name, const char* text, const char* tip, const char* icon, ui::Rect at) {
-    return Ctl(Kind::Button, name, at).text(text).tip(tip).icon(icon);
-  };
   d.controls = {
       Ctl(Kind::String, "?STRING1", {8, 5, 190, 10}).text("Быстрый поиск по фрагменту имени партнера:"),
       Ctl(Kind::Entry, "?NAME_D", {8, 18, 196, 12}).picture("s50").use(ui::use(dict::NAME_D)),
       Ctl(Kind::Button, "?BUTTON8", {210, 17, 40, 14}).text("Поиск"),
       Ctl(Kind::Button, "?BUTTON9", v.resetButton).text("Сброс результатов поиска"),
-      button("?SELECT:2", "Выбрать", "Select the Record", "WASELECT.ICO", {8, 224, 50, 15}),
-      button("?VIEW:3", "Просмотреть", "View Record", "WAVIEW.ICO", {62, 224, 56, 15}),
-      button("?INSERT:4", "Добавить", "Insert a Record", "WAINSERT.ICO", {122, 224, 50, 15}),
-      button("?CHANGE:4", "&Change", "Change the Record", "WACHANGE.ICO", {176, 224, 45, 15}).attrs(ui::kHidden),
-      button("?DELETE:4", "&Delete", "Delete the Record", "WADELETE.ICO", {225, 224, 45, 15}).attrs(ui::kHidden),
+      app::selectButton("Выбрать", {8, 224, 50, 15}),
+      app::viewButton("Просмотреть", {62, 224, 56, 15}),
+      app::insertButton("Добавить", {122, 224, 50, 15}),
+      app::changeButton("&Change", {176, 224, 45, 15}).attrs(ui::kHidden),
+      app::deleteButton("&Delete", {225, 224, 45, 15}).attrs(ui::kHidden),
       Ctl(Kind::Sheet, "?CURRENTTAB", {2, 34, v.sheetWidth, 186}),
       Ctl(Kind::Tab, "?TAB:2").parent("?CURRENTTAB"),
       Ctl(Kind::List, "?BROWSE:1", {6, 50, v.listWidth, 164})
@@ -71,8 +68,8 @@ ui::WindowDef definition(const PartnerList& v) {
           .attrs(ui::kImmediate | ui::kHScroll | ui::kVScroll)
           .format(kFormat)
           .parent("?TAB:2"),
-      button("?CLOSE", "Закрыть", "Close Window", "WACLOSE.ICO", {326, 224, 50, 15}),
-      button("?HELP", "&Help", "See Help Window", "WAHELP.ICO", {274, 224, 45, 15}).attrs(ui::kHidden),
+      app::closeButton("Закрыть", {326, 224, 50, 15}),
+      app::helpButton({274, 224, 45, 15}),
   };
   return d;
 }

@@ -20,6 +20,8 @@ namespace {
 using app::Ctl;
 using ui::Kind;
 
+class ThisWindow;
+
 ui::WindowDef definition(Text<50>& counterparty) {
   dict::DbiRecord& r = dict::DBI().rec;
   ui::WindowDef d;
@@ -60,23 +62,11 @@ ui::WindowDef definition(Text<50>& counterparty) {
       Ctl(Kind::String, "?DBI:NNDOC", {132, 22, 36, 10}).picture("s6").use(ui::use(r.NNDOC)),
       Ctl(Kind::String, "?DBI:DATAOPER", {38, 22, 50, 10}).picture("d17").use(ui::use(r.DATAOPER)),
       Ctl(Kind::String, "?N_PART", {12, 150, 276, 10}).picture("s50").use(ui::use(counterparty)),
-      Ctl(Kind::Button, "?OK", {186, 176, 52, 15})
-          .text("&OK")
-          .tip("Accept data and close the window")
-          .icon("WAOK.ICO"),
-      Ctl(Kind::Button, "?CANCEL", {244, 176, 52, 15}).text("&Закрыть").tip("Cancel operation").icon("WACANCEL.ICO"),
-      Ctl(Kind::Button, "?HELP", {8, 176, 52, 15})
-          .text("&Help")
-          .tip("See Help Window")
-          .icon("WAHELP.ICO")
-          .attrs(ui::kHidden),
+      app::okButton({186, 176, 52, 15}),
+      app::cancelButton({244, 176, 52, 15}),
+      app::helpButton({8, 176, 52, 15}),
   };
   return d;
-}
-
-app::HistoryCopy& history() {
-  thread_local app::HistoryCopy h;
-  return h;
 }
 
 // A field's number in the DBI record (1 for the first).
@@ -88,20 +78,15 @@ int dbiField(std::string_view name) {
 }
 
 app::WindowSetup windowSetup() {
-  app::WindowSetup s;
-  s.procedureName = "UpdateDbi";
-  s.files = {[] { return dict::Relate::DBI; }, [] { return dict::Relate::PLN; }};
-  s.firstField = "?DBI:DATAOPER:PROMPT";
-  s.resizer = app::WindowSetup::Resize{2, true, false};
-  s.buttons = {{"?CANCEL", fw::response::kCancelled}};
-  return s;
+  return app::formWindowSetup("UpdateDbi", {[] { return dict::Relate::DBI; }, [] { return dict::Relate::PLN; }},
+                              "?DBI:DATAOPER:PROMPT");
 }
 
 app::FormSetup formSetup() {
   app::FormSetup f;
   f.access = []() -> fw::FileManager* { return dict::Access::DBI; };
   f.relate = []() -> fw::RelationManager* { return dict::Relate::DBI; };
-  f.history = history;
+  f.history = app::historyOf<ThisWindow>;
   for (const char* name : {"DT_SCHET", "DT_CODE", "KT_SCHET", "KT_CODE", "SUMMA", "NNDOC", "DATAOPER"})
     f.historyFields.emplace_back(std::string("?DBI:") + name, dbiField(name));
   f.okControl = "?OK";

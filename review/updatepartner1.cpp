@@ -22,6 +22,8 @@ namespace {
 using app::Ctl;
 using ui::Kind;
 
+class ThisWindow;
+
 // Messages of the refused requests.
 constexpr std::uint16_t kNoChange = 41, kNoDelete = 14;
 
@@ -124,41 +126,24 @@ ui::WindowDef definition() {
                                .parent(tab));
     }
   }
-  d.controls.push_back(Ctl(Kind::Button, "?OK", {246, 164, 52, 15})
-                           .text("&OK")
-                           .tip("Accept data and close the window")
-                           .icon("WAOK.ICO"));
-  d.controls.push_back(
-      Ctl(Kind::Button, "?CANCEL", {302, 164, 52, 15}).text("&Закрыть").tip("Cancel operation").icon("WACANCEL.ICO"));
-  d.controls.push_back(Ctl(Kind::Button, "?HELP", {8, 164, 52, 15})
-                           .text("&Help")
-                           .tip("See Help Window")
-                           .icon("WAHELP.ICO")
-                           .attrs(ui::kHidden));
+  d.controls.push_back(app::okButton({246, 164, 52, 15}));
+  d.controls.push_back(app::cancelButton({302, 164, 52, 15}));
+  d.controls.push_back(app::helpButton({8, 164, 52, 15}));
   return d;
 }
 
-app::HistoryCopy& history() {
-  thread_local app::HistoryCopy h;
-  return h;
-}
-
 app::WindowSetup windowSetup() {
-  app::WindowSetup s;
-  s.procedureName = "UpdatePARTNER1";
-  s.files = {[]() -> fw::RelationManager* { return dict::Relate::ANALIT; },
-             []() -> fw::RelationManager* { return dict::Relate::PARTNER; }};
-  s.firstField = "?PAR:CODE_PR:PROMPT";
-  s.resizer = app::WindowSetup::Resize{2, true, false};
-  s.buttons = {{"?CANCEL", fw::response::kCancelled}};
-  return s;
+  return app::formWindowSetup("UpdatePARTNER1",
+                              {[]() -> fw::RelationManager* { return dict::Relate::ANALIT; },
+                               []() -> fw::RelationManager* { return dict::Relate::PARTNER; }},
+                              "?PAR:CODE_PR:PROMPT");
 }
 
 app::FormSetup formSetup() {
   app::FormSetup f;
   f.access = []() -> fw::FileManager* { return dict::Access::PARTNER; };
   f.relate = []() -> fw::RelationManager* { return dict::Relate::PARTNER; };
-  f.history = history;
+  f.history = app::historyOf<ThisWindow>;
   for (int i = 0; i < kEntryCount; ++i) f.historyFields.emplace_back(kEntries[i].name, i + 1);
   f.okControl = "?OK";
   f.viewTitle = "View Record";

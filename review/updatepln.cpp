@@ -15,6 +15,8 @@ namespace {
 using app::Ctl;
 using ui::Kind;
 
+class ThisWindow;
+
 // Fields of PLN:RECORD, by number.
 constexpr int kFieldNomer = 2, kFieldName = 3, kFieldFir = 4;
 
@@ -39,40 +41,22 @@ ui::WindowDef definition() {
           onTab(Kind::Entry, "?PLN:NOMER", {76, 38, 84, 11}).picture("s20").use(ui::use(r.NOMER)).attrs(ui::kRequired),
           onTab(Kind::Prompt, "?PLN:NAME:PROMPT", {12, 54, 60, 10}).text("Наименование:"),
           onTab(Kind::Entry, "?PLN:NAME", {76, 53, 192, 11}).picture("s100").use(ui::use(r.NAME)).attrs(ui::kRequired),
-          Ctl(Kind::Button, "?OK", {170, 82, 50, 15})
-              .text("&OK")
-              .tip("Accept data and close the window")
-              .icon("WAOK.ICO"),
-          Ctl(Kind::Button, "?CANCEL", {224, 82, 52, 15}).text("&Закрыть").tip("Cancel operation").icon("WACANCEL.ICO"),
-          Ctl(Kind::Button, "?HELP", {4, 82, 50, 15})
-              .text("&Help")
-              .tip("See Help Window")
-              .icon("WAHELP.ICO")
-              .attrs(ui::kHidden),
+          app::okButton({170, 82, 50, 15}),
+          app::cancelButton({224, 82, 52, 15}),
+          app::helpButton({4, 82, 50, 15}),
   };
   return d;
 }
 
-app::HistoryCopy& history() {
-  thread_local app::HistoryCopy h;
-  return h;
-}
-
 app::WindowSetup windowSetup() {
-  app::WindowSetup s;
-  s.procedureName = "Updatepln";
-  s.files = {[]() -> fw::RelationManager* { return dict::Relate::PLN; }};
-  s.firstField = "?STRING1";
-  s.resizer = app::WindowSetup::Resize{2, true, false};
-  s.buttons = {{"?CANCEL", fw::response::kCancelled}};
-  return s;
+  return app::formWindowSetup("Updatepln", {[]() -> fw::RelationManager* { return dict::Relate::PLN; }}, "?STRING1");
 }
 
 app::FormSetup formSetup() {
   app::FormSetup f;
   f.access = []() -> fw::FileManager* { return dict::Access::PLN; };
   f.relate = []() -> fw::RelationManager* { return dict::Relate::PLN; };
-  f.history = history;
+  f.history = app::historyOf<ThisWindow>;
   f.historyFields = {{"?PLN:FIR", kFieldFir}, {"?PLN:NOMER", kFieldNomer}, {"?PLN:NAME", kFieldName}};
   f.okControl = "?OK";
   f.viewTitle = ansi("Счет по плану  счетов");

@@ -48,4 +48,9 @@ class Ctl {
   ui::ControlDef d_;
 };
 
+// The help button every window carries, hidden.
+inline Ctl helpButton(ui::Rect at) {
+  return Ctl(ui::Kind::Button, "?HELP", at).text("&Help").tip("See Help Window").icon("WAHELP.ICO").attrs(ui::kHidden);
+}
+
 }  // namespace zelk::app

@@ -12,6 +12,24 @@ constexpr std::size_t kActionMessageSize = 39;
 
 }  // namespace
 
+Ctl okButton(ui::Rect at) {
+  return Ctl(ui::Kind::Button, "?OK", at).text("&OK").tip("Accept data and close the window").icon("WAOK.ICO");
+}
+
+Ctl cancelButton(ui::Rect at) {
+  return Ctl(ui::Kind::Button, "?CANCEL", at).text("&Закрыть").tip("Cancel operation").icon("WACANCEL.ICO");
+}
+
+WindowSetup formWindowSetup(std::string procedureName, std::vector<RelateOf> files, ControlName firstField) {
+  WindowSetup s;
+  s.procedureName = std::move(procedureName);
+  s.files = std::move(files);
+  s.firstField = std::move(firstField);
+  s.resizer = WindowSetup::Resize{2, true, false};
+  s.buttons = {{"?CANCEL", fw::response::kCancelled}};
+  return s;
+}
+
 FormPattern::FormPattern(ui::Window& window, WindowSetup setup, FormSetup form)
     : WindowPattern(window, std::move(setup)), form_(std::move(form)) {
   for (auto& [control, field] : form_.historyFields) control.resolve(window);

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/patterns/controls.h"
 #include "app/patterns/window.h"
 
 namespace zelk::app {
@@ -20,6 +21,21 @@ struct HistoryCopy {
   std::vector<char> record;
   bool started = false;
 };
+
+// A form's own history copy: one per form type and thread. A form names itself,
+// e.g. `f.history = app::historyOf<ThisWindow>;`.
+template <class Form>
+HistoryCopy& historyOf() {
+  thread_local HistoryCopy h;
+  return h;
+}
+
+// The form's accept and cancel buttons at their places.
+Ctl okButton(ui::Rect at);
+Ctl cancelButton(ui::Rect at);
+
+// The window settings every form shares: the resizer, and ?CANCEL answering cancelled.
+WindowSetup formWindowSetup(std::string procedureName, std::vector<RelateOf> files, ControlName firstField);
 
 // What sets one form apart from another.
 struct FormSetup {

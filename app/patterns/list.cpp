@@ -4,6 +4,33 @@
 
 namespace zelk::app {
 
+namespace {
+
+Ctl listButton(const char* name, std::string_view text, const char* tip, const char* icon, ui::Rect at) {
+  return Ctl(ui::Kind::Button, name, at).text(text).tip(tip).icon(icon);
+}
+
+}  // namespace
+
+Ctl selectButton(std::string_view text, ui::Rect at) {
+  return listButton("?SELECT:2", text, "Select the Record", "WASELECT.ICO", at);
+}
+Ctl viewButton(std::string_view text, ui::Rect at) {
+  return listButton("?VIEW:3", text, "View Record", "WAVIEW.ICO", at);
+}
+Ctl insertButton(std::string_view text, ui::Rect at) {
+  return listButton("?INSERT:4", text, "Insert a Record", "WAINSERT.ICO", at);
+}
+Ctl changeButton(std::string_view text, ui::Rect at) {
+  return listButton("?CHANGE:4", text, "Change the Record", "WACHANGE.ICO", at);
+}
+Ctl deleteButton(std::string_view text, ui::Rect at) {
+  return listButton("?DELETE:4", text, "Delete the Record", "WADELETE.ICO", at);
+}
+Ctl closeButton(std::string_view text, ui::Rect at) {
+  return listButton("?CLOSE", text, "Close Window", "WACLOSE.ICO", at);
+}
+
 ListSetup ListSetup::standardControls() {
   ListSetup l;
   l.listControl = "?BROWSE:1";

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/patterns/controls.h"
 #include "app/patterns/window.h"
 #include "platform/framework/browse.h"
 #include "platform/storage/file.h"
@@ -60,6 +61,15 @@ struct ListSetup {
   // ?BROWSE:1, ?SELECT:2, ?VIEW:3, ?INSERT:4, ?CHANGE:4, ?DELETE:4 and ?CLOSE.
   static ListSetup standardControls();
 };
+
+// A list window's standard buttons under the names standardControls() gives them,
+// with their tips and icons; the text and place are the window's own.
+Ctl selectButton(std::string_view text, ui::Rect at);
+Ctl viewButton(std::string_view text, ui::Rect at);
+Ctl insertButton(std::string_view text, ui::Rect at);
+Ctl changeButton(std::string_view text, ui::Rect at);
+Ctl deleteButton(std::string_view text, ui::Rect at);
+Ctl closeButton(std::string_view text, ui::Rect at);
 
 // BRW1's base: the lists switch edit-via-popup off before the framework's alerts.
 class ListBrowse : public fw::BrowseClass {
