@@ -16,11 +16,9 @@
 #include "platform/framework/windowmanager.h"
 #include "platform/script/scripted_user.h"
 #include "review/chart.h"
-#include "support/program.h"
+#include "support/scripted.h"
 
 namespace zelk::test {
-
-using script::ScriptedUser;
 
 // Window titles (UTF-8).
 inline constexpr const char* kListTitle = "Фрагмент плана счетов для корреспонденции с расчетным счетом";
@@ -37,12 +35,10 @@ inline std::ostream& operator<<(std::ostream& os, const Account& a) {
   return os << "{" << a.kod << ", " << a.nomer << ", " << a.name << ", " << a.fir << "}";
 }
 
-class ChartTest : public ProgramTest {
+class ChartTest : public ScriptedProgramTest {
  protected:
   void SetUp() override {
-    ProgramTest::SetUp();
-    user.install();
-    user.useBoxes(boxes);
+    ScriptedProgramTest::SetUp();
     dict::P_PLN = dir / "pln.dat";
     dict::FIR = 1;
     dict::N_FIR_A = ansi("ООО Ромашка");
@@ -53,19 +49,9 @@ class ChartTest : public ProgramTest {
   }
   void TearDown() override {
     if (other.isOpen()) other.close();
-    user.uninstall();
-    for (const std::string& f : user.failures()) ADD_FAILURE() << cp::toUtf8(f);
-    ProgramTest::TearDown();
+    ScriptedProgramTest::TearDown();
   }
 
-  // A step of the script, given the innermost window of the test's thread.
-  void then(std::function<void(ScriptedUser&, ui::Window&)> step) {
-    user.then([step = std::move(step)](ScriptedUser& u) { step(u, u.window()); });
-  }
-  // Steps on the window with this title (UTF-8), which they wait for.
-  void on(std::string title, std::function<void(ScriptedUser&, ui::Window&)> step) {
-    user.then([title = ansi(title), step = std::move(step)](ScriptedUser& u) { step(u, u.wait(title)); });
-  }
   void onList(std::function<void(ScriptedUser&, ui::Window&)> step) { on(kListTitle, std::move(step)); }
 
   std::uint8_t run(void (*procedure)()) {
@@ -102,14 +88,6 @@ class ChartTest : public ProgramTest {
     return out;
   }
 
-  // A control's shown text (UTF-8, without the blanks around it).
-  static std::string text(ui::Window& w, std::string_view control) {
-    const std::string shown = w.text(w.number(ansi(control)));
-    std::string_view t = trimRight(shown);
-    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-    return cp::toUtf8(t);
-  }
-  static std::string title(ui::Window& w) { return cp::toUtf8(w.title()); }
   // The list's column of cells (UTF-8, trimmed): 0 the account number, 1 the name.
   static std::vector<std::string> column(ui::Window& w, int column = 0) {
     std::vector<std::string> out;
@@ -120,14 +98,8 @@ class ChartTest : public ProgramTest {
     }
     return out;
   }
-  std::vector<std::string> boxCaptions() const {
-    std::vector<std::string> r;
-    for (const fw::Box& b : boxes.boxes()) r.push_back(cp::toUtf8(b.caption));
-    return r;
-  }
   static std::string fragment() { return cp::toUtf8(dict::NAME_P.str()); }
 
-  ScriptedUser user;
   storage::TypedFile<dict::PlnRecord> other{dict::PLN_DECL};
 };
 

@@ -17,15 +17,8 @@ class FormTest : public ChartTest {
     addAccount(bank);
   }
   // On the list: highlight row (0: none) and press button.
-  void press(int row, const char* button) {
-    onList([row, button](ScriptedUser& u, ui::Window& w) {
-      if (row != 0) u.selectRow(w, "?BROWSE:1", row);
-      u.press(w, button);
-    });
-  }
-  void closeList() {
-    onList([](ScriptedUser& u, ui::Window& w) { u.press(w, "?CLOSE"); });
-  }
+  void press(int row, const char* button) { pressInList(kListTitle, row, button); }
+  void closeList() { pressInList(kListTitle, 0, "?CLOSE"); }
   void insert(const char* nomer, const char* name) {
     press(0, "?INSERT:4");
     on("Добавить ???", [nomer, name](ScriptedUser& u, ui::Window& w) {

@@ -20,11 +20,9 @@
 #include "platform/framework/windowmanager.h"
 #include "platform/script/scripted_user.h"
 #include "support/files.h"
-#include "support/program.h"
+#include "support/scripted.h"
 
 namespace zelk::test {
-
-using script::ScriptedUser;
 
 // Window titles (UTF-8).
 inline constexpr const char* kFrameTitle = "Иморт выписок из систем Клиент-Банк";
@@ -45,29 +43,17 @@ inline std::ostream& operator<<(std::ostream& os, const Firm& f) {
             << f.rfkPath << ", " << f.nScP << ", " << f.nKl << "}";
 }
 
-class FirmsTest : public ProgramTest {
+class FirmsTest : public ScriptedProgramTest {
  protected:
   void SetUp() override {
-    ProgramTest::SetUp();
-    user.install();
-    user.useBoxes(boxes);
+    ScriptedProgramTest::SetUp();
     dict::FIR = 0;
   }
   void TearDown() override {
     if (other.isOpen()) other.close();
-    user.uninstall();
-    for (const std::string& f : user.failures()) ADD_FAILURE() << cp::toUtf8(f);
-    ProgramTest::TearDown();
+    ScriptedProgramTest::TearDown();
   }
 
-  // A step of the script, given the innermost window of the test's thread.
-  void then(std::function<void(ScriptedUser&, ui::Window&)> step) {
-    user.then([step = std::move(step)](ScriptedUser& u) { step(u, u.window()); });
-  }
-  // Steps on the window with this title (UTF-8), which they wait for.
-  void on(std::string title, std::function<void(ScriptedUser&, ui::Window&)> step) {
-    user.then([title = ansi(title), step = std::move(step)](ScriptedUser& u) { step(u, u.wait(title)); });
-  }
 
   // The window procedures, with F_NAME held open as the frame holds it.
   void withFrameFile(const std::function<void()>& run) {
@@ -126,16 +112,9 @@ class FirmsTest : public ProgramTest {
   }
   std::string fileBytes(const std::string& name) const { return readAll(dir / name); }
 
-  // A control's shown text (UTF-8, without the blanks around it), its state.
-  static std::string text(ui::Window& w, std::string_view control) {
-    const std::string shown = w.text(w.number(ansi(control)));
-    std::string_view t = trimRight(shown);
-    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-    return cp::toUtf8(t);
-  }
+  // A control's state.
   static bool hidden(ui::Window& w, std::string_view control) { return w.hidden(w.number(ansi(control))); }
   static bool disabled(ui::Window& w, std::string_view control) { return w.disabled(w.number(ansi(control))); }
-  static std::string title(ui::Window& w) { return cp::toUtf8(w.title()); }
   // The list's column of cells (UTF-8, trimmed).
   static std::vector<std::string> column(ui::Window& w, int column) {
     std::vector<std::string> out;
@@ -146,18 +125,12 @@ class FirmsTest : public ProgramTest {
     }
     return out;
   }
-  std::vector<std::string> boxCaptions() const {
-    std::vector<std::string> r;
-    for (const fw::Box& b : boxes.boxes()) r.push_back(cp::toUtf8(b.caption));
-    return r;
-  }
 
   template <std::size_t N>
   static std::string var(const SharedText<N>& v) {
     return cp::toUtf8(v.str());
   }
 
-  ScriptedUser user;
   storage::TypedFile<dict::FnmRecord> other{dict::F_NAME_DECL};
 };
 

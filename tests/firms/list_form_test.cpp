@@ -18,15 +18,8 @@ class ListFormTest : public FirmsTest {
     addFirm({2, "Бета", "D:\\B", "", "51.1", "", "", 3});
   }
   // On the list: highlight row and press button.
-  void onList(int row, const char* button) {
-    on(kListTitle, [row, button](ScriptedUser& u, ui::Window& w) {
-      if (row != 0) u.selectRow(w, "?BROWSE:1", row);
-      u.press(w, button);
-    });
-  }
-  void closeList() {
-    on(kListTitle, [](ScriptedUser& u, ui::Window& w) { u.press(w, "?CLOSE"); });
-  }
+  void onList(int row, const char* button) { pressInList(kListTitle, row, button); }
+  void closeList() { pressInList(kListTitle, 0, "?CLOSE"); }
   Firm alpha{1, "Альфа", "C:\\A", "C:\\PLAN", "51", "C:\\RFK", "40702810000000000001", 2};
   Firm beta{2, "Бета", "D:\\B", "", "51.1", "", "", 3};
 };

@@ -14,6 +14,7 @@
 #include "platform/core/date.h"
 #include "platform/storage/dat21/format.h"
 #include "platform/storage/dbase/dbase.h"
+#include "support/dbfread.h"
 #include "support/program.h"
 #include "tests/import/statements.h"
 
@@ -112,22 +113,10 @@ class ImportTest : public ProgramTest {
   // Every live posting of dbi.dbf as the outside reader sees it (cp866), one line
   // each: the fields named, separated by "|".
   std::string outsideRead(const std::string& fields) {
-    if (std::system("/usr/bin/python3 -c 'import dbfread' >/dev/null 2>&1") != 0) return "no dbfread";
-    const std::string script =
-        "import sys, dbfread\n"
-        "t = dbfread.DBF(sys.argv[1], encoding='cp866', char_decode_errors='strict')\n"
-        "for r in t: print('|'.join(str(r[f]).rstrip() for f in sys.argv[2].split(',')))\n";
-    std::ofstream(dir / "read.py") << script;
-    const std::string cmd = "PYTHONIOENCODING=utf-8 /usr/bin/python3 " + (dir / "read.py") + " " +
-                            dict::P_DBI.str() + " " + fields + " 2>&1";
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-      char buf[4096];
-      std::size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-      pclose(p);
-    }
-    return out;
+    return readWithDbfread(dir,
+                           "t = dbfread.DBF(sys.argv[1], encoding='cp866', char_decode_errors='strict')\n"
+                           "for r in t: print('|'.join(str(r[f]).rstrip() for f in sys.argv[2].split(',')))\n",
+                           dict::P_DBI.str() + " " + fields);
   }
 
   std::vector<std::int16_t> reports;

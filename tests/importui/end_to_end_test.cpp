@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/core/date.h"
+#include "support/dbfread.h"
 #include "support/runscript.h"
 #include "support/tempdir.h"
 #include "tools/zelk-script/runner.h"
@@ -137,19 +138,10 @@ class ImportRoad : public ::testing::Test {
   // The live postings of a dbi.dbf as the outside reader decodes them (cp866): the
   // document number, the amount and the purpose, one line each.
   std::string outsideRead(const std::string& dbf) const {
-    if (std::system("/usr/bin/python3 -c 'import dbfread' >/dev/null 2>&1") != 0) return "no dbfread";
-    std::ofstream(dir / "read.py") << "import sys, dbfread\n"
-                                      "t = dbfread.DBF(sys.argv[1], encoding='cp866', char_decode_errors='strict')\n"
-                                      "for r in t: print(r['NNDOC'].strip(), r['SUMMA'], r['NAMEOPER'].rstrip())\n";
-    const std::string cmd = "PYTHONIOENCODING=utf-8 /usr/bin/python3 " + (dir / "read.py") + " " + dbf + " 2>&1";
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-      char buf[4096];
-      std::size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-      pclose(p);
-    }
-    return out;
+    return readWithDbfread(dir,
+                           "t = dbfread.DBF(sys.argv[1], encoding='cp866', char_decode_errors='strict')\n"
+                           "for r in t: print(r['NNDOC'].strip(), r['SUMMA'], r['NAMEOPER'].rstrip())\n",
+                           dbf);
   }
 
   TempDir dir;

@@ -18,11 +18,9 @@
 #include "platform/script/scripted_user.h"
 #include "review/partners.h"
 #include "support/datasources.h"
-#include "support/program.h"
+#include "support/scripted.h"
 
 namespace zelk::test {
-
-using script::ScriptedUser;
 
 inline constexpr const char* kListTitle = "Список партнеров";
 
@@ -53,16 +51,14 @@ inline Registration registration(std::string account, std::string code, std::str
   return {std::move(account), std::move(code), std::move(name), "", "", crc, 0, 0, 1};
 }
 
-class PartnersTest : public ProgramTest, public ::testing::WithParamInterface<BackendCase> {
+class PartnersTest : public ScriptedProgramTest, public ::testing::WithParamInterface<BackendCase> {
  protected:
   void SetUp() override {
     if (GetParam().postgres && sources->pgServer.empty()) GTEST_SKIP() << "ZELK_TEST_PG_DSN is not set";
     std::string problem;
     ASSERT_FALSE(emptySource(GetParam(), problem).empty()) << problem;
-    ProgramTest::SetUp();
+    ScriptedProgramTest::SetUp();
     started_ = true;
-    user.install();
-    user.useBoxes(boxes);
     dict::NAME_D.clear();
     dict::PAR_AD = 0;
     dict::PAR_AK = 0;
@@ -73,18 +69,7 @@ class PartnersTest : public ProgramTest, public ::testing::WithParamInterface<Ba
     if (!started_) return;
     if (partners_.isOpen()) partners_.close();
     if (analit_.isOpen()) analit_.close();
-    user.uninstall();
-    for (const std::string& f : user.failures()) ADD_FAILURE() << cp::toUtf8(f);
-    ProgramTest::TearDown();
-  }
-
-  // A step of the script, given the innermost window of the test's thread.
-  void then(std::function<void(ScriptedUser&, ui::Window&)> step) {
-    user.then([step = std::move(step)](ScriptedUser& u) { step(u, u.window()); });
-  }
-  // Steps on the window with this title (UTF-8), which they wait for.
-  void on(std::string title, std::function<void(ScriptedUser&, ui::Window&)> step) {
-    user.then([title = ansi(title), step = std::move(step)](ScriptedUser& u) { step(u, u.wait(title)); });
+    ScriptedProgramTest::TearDown();
   }
 
   // Another station's connection to the two tables.
@@ -133,27 +118,12 @@ class PartnersTest : public ProgramTest, public ::testing::WithParamInterface<Ba
     return out;
   }
 
-  // A control's shown text (UTF-8, without the blanks around it).
-  static std::string text(ui::Window& w, std::string_view control) {
-    const std::string shown = w.text(w.number(ansi(control)));
-    std::string_view t = trimRight(shown);
-    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-    return cp::toUtf8(t);
-  }
-  static std::string title(ui::Window& w) { return cp::toUtf8(w.title()); }
   // A column of the partner list (UTF-8, trimmed): 0 the code, 1 the name.
   static std::vector<std::string> column(ui::Window& w, int column = 0) {
     std::vector<std::string> out;
     for (const ui::Window::Row& r : w.rows(w.number("?BROWSE:1"))) out.push_back(cp::toUtf8(trimRight(r.at(column))));
     return out;
   }
-  std::vector<std::string> boxCaptions() const {
-    std::vector<std::string> r;
-    for (const fw::Box& b : boxes.boxes()) r.push_back(cp::toUtf8(b.caption));
-    return r;
-  }
-
-  ScriptedUser user;
 
  private:
   bool started_ = false;

@@ -14,15 +14,8 @@ namespace response = fw::response;
 class ListsTest : public PartnersTest {
  protected:
   // On the open list: highlight row (0: leave it) and press button.
-  void onList(int row, const char* button) {
-    on(kListTitle, [row, button](ScriptedUser& u, ui::Window& w) {
-      if (row != 0) u.selectRow(w, "?BROWSE:1", row);
-      u.press(w, button);
-    });
-  }
-  void closeList() {
-    on(kListTitle, [](ScriptedUser& u, ui::Window& w) { u.press(w, "?CLOSE"); });
-  }
+  void onList(int row, const char* button) { pressInList(kListTitle, row, button); }
+  void closeList() { pressInList(kListTitle, 0, "?CLOSE"); }
   // The codes shown, then the list closed.
   void readCodes(std::vector<std::string>& into) {
     on(kListTitle, [&into](ScriptedUser& u, ui::Window& w) {

@@ -18,6 +18,7 @@
 #include "dictionary/records.h"
 #include "platform/core/codepage.h"
 #include "support/datasources.h"
+#include "support/dbfread.h"
 #include "support/runscript.h"
 #include "support/tempdir.h"
 #include "tools/zelk-script/runner.h"
@@ -208,19 +209,10 @@ class PostingsRoad : public ::testing::Test {
   // The completed postings as the outside reader decodes dbi.dbf: document, credit
   // account and code, one line each.
   std::string outsideRead(const std::string& dbf) const {
-    if (std::system("/usr/bin/python3 -c 'import dbfread' >/dev/null 2>&1") != 0) return "no dbfread";
-    std::ofstream(dir / "read.py") << "import sys, dbfread\n"
-                                      "for r in dbfread.DBF(sys.argv[1], encoding='cp866'):\n"
-                                      "    print(r['NNDOC'].strip(), r['KT_SCHET'].strip(), r['KT_CODE'].strip())\n";
-    const std::string cmd = "/usr/bin/python3 " + (dir / "read.py") + " " + dbf + " 2>&1";
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-      char buf[4096];
-      std::size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-      pclose(p);
-    }
-    return out;
+    return readWithDbfread(dir,
+                           "for r in dbfread.DBF(sys.argv[1], encoding='cp866'):\n"
+                           "    print(r['NNDOC'].strip(), r['KT_SCHET'].strip(), r['KT_CODE'].strip())\n",
+                           dbf);
   }
 
   TempDir dir;
