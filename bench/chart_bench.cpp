@@ -13,6 +13,7 @@
 #include "app/messages.h"
 #include "app/startup.h"
 #include "bench/figures.h"
+#include "bench/program.h"
 #include "dictionary/declarations.h"
 #include "dictionary/files.h"
 #include "dictionary/globals.h"
@@ -140,13 +141,8 @@ void line(const char* what, double list, double storage, int rows, long read) {
 }  // namespace
 
 void benchChart() {
-  test::TempDir dir;
-  auto oldDir = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  app::processStart();
-  app::threadStart();
-  fw::globalErrors().Init(app::defaultErrors());
-  dict::DCTINIT();
+  bench::ProgramRun run;
+  const test::TempDir& dir = run.dir;
   dict::P_PLN = dir / "pln.dat";
   dict::FIR = kFirm;
   writeRows(kRowsEach);
@@ -181,7 +177,5 @@ void benchChart() {
               "times (linear 2, square 4)\n",
               t.fillRows, h.fillRows, growth(t.filling, h.filling).c_str(), growth(t.search, h.search).c_str());
 
-  dict::DCTKILL();
-  app::threadEnd();
-  std::filesystem::current_path(oldDir);
+  run.end();
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "bench/figures.h"
+#include "bench/program.h"
 #include "app/messages.h"
 #include "app/startup.h"
 #include "dictionary/declarations.h"
@@ -70,13 +71,8 @@ ui::WindowDef postingsList() {
 }  // namespace
 
 void benchLists() {
-  test::TempDir dir;
-  auto oldDir = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  app::processStart();
-  app::threadStart();
-  fw::globalErrors().Init(app::defaultErrors());
-  dict::DCTINIT();
+  bench::ProgramRun run;
+  const test::TempDir& dir = run.dir;
   dict::P_DBI = dir / "dbi.dbf";
   if (storage::dbase::driver().create(dict::DBI_DECL, dir / "dbi.dbf").code != 0) {
     std::printf("lists: cannot create dbi.dbf\n");
@@ -123,7 +119,5 @@ void benchLists() {
 
   manager.Kill();
   dict::Relate::DBI->Close();
-  dict::DCTKILL();
-  app::threadEnd();
-  std::filesystem::current_path(oldDir);
+  run.end();
 }

@@ -13,6 +13,7 @@
 #include "app/messages.h"
 #include "app/startup.h"
 #include "bench/figures.h"
+#include "bench/program.h"
 #include "dictionary/declarations.h"
 #include "dictionary/files.h"
 #include "dictionary/globals.h"
@@ -102,13 +103,8 @@ Timings runList() {
 }  // namespace
 
 void benchPostings() {
-  test::TempDir dir;
-  auto oldDir = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  app::processStart();
-  app::threadStart();
-  fw::globalErrors().Init(app::defaultErrors());
-  dict::DCTINIT();
+  bench::ProgramRun run;
+  const test::TempDir& dir = run.dir;
   dict::P_DBI = dir / "dbi.dbf";
   dict::P_PRT = dir / "prt.dat";
   dict::P_LVO = dir / "lvo.dat";
@@ -136,7 +132,5 @@ void benchPostings() {
               best.rows, fixed(best.opening, 1).c_str(), fixed(best.back, 1).c_str(), fixed(dbview, 1).c_str(),
               status == 0 ? "" : " (dbview failed)", fixed(dbview > 0 ? best.opening / dbview : 0.0, 2).c_str());
 
-  dict::DCTKILL();
-  app::threadEnd();
-  std::filesystem::current_path(oldDir);
+  run.end();
 }
