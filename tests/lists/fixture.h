@@ -309,12 +309,6 @@ class ListsTest : public ProgramTest {
   }
   static std::string highlighted(ui::Window& w, int column = 0) { return cell(w, w.selectedRow(ctl::kList), column); }
 
-  std::vector<std::string> boxCaptions() const {
-    std::vector<std::string> r;
-    for (const fw::Box& b : boxes.boxes()) r.push_back(cp::toUtf8(b.caption));
-    return r;
-  }
-
   ScriptedUser user;
 };
 

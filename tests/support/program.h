@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/messages.h"
 #include "app/program.h"
@@ -14,6 +15,7 @@
 #include "dictionary/files.h"
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"
+#include "platform/core/codepage.h"
 #include "platform/framework/errors.h"
 #include "platform/framework/scriptedboxes.h"
 #include "support/tempdir.h"
@@ -42,6 +44,12 @@ class ProgramTest : public ::testing::Test {
 
   // Messages shown so far, by their captions (1251 text).
   std::size_t boxCount() const { return boxes.count(); }
+  // Their captions in UTF-8.
+  std::vector<std::string> boxCaptions() const {
+    std::vector<std::string> r;
+    for (const fw::Box& b : boxes.boxes()) r.push_back(cp::toUtf8(b.caption));
+    return r;
+  }
 
   TempDir dir;
   fw::ScriptedBoxes boxes;

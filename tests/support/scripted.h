@@ -54,11 +54,6 @@ class ScriptedProgramTest : public ProgramTest {
     return cp::toUtf8(t);
   }
   static std::string title(ui::Window& w) { return cp::toUtf8(w.title()); }
-  std::vector<std::string> boxCaptions() const {
-    std::vector<std::string> r;
-    for (const fw::Box& b : boxes.boxes()) r.push_back(cp::toUtf8(b.caption));
-    return r;
-  }
 
   ScriptedUser user;
 };
