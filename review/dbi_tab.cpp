@@ -29,11 +29,12 @@ struct Locals {
 
 // The date and the two account columns are a little wider than the purpose leaves
 // them, so that a whole date and a ten-character account show in the screen's font;
-// the eight columns keep their total width.
+// the purpose column is narrower, so that the eight columns fit the list without a
+// scroll bar.
 constexpr const char* kFormat =
     "46L(2)|M~Дата~@d17@27L(2)|M~№ док.~@s6@49L(2)|M~Сч.Дебет~@s10@39L(5)|M~Анал.Деб.~L(2)@s6@"
     "49L(1)|M~Сч.Кредит~L(2)@s10@43L(6)|M~Анал.Кред.~L(2)@s6@45L(2)|M~Сумма~@n_10.2@"
-    "182L(2)|M~Наименование операции~@s50@";
+    "174L(2)|M~Наименование операции~@s50@";
 
 ui::Use dayNumber(Int32& v) {
   ui::Use u = ui::use(v);
