@@ -73,7 +73,7 @@ void setConstantFields(DbiRecord& rec, std::int32_t rowNumber, std::int32_t toda
 std::optional<Failure> readThrough(storage::File& file) {
   file.set();
   for (;;) {
-    const int r = file.next();
+    const int r = file.skip();
     if (r == storage::kRecordNotAvailable) return std::nullopt;
     if (r != 0) return failureOf(kReadFailed, file);
   }
@@ -82,7 +82,7 @@ std::optional<Failure> readThrough(storage::File& file) {
 std::optional<Failure> emptyFile(storage::File& file) {
   file.set();
   for (;;) {
-    const int r = file.next();
+    const int r = file.skip();
     if (r == storage::kRecordNotAvailable) return std::nullopt;
     if (r != 0) return failureOf(kReadFailed, file);
     if (file.erase() != 0) return failureOf(kDeleteFailed, file);

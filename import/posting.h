@@ -105,6 +105,7 @@ void applyDirection(dict::DbiRecord& rec, Direction d, std::string_view bankAcco
 void setConstantFields(dict::DbiRecord& rec, std::int32_t rowNumber, std::int32_t today);
 
 // Reads a file from its start to its end; a read error is a failure (kReadFailed).
+// Neither pass takes the records into the record buffer.
 std::optional<Failure> readThrough(storage::File& file);
 // Empties a file: SET; NEXT and DELETE up to the end; stops at the first failed
 // read (kReadFailed) or delete (kDeleteFailed).

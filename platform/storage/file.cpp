@@ -173,6 +173,11 @@ int File::set() { ZELK_NEED_OPEN(); return finish(backend_->setRecordOrder()); }
 int File::set(int key) { ZELK_NEED_OPEN(); return finish(backend_->setKeyOrder(key, nullptr)); }
 int File::setAt(int key) { ZELK_NEED_OPEN(); return finish(backend_->setKeyOrder(key, buf_)); }
 int File::next() { ZELK_NEED_OPEN(); return reading(backend_->next(buf_)); }
+int File::skip() {
+  ZELK_NEED_OPEN();
+  if (!scratch_) scratch_ = std::make_unique<char[]>(decl_.recordSize);
+  return reading(backend_->skip(scratch_.get()));
+}
 int File::previous() { ZELK_NEED_OPEN(); return reading(backend_->previous(buf_)); }
 int File::get(int key) { ZELK_NEED_OPEN(); return found(backend_->get(key, buf_)); }
 int File::add() { ZELK_NEED_OPEN(); return found(backend_->add(buf_)); }

@@ -111,6 +111,10 @@ class Backend {
   virtual ErrorState setRecordOrder() = 0;                     // SET(file)
   virtual ErrorState setKeyOrder(int key, const char* at) = 0;  // SET(key) / SET(key,key) when at
   virtual ErrorState next(char* rec) = 0;
+  // next() without filling a record buffer: the record reached becomes current (PUT
+  // and DELETE work on it), the errors are next()'s. A driver without a cheaper way
+  // reads into scratch (a buffer of the record's size).
+  virtual ErrorState skip(char* scratch) { return next(scratch); }
   virtual ErrorState previous(char* rec) = 0;
   virtual ErrorState get(int key, char* rec) = 0;  // exact key value taken from rec
   virtual ErrorState add(char* rec) = 0;  // the added record becomes the current record
@@ -180,6 +184,9 @@ class File {
   int set(int key);          // key order, from the start (next) or the end (previous)
   int setAt(int key);        // key order, at the key value in the buffer
   int next();
+  // NEXT that leaves the record buffer as it is: for passes that only need to reach
+  // every record (to check that it reads, or to delete it).
+  int skip();
   int previous();
   int get(int key);
   int add();
@@ -204,6 +211,7 @@ class File {
   char* buf_;
   std::function<std::string()> nameSource_;
   std::unique_ptr<Backend> backend_;
+  std::unique_ptr<char[]> scratch_;  // skip()'s record, for drivers that read one
   std::uint8_t mode_ = 0;
   bool current_ = true;  // false after a failed read: no record to PUT or DELETE
 };

@@ -91,6 +91,7 @@ class Table final : public Backend {
   ErrorState get(int, char*) override { return fail(kNotSupported); }
 
   ErrorState next(char* rec) override { return read(rec, true); }
+  ErrorState skip(char*) override { return read(nullptr, true); }
   ErrorState previous(char* rec) override { return read(rec, false); }
   ErrorState add(char* rec) override;
   ErrorState put(const char* rec) override;
@@ -173,7 +174,7 @@ class Table final : public Backend {
     return static_cast<off_t>(layout_.headerLength) + static_cast<off_t>(i) * static_cast<off_t>(layout_.recordLength);
   }
 
-  ErrorState read(char* rec, bool forward);
+  ErrorState read(char* rec, bool forward);  // rec null: the record is not decoded
   ErrorState refreshCount() const;
   bool fill(std::int64_t first, std::int64_t n) const;
   // The record found, kNone when there is none, kReadError when a read failed
@@ -414,8 +415,9 @@ ErrorState Table::read(char* rec, bool forward) {
   cur_ = i;
   have_ = true;
   watched_ = watch;
-  for (const Binding& b : bindings_)
-    decodeField(*b.field, rec, *b.column, raw_.data() + b.column->offset, decl_.oem);
+  if (rec)
+    for (const Binding& b : bindings_)
+      decodeField(*b.field, rec, *b.column, raw_.data() + b.column->offset, decl_.oem);
   return {};
 }
 
