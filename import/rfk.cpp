@@ -10,6 +10,20 @@ namespace {
 
 int exponentOf(double x) { return x == 0 ? std::ilogb(1.0) : std::ilogb(x); }
 
+// The payments are read in one pass with the table's quick-scan hint: its read-ahead
+// is kept between reads while the pass lasts, so a payment the client-bank program
+// changes meanwhile is read as its block was.
+class QuickScan {
+ public:
+  explicit QuickScan(storage::File& f) : f_(f) { f_.send("QUICKSCAN=on"); }
+  ~QuickScan() { f_.send("QUICKSCAN=off"); }
+  QuickScan(const QuickScan&) = delete;
+  QuickScan& operator=(const QuickScan&) = delete;
+
+ private:
+  storage::File& f_;
+};
+
 }  // namespace
 
 bool tolerantEqual(double a, double b) {
@@ -48,6 +62,7 @@ ImportResult runRfk(std::int32_t from, std::int32_t to, const Progress& progress
 
   const auto bank = dict::N_SC_B.get();
   auto& sub = dict::SUBS_CLT();
+  const QuickScan pass(sub);
   sub.set();
   for (;;) {
     if (sub.next() != 0) {

@@ -68,6 +68,9 @@ struct FieldDesc {
   std::string_view external;  // external name: "NNOPER=N(7.0)", "`key`", or empty
 };
 
+// A text field (Text or Memo): blanks when cleared, converted between code pages.
+inline bool isTextField(const FieldDesc& f) { return f.type == FieldType::Text || f.type == FieldType::Memo; }
+
 // The column name of a field: its external name up to any "=" (back-quotes kept),
 // else its name.
 std::string_view columnName(const FieldDesc& f);

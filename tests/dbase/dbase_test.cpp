@@ -161,6 +161,28 @@ TEST(DbaseCodec, NumbersAreFormattedToTheColumn) {
   }
 }
 
+// Values with up to 15 digits in all, every sign, decimals and width: the digits printf
+// gives them, or stars when they do not fit.
+TEST(DbaseCodec, ShortDecimalsAreFormattedAsPrintfFormatsThem) {
+  std::uint64_t x = 0x9E3779B97F4A7C15ull;
+  for (int i = 0; i < 200000; ++i) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    const unsigned decimals = static_cast<unsigned>(x % 9);
+    const std::uint64_t units = (x >> 8) % 1000000000000000ull / (std::uint64_t{1} << (x >> 58) % 50);
+    double v = static_cast<double>(units);
+    for (unsigned d = 0; d < decimals; ++d) v /= 10;
+    if ((x >> 4) % 2) v = -v;
+    const std::size_t width = 1 + (x >> 12) % 24;
+    char want[64];
+    const int n = std::snprintf(want, sizeof want, "%*.*f", static_cast<int>(width), static_cast<int>(decimals),
+                                units ? v : 0.0);  // no "-0"
+    const std::string expected = static_cast<std::size_t>(n) > width || decimals >= width ? std::string(width, '*') : want;
+    std::string out(width, '?');
+    storage::dbase::formatNumber(out.data(), width, decimals, v);
+    ASSERT_EQ(out, expected) << v << " in N(" << width << "." << decimals << ")";
+  }
+}
+
 TEST(DbaseCodec, NumbersAreReadWithoutTheLocale) {
   std::setlocale(LC_ALL, "");  // what a Qt program does; must change nothing
   struct Case {

@@ -204,6 +204,24 @@ class Table final : public Backend {
   void encode(const char* rec, char* raw) const {
     for (const Binding& b : bindings_) encodeField(*b.field, rec, *b.column, raw + b.column->offset, decl_.oem);
   }
+  // A new record over blanks: with every text field in a character column, the other
+  // columns hold only ASCII, so one conversion of the whole record does the code page.
+  void encodeNew(const char* rec, char* raw) const {
+    if (!convertWhole_) return encode(rec, raw);
+    for (const Binding& b : bindings_) encodeField(*b.field, rec, *b.column, raw + b.column->offset, false);
+    cp::ansiToOem(raw + 1, layout_.recordLength - 1);
+  }
+  // The same when reading: the columns that are not text read the same converted (a
+  // number or date is ASCII, and a byte above it stays one that reads as no digit).
+  void decode(const char* raw, char* rec) {
+    if (convertWhole_) {
+      converted_.assign(raw, raw + layout_.recordLength);
+      cp::oemToAnsi(converted_.data() + 1, layout_.recordLength - 1);
+      raw = converted_.data();
+    }
+    for (const Binding& b : bindings_)
+      decodeField(*b.field, rec, *b.column, raw + b.column->offset, decl_.oem && !convertWhole_);
+  }
 
   const FileDecl& decl_;
   Fd fd_;
@@ -213,6 +231,8 @@ class Table final : public Backend {
   bool quickScan_ = false;
   Layout layout_;
   std::vector<Binding> bindings_;
+  bool convertWhole_ = false;  // encodeNew and decode convert the record at once
+  std::vector<char> converted_;  // decode's record in the program's code page
 
   // Records known to be there, and the header's count when it was last read.
   mutable std::uint64_t count_ = 0;
@@ -283,6 +303,9 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
     }
     bindings_.push_back({&f, &*it});
   }
+  convertWhole_ = decl_.oem && std::all_of(bindings_.begin(), bindings_.end(), [](const Binding& b) {
+    return !isTextField(*b.field) || b.column->type == 'C';
+  });
 
   std::uint64_t fit = (static_cast<std::uint64_t>(st.st_size) - layout_.headerLength) / layout_.recordLength;
   headerCountSeen_ = layout_.headerCount;
@@ -415,9 +438,7 @@ ErrorState Table::read(char* rec, bool forward) {
   cur_ = i;
   have_ = true;
   watched_ = watch;
-  if (rec)
-    for (const Binding& b : bindings_)
-      decodeField(*b.field, rec, *b.column, raw_.data() + b.column->offset, decl_.oem);
+  if (rec) decode(raw_.data(), rec);
   return {};
 }
 
@@ -508,7 +529,7 @@ ErrorState Table::touchDate() {
 ErrorState Table::add(char* rec) {
   std::vector<char>& out = added_;
   out.assign(layout_.recordLength + 1, ' ');
-  encode(rec, out.data());
+  encodeNew(rec, out.data());
   out.back() = kEndMarker;
   if (ErrorState e = beginWrite(); e.code) return e;
   if (trusted()) {

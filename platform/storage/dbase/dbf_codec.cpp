@@ -59,7 +59,7 @@ Kind kindOf(char type) {
   }
 }
 
-bool isText(const FieldDesc& f) { return f.type == FieldType::Text || f.type == FieldType::Memo; }
+bool isText(const FieldDesc& f) { return isTextField(f); }
 
 std::int64_t clampRound(double v, std::int64_t lo, std::int64_t hi) {
   if (!(v == v)) return 0;  // NaN
@@ -271,51 +271,63 @@ ErrorState columnFor(const FieldDesc& f, Column& out) {
   return {};
 }
 
+namespace {
+
+// A value that is a whole number of the column's units (units below 2^53, decimals
+// below 9): its digits written from the right, no rounding.
+void formatUnits(char* dst, std::size_t width, unsigned decimals, std::uint64_t units, bool negative) {
+  char buf[32];  // 16 digits, the point, 8 decimals and the sign
+  char* const end = buf + sizeof buf;
+  char* p = end;
+  const bool zero = units == 0;
+  for (unsigned i = 0; i < decimals; ++i, units /= 10) *--p = static_cast<char>('0' + units % 10);
+  if (decimals) *--p = '.';
+  do *--p = static_cast<char>('0' + units % 10);
+  while (units /= 10);
+  if (negative && !zero) *--p = '-';
+  const auto len = static_cast<std::size_t>(end - p);
+  if (len > width) return fillStars(dst, width);
+  std::memset(dst, ' ', width - len);
+  std::memcpy(dst + width - len, p, len);
+}
+
+}  // namespace
+
 // The value's shortest decimal form (the digits it was written with: 0.145, not
 // 0.14499...) rounded half away from zero to the column's decimals.
 void formatNumber(char* dst, std::size_t width, unsigned decimals, double v) {
   if (width == 0) return;
   if (!std::isfinite(v) || decimals >= width) return fillStars(dst, width);
   const double a = std::fabs(v);
+  static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  const double scaled = decimals < std::size(kScale) ? a * kScale[decimals] : 0x1p53;
+  if (scaled < 0x1p53 && scaled == std::trunc(scaled))
+    return formatUnits(dst, width, decimals, static_cast<std::uint64_t>(scaled), v < 0);
   // The whole part and the kept decimals, as one run of digits (one more for a carry).
   char local[400 + kMaxColumnWidth + 2];
   std::unique_ptr<char[]> wide;
   char* digits = decimals <= kMaxColumnWidth ? local : (wide = std::make_unique<char[]>(400 + decimals + 2)).get();
-  std::size_t n = 0;
-  static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
-  const double scaled = decimals < std::size(kScale) ? a * kScale[decimals] : 0x1p53;
-  if (scaled < 0x1p53 && scaled == std::trunc(scaled)) {
-    // The value is a whole number of the column's units: its digits, no rounding.
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(scaled));
-    const auto len = static_cast<std::size_t>(r.ptr - buf);
-    n = len < decimals + 1 ? decimals + 1 - len : 0;
-    std::memset(digits, '0', n);
-    std::memcpy(digits + n, buf, len);
-    n += len;
-  } else {
-    char shortest[400];
-    auto r = std::to_chars(shortest, shortest + sizeof shortest, a, std::chars_format::fixed);
-    if (r.ec != std::errc()) return fillStars(dst, width);
-    std::string_view s(shortest, static_cast<std::size_t>(r.ptr - shortest));
-    std::size_t point = s.find('.');
-    std::string_view whole = s.substr(0, point);
-    std::string_view frac = point == std::string_view::npos ? std::string_view{} : s.substr(point + 1);
-    const std::size_t kept = std::min<std::size_t>(frac.size(), decimals);
-    std::memcpy(digits, whole.data(), whole.size());
-    if (kept) std::memcpy(digits + whole.size(), frac.data(), kept);
-    n = whole.size() + kept;
-    std::memset(digits + n, '0', decimals - kept);
-    n += decimals - kept;
-    if (frac.size() > decimals && frac[decimals] >= '5') {
-      std::size_t i = n;
-      while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-      if (i == 0) {
-        std::memmove(digits + 1, digits, n++);
-        digits[0] = '1';
-      } else {
-        ++digits[i - 1];
-      }
+  char shortest[400];
+  auto r = std::to_chars(shortest, shortest + sizeof shortest, a, std::chars_format::fixed);
+  if (r.ec != std::errc()) return fillStars(dst, width);
+  std::string_view s(shortest, static_cast<std::size_t>(r.ptr - shortest));
+  std::size_t point = s.find('.');
+  std::string_view whole = s.substr(0, point);
+  std::string_view frac = point == std::string_view::npos ? std::string_view{} : s.substr(point + 1);
+  const std::size_t kept = std::min<std::size_t>(frac.size(), decimals);
+  std::memcpy(digits, whole.data(), whole.size());
+  if (kept) std::memcpy(digits + whole.size(), frac.data(), kept);
+  std::size_t n = whole.size() + kept;
+  std::memset(digits + n, '0', decimals - kept);
+  n += decimals - kept;
+  if (frac.size() > decimals && frac[decimals] >= '5') {
+    std::size_t i = n;
+    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+    if (i == 0) {
+      std::memmove(digits + 1, digits, n++);
+      digits[0] = '1';
+    } else {
+      ++digits[i - 1];
     }
   }
   const bool zero = std::all_of(digits, digits + n, [](char c) { return c == '0'; });
