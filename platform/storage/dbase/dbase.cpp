@@ -206,9 +206,11 @@ class Table final : public Backend {
   }
   // A new record over blanks: with every text field in a character column, the other
   // columns hold only ASCII, so one conversion of the whole record does the code page.
+  // Text fields are copied as they lie, neighbours in one go.
   void encodeNew(const char* rec, char* raw) const {
     if (!convertWhole_) return encode(rec, raw);
-    for (const Binding& b : bindings_) encodeField(*b.field, rec, *b.column, raw + b.column->offset, false);
+    for (const TextCopy& c : textCopies_) std::memcpy(raw + c.to, rec + c.from, c.n);
+    for (const Binding& b : otherFields_) encodeField(*b.field, rec, *b.column, raw + b.column->offset, false);
     cp::ansiToOem(raw + 1, layout_.recordLength - 1);
   }
   // The same when reading: the columns that are not text read the same converted (a
@@ -232,6 +234,11 @@ class Table final : public Backend {
   Layout layout_;
   std::vector<Binding> bindings_;
   bool convertWhole_ = false;  // encodeNew and decode convert the record at once
+  struct TextCopy {
+    std::size_t from, to, n;  // record offset, record bytes offset, length
+  };
+  std::vector<TextCopy> textCopies_;  // encodeNew's text fields in character columns
+  std::vector<Binding> otherFields_;  // and its other fields
   std::vector<char> converted_;  // decode's record in the program's code page
 
   // Records known to be there, and the header's count when it was last read.
@@ -306,6 +313,21 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
   convertWhole_ = decl_.oem && std::all_of(bindings_.begin(), bindings_.end(), [](const Binding& b) {
     return !isTextField(*b.field) || b.column->type == 'C';
   });
+  for (const Binding& b : bindings_) {
+    if (!isTextField(*b.field) || b.column->type != 'C') {
+      otherFields_.push_back(b);
+      continue;
+    }
+    const TextCopy c{b.field->offset, b.column->offset, std::min(b.field->size, b.column->width)};
+    if (!textCopies_.empty()) {
+      TextCopy& last = textCopies_.back();
+      if (last.from + last.n == c.from && last.to + last.n == c.to) {
+        last.n += c.n;
+        continue;
+      }
+    }
+    textCopies_.push_back(c);
+  }
 
   std::uint64_t fit = (static_cast<std::uint64_t>(st.st_size) - layout_.headerLength) / layout_.recordLength;
   headerCountSeen_ = layout_.headerCount;

@@ -274,21 +274,21 @@ ErrorState columnFor(const FieldDesc& f, Column& out) {
 namespace {
 
 // A value that is a whole number of the column's units (units below 2^53, decimals
-// below 9): its digits written from the right, no rounding.
+// below the width): its digits written into the column from the right, no rounding.
 void formatUnits(char* dst, std::size_t width, unsigned decimals, std::uint64_t units, bool negative) {
-  char buf[32];  // 16 digits, the point, 8 decimals and the sign
-  char* const end = buf + sizeof buf;
-  char* p = end;
+  char* p = dst + width;
   const bool zero = units == 0;
   for (unsigned i = 0; i < decimals; ++i, units /= 10) *--p = static_cast<char>('0' + units % 10);
   if (decimals) *--p = '.';
-  do *--p = static_cast<char>('0' + units % 10);
-  while (units /= 10);
-  if (negative && !zero) *--p = '-';
-  const auto len = static_cast<std::size_t>(end - p);
-  if (len > width) return fillStars(dst, width);
-  std::memset(dst, ' ', width - len);
-  std::memcpy(dst + width - len, p, len);
+  do {
+    if (p == dst) return fillStars(dst, width);
+    *--p = static_cast<char>('0' + units % 10);
+  } while (units /= 10);
+  if (negative && !zero) {
+    if (p == dst) return fillStars(dst, width);
+    *--p = '-';
+  }
+  while (p != dst) *--p = ' ';
 }
 
 }  // namespace
@@ -301,8 +301,10 @@ void formatNumber(char* dst, std::size_t width, unsigned decimals, double v) {
   const double a = std::fabs(v);
   static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
   const double scaled = decimals < std::size(kScale) ? a * kScale[decimals] : 0x1p53;
-  if (scaled < 0x1p53 && scaled == std::trunc(scaled))
-    return formatUnits(dst, width, decimals, static_cast<std::uint64_t>(scaled), v < 0);
+  if (scaled < 0x1p53) {
+    const auto units = static_cast<std::uint64_t>(scaled);
+    if (static_cast<double>(units) == scaled) return formatUnits(dst, width, decimals, units, v < 0);
+  }
   // The whole part and the kept decimals, as one run of digits (one more for a carry).
   char local[400 + kMaxColumnWidth + 2];
   std::unique_ptr<char[]> wide;
