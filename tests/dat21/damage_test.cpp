@@ -165,11 +165,16 @@ TEST_F(Dat21Test, ARebuildSalvagesEveryRecordItCanRead) {
     Opened<PrtRec> f(prtDecl(), path("prt.dat"));
     ASSERT_EQ(f.open(), c.open);
     if (c.open == 0) {
-      f.set();
-      while (f.next() == 0) {
-      }
-      EXPECT_EQ(lastError().code, c.read);
-      EXPECT_FALSE(f.eof());  // a slot that cannot be read is not the end of the file
+      // In record and in key order, reading records or only reaching them.
+      for (int key : {-1, 0})
+        for (bool skip : {false, true}) {
+          if (key < 0) f.set();
+          else f.set(key);
+          while ((skip ? f.skip() : f.next()) == 0) {
+          }
+          EXPECT_EQ(lastError().code, c.read) << key << skip;
+          EXPECT_FALSE(f.eof());  // a slot that cannot be read is not the end of the file
+        }
       f.close();
     }
     ASSERT_EQ(f.build(), 0);
