@@ -87,8 +87,10 @@
 #include <cassert>
 #include <cerrno>
 #include <charconv>
+#include <cstddef>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -134,14 +136,76 @@ struct EntryLess {
   bool operator()(const Entry& a, const Probe& b) const { return cmp(a.sk, a.rec, b.sk, b.rec) < 0; }
   bool operator()(const Probe& a, const Entry& b) const { return cmp(a.sk, a.rec, b.sk, b.rec) < 0; }
 };
-using Index = std::set<Entry, EntryLess>;
+
+// Memory for the nodes of one key's set: a freed node is kept for the next one, and
+// the blocks go when the pool goes.
+class NodePool {
+ public:
+  void* take(std::size_t bytes) {
+    if (size_ == 0) size_ = (std::max(bytes, sizeof(void*)) + kAlign - 1) / kAlign * kAlign;
+    if (bytes > size_) return ::operator new(bytes);
+    if (free_) {
+      void* p = free_;
+      free_ = *static_cast<void**>(p);
+      return p;
+    }
+    if (left_ == 0) {
+      blocks_.push_back(std::make_unique<char[]>(size_ * kPerBlock));
+      at_ = blocks_.back().get();
+      left_ = kPerBlock;
+    }
+    void* p = at_;
+    at_ += size_;
+    --left_;
+    return p;
+  }
+  void give(void* p, std::size_t bytes) {
+    if (bytes > size_) return ::operator delete(p);
+    *static_cast<void**>(p) = free_;
+    free_ = p;
+  }
+
+ private:
+  static constexpr std::size_t kAlign = alignof(std::max_align_t), kPerBlock = 512;
+  std::size_t size_ = 0;
+  void* free_ = nullptr;
+  char* at_ = nullptr;
+  std::size_t left_ = 0;
+  std::vector<std::unique_ptr<char[]>> blocks_;
+};
+
+template <class T>
+struct PoolAllocator {
+  using value_type = T;
+  explicit PoolAllocator(NodePool* p) : pool(p) {}
+  template <class U>
+  PoolAllocator(const PoolAllocator<U>& o) : pool(o.pool) {}
+  T* allocate(std::size_t n) { return static_cast<T*>(pool->take(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) { pool->give(p, n * sizeof(T)); }
+  bool operator==(const PoolAllocator& o) const { return pool == o.pool; }
+  NodePool* pool;
+};
+
+using Index = std::set<Entry, EntryLess, PoolAllocator<Entry>>;
+
+// The entry (sk, rec), else end(). Records deleted in the order of a pass over the
+// file are mostly the first or the last entry: those are looked at before a search.
+Index::iterator findEntry(Index& idx, std::string_view sk, std::uint64_t rec) {
+  if (idx.empty()) return idx.end();
+  const Probe p{sk, rec};
+  if (auto first = idx.begin(); !EntryLess{}(*first, p) && !EntryLess{}(p, *first)) return first;
+  if (auto last = std::prev(idx.end()); !EntryLess{}(*last, p) && !EntryLess{}(p, *last)) return last;
+  return idx.find(p);
+}
 
 void appendEntry(std::string& out, unsigned char op, std::uint32_t rec, std::string_view sk) {
-  unsigned char head[5];
-  head[0] = op;
-  put32(head + 1, rec);
-  out.append(reinterpret_cast<const char*>(head), sizeof head);
-  out.append(sk);
+  char entry[64];
+  const bool whole = 5 + sk.size() <= sizeof entry;  // one append for a short key
+  entry[0] = static_cast<char>(op);
+  put32(reinterpret_cast<unsigned char*>(entry + 1), rec);
+  if (whole) std::memcpy(entry + 5, sk.data(), sk.size());
+  out.append(entry, whole ? 5 + sk.size() : 5);
+  if (!whole) out.append(sk);
 }
 
 std::string keyHeaderBytes(const SortKey& codec, std::size_t index) {
@@ -277,7 +341,13 @@ bool takeNumber(std::string_view& s, std::uint64_t& v, char sep) {
 class Dat21File final : public Backend {
  public:
   explicit Dat21File(const FileDecl& decl)
-      : decl_(decl), rsize_(decl.recordSize), ssize_(slotSize(rsize_)), staged_(ssize_) {}
+      : decl_(decl),
+        rsize_(decl.recordSize),
+        ssize_(slotSize(rsize_)),
+        staged_(ssize_),
+        slot_(ssize_, '\0'),
+        read_(ssize_, '\0'),
+        freed_(rsize_, '\0') {}
   ~Dat21File() override { close(); }
 
   ErrorState open(const std::string& name, std::uint8_t mode);
@@ -286,6 +356,7 @@ class Dat21File final : public Backend {
   ErrorState setRecordOrder() override;
   ErrorState setKeyOrder(int key, const char* at) override;
   ErrorState next(char* rec) override { return step(rec, true); }
+  ErrorState skip(char*) override { return step(nullptr, true); }
   ErrorState previous(char* rec) override { return step(rec, false); }
   ErrorState get(int key, char* rec) override;
   ErrorState add(char* rec) override;
@@ -305,10 +376,17 @@ class Dat21File final : public Backend {
 
  private:
   struct Key {
-    explicit Key(SortKey c) : codec(std::move(c)) {}
+    explicit Key(SortKey c)
+        : codec(std::move(c)),
+          oldSk(codec.length(), '\0'),
+          newSk(codec.length(), '\0'),
+          pool(std::make_unique<NodePool>()),
+          index(EntryLess{}, PoolAllocator<Entry>(pool.get())) {}
     SortKey codec;
+    std::string oldSk, newSk;  // a statement's sort bytes of the record before and after
     std::string path;
     Fd fd;
+    std::unique_ptr<NodePool> pool;  // before index: it outlives it
     Index index;
     std::uint64_t loaded = 0;  // committed log bytes applied to index
     std::uint32_t crc = 0;     // their CRC
@@ -316,11 +394,11 @@ class Dat21File final : public Backend {
     bool fresh = false;  // index matches (epoch, loaded, crc)
     std::string staged;  // entries applied to index, not yet written
   };
-  // A change to one key, written as one log entry.
+  // A change to one key, written as one log entry (sk: the key's oldSk or newSk).
   struct Change {
     std::size_t key;
     unsigned char op;
-    std::string sk;
+    std::string_view sk;
   };
   // Where NEXT and PREVIOUS go on: NEXT reads the first entry >= (lowSk, lowRec),
   // PREVIOUS the last entry <= (highSk, highRec); unset: the first and the last.
@@ -335,9 +413,11 @@ class Dat21File final : public Backend {
   class Statement {
    public:
     Statement(Dat21File& f, bool write) : f_(f) {
-      e = write ? f.share_.lockWrite() : f.share_.lockRead();
-      if (e.code) return;
-      held_ = true;
+      if (!f.locked_) {  // under LOCK the write lock is held already
+        e = write ? f.share_.lockWrite() : f.share_.lockRead();
+        if (e.code) return;
+        held_ = true;
+      }
       if (!f.trusted_ || f.stale_) e = f.refresh();
     }
     ~Statement() {
@@ -359,21 +439,20 @@ class Dat21File final : public Backend {
   ErrorState loadKey(std::size_t i, const KeyCommit& c, std::uint64_t slots);
   bool applyLog(Key& k, const unsigned char* p, std::size_t n, std::uint64_t slots);
 
-  void images(const char* rec, std::string& stored, std::string& image) const;
-  const std::string& imageOf(std::string_view stored, std::string& image) const;
+  const char* images(const char* rec, const char*& stored);
+  const char* keySource(const char* stored, std::string& image) const;
   const char* cachedSlot(std::uint64_t recno) const;
-  ErrorState readSlot(std::uint64_t recno, unsigned char& status, std::string& bytes);
-  ErrorState deliver(std::uint64_t recno, std::string_view stored, char* out, int verifyKey,
-                     std::string_view expectSk);
-  void setCurrent(std::uint64_t recno, std::string_view stored, std::string& image);
+  ErrorState readSlot(std::uint64_t recno, unsigned char& status, const char*& bytes);
+  ErrorState deliver(std::uint64_t recno, const char* stored, char* out, int verifyKey, std::string_view expectSk);
+  void setCurrent(std::uint64_t recno, const char* stored);
 
   ErrorState step(char* rec, bool forward);
   bool atEnd();
   ErrorState findActive(std::uint64_t from, bool forward, std::uint64_t& found);
   ErrorState loadChunk(std::uint64_t recno, bool forward);
 
-  bool hasOther(std::size_t key, const std::string& sk, std::uint64_t except) const;
-  void stage(std::uint64_t recno, unsigned char status, std::string_view bytes, const std::vector<Change>& ch);
+  bool hasOther(std::size_t key, std::string_view sk, std::uint64_t except) const;
+  void stage(std::uint64_t recno, unsigned char status, const char* bytes, const std::vector<Change>& ch);
   ErrorState writeBack();
   ErrorState writeSlots();
   ErrorState commit(DataHeader nh);
@@ -410,14 +489,15 @@ class Dat21File final : public Backend {
   bool unwritten_ = false;  // staged bytes not yet written (I1)
   std::string slot_;  // a slot being staged
   // Buffers of the statements, kept to spare an allocation per record.
-  std::string stored_, image_, old_, oldImage_;
+  std::string stored_, image_, oldImage_, read_, freed_;
   std::vector<Change> changes_;
+  bool textKeys_ = false;  // a key takes a text field
 
   int order_ = -1;  // -1 record order, else a key
   Cursor cursor_;
 
   std::uint64_t curRec_ = 0;  // the current record, 0 none
-  std::string curStored_, curImage_;
+  std::string curStored_;     // its bytes as read or written
   bool watchNext_ = false, watched_ = false;
 
   // Slots read ahead in record order (I8).
@@ -446,6 +526,7 @@ ErrorState Dat21File::open(const std::string& name, std::uint8_t mode) {
   for (std::size_t i = 0; i < decl_.keys.size(); ++i) {
     keys_.emplace_back(SortKey(decl_, i));
     keys_.back().path = keyPath(dataPath_, i);
+    textKeys_ = textKeys_ || keys_.back().codec.readsText();
   }
   // Opening never waits for another station's write lock: while one is held, only
   // the header is checked, and the first statement reads the rest under the lock.
@@ -569,11 +650,13 @@ bool Dat21File::applyLog(Key& k, const unsigned char* p, std::size_t n, std::uin
     const unsigned char* e = p + at;
     std::uint32_t rec = get32(e + 1);
     if (rec == 0 || rec > slots) return false;
-    Entry entry{std::string(reinterpret_cast<const char*>(e + 5), len), rec};
+    const std::string_view sk(reinterpret_cast<const char*>(e + 5), len);
     if (e[0] == kEntryInsert) {
-      if (!k.index.insert(std::move(entry)).second) return false;
+      if (!k.index.insert(Entry{std::string(sk), rec}).second) return false;
     } else if (e[0] == kEntryRemove) {
-      if (k.index.erase(entry) != 1) return false;
+      auto it = findEntry(k.index, sk, rec);
+      if (it == k.index.end()) return false;
+      k.index.erase(it);
     } else {
       return false;
     }
@@ -581,24 +664,26 @@ bool Dat21File::applyLog(Key& k, const unsigned char* p, std::size_t n, std::uin
   return true;
 }
 
-// The stored form of a program-side record, and the program-side record that reads
-// back from it (they differ for OEM files in characters 866 lacks); keys are taken
-// from the latter, so that a record is found by what it reads back as.
-void Dat21File::images(const char* rec, std::string& stored, std::string& image) const {
-  stored.assign(rec, rsize_);
-  if (decl_.oem) {
-    convertTextFields(decl_, stored.data(), true);
-    image = stored;
-    convertTextFields(decl_, image.data(), false);
-  } else {
-    image = stored;
-  }
+// The stored form of a program-side record (rec itself unless texts are stored in
+// 866), and the record its keys are taken from: the program-side record that reads
+// back from the stored form (they differ in characters 866 lacks), so that a record
+// is found by what it reads back as. Keys without text read alike from rec itself.
+const char* Dat21File::images(const char* rec, const char*& stored) {
+  stored = rec;
+  if (!decl_.oem) return rec;
+  stored_.assign(rec, rsize_);
+  convertTextFields(decl_, stored_.data(), true);
+  stored = stored_.data();
+  return textKeys_ ? keySource(stored, image_) : rec;
 }
 
-const std::string& Dat21File::imageOf(std::string_view stored, std::string& image) const {
-  image.assign(stored);
-  if (decl_.oem) convertTextFields(decl_, image.data(), false);
-  return image;
+// The record the keys of a stored record are taken from: what it reads back as, or
+// the stored bytes themselves where that makes no difference to a key.
+const char* Dat21File::keySource(const char* stored, std::string& image) const {
+  if (!decl_.oem || !textKeys_) return stored;
+  image.assign(stored, rsize_);
+  convertTextFields(decl_, image.data(), false);
+  return image.data();
 }
 
 // The slot's bytes when they are staged or read ahead, else null.
@@ -609,47 +694,47 @@ const char* Dat21File::cachedSlot(std::uint64_t recno) const {
   return nullptr;
 }
 
-ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, std::string& bytes) {
+// The slot's status and record bytes; the bytes stay valid until the next slot is
+// read, staged or read ahead.
+ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, const char*& bytes) {
   if (recno == 0 || recno > hdr_.slotCount) return make(kKeysMustBeRebuilt);
-  std::string buf;
   const char* slot = cachedSlot(recno);
   if (!slot) {
-    buf.assign(ssize_, '\0');
-    ssize_t n = readAt(fd_.get(), buf.data(), ssize_, slotOffset(recno, rsize_));
+    ssize_t n = readAt(fd_.get(), read_.data(), ssize_, slotOffset(recno, rsize_));
     if (n < 0) return lastErrno();
     if (static_cast<std::size_t>(n) != ssize_) return make(kInvalidDataFile);
-    slot = buf.data();
+    slot = read_.data();
   }
   status = static_cast<unsigned char>(slot[0]);
   if (status != kSlotActive && status != kSlotDeleted) return make(kKeysMustBeRebuilt);  // the build drops it
-  bytes.assign(slot + 1, rsize_);
+  bytes = slot + 1;
   return {};
 }
 
-// Hands a record read to the caller and makes it current; with verifyKey, the key
-// value it reads back as must be the one the key holds for it.
-ErrorState Dat21File::deliver(std::uint64_t recno, std::string_view stored, char* out, int verifyKey,
+// Hands a record read to the caller (into out, unless null) and makes it current;
+// with verifyKey, the key value it reads back as must be the one the key holds for it.
+ErrorState Dat21File::deliver(std::uint64_t recno, const char* stored, char* out, int verifyKey,
                               std::string_view expectSk) {
-  const std::string& image = imageOf(stored, image_);
   if (verifyKey >= 0) {
-    std::string sk;
-    if (!keys_[static_cast<std::size_t>(verifyKey)].codec.make(image.data(), sk) || sk != expectSk) {
+    Key& k = keys_[static_cast<std::size_t>(verifyKey)];
+    if (!k.codec.make(keySource(stored, image_), k.newSk.data()) || k.newSk != expectSk) {
       stale_ = true;
       return make(kKeysMustBeRebuilt);
     }
   }
-  std::memcpy(out, image.data(), rsize_);
-  setCurrent(recno, stored, image_);
+  if (out) {
+    std::memcpy(out, stored, rsize_);
+    if (decl_.oem) convertTextFields(decl_, out, false);
+  }
+  setCurrent(recno, stored);
   watched_ = watchNext_;
   watchNext_ = false;
   return {};
 }
 
-// The record becomes current (image is taken, its old buffer given back in it).
-void Dat21File::setCurrent(std::uint64_t recno, std::string_view stored, std::string& image) {
+void Dat21File::setCurrent(std::uint64_t recno, const char* stored) {
   curRec_ = recno;
-  curStored_.assign(stored);
-  curImage_.swap(image);
+  curStored_.assign(stored, rsize_);
   watched_ = false;
 }
 
@@ -664,9 +749,9 @@ ErrorState Dat21File::setKeyOrder(int key, const char* at) {
   order_ = key;
   cursor_ = Cursor{};
   if (at) {
-    std::string stored, image, sk;
-    images(at, stored, image);
-    keys_[static_cast<std::size_t>(key)].codec.make(image.data(), sk);
+    std::string sk;
+    const char* stored = nullptr;
+    keys_[static_cast<std::size_t>(key)].codec.make(images(at, stored), sk);
     cursor_.set = true;
     cursor_.lowSk = cursor_.highSk = sk;
     cursor_.lowRec = 0;
@@ -684,7 +769,7 @@ ErrorState Dat21File::step(char* rec, bool forward) {
     ErrorState e = findActive(from, forward, found);
     if (e.code) return e;
     if (found == 0) return make(kRecordNotAvailable);
-    std::string_view bytes(reinterpret_cast<const char*>(chunk_.data()) + (found - chunkFirst_) * ssize_ + 1, rsize_);
+    const char* bytes = reinterpret_cast<const char*>(chunk_.data()) + (found - chunkFirst_) * ssize_ + 1;
     e = deliver(found, bytes, rec, -1, {});
     if (e.code) return e;
     cursorOn(cursor_, {}, found);
@@ -701,13 +786,14 @@ ErrorState Dat21File::step(char* rec, bool forward) {
     --it;
   }
   unsigned char status = 0;
-  ErrorState e = readSlot(it->rec, status, old_);
+  const char* bytes = nullptr;
+  ErrorState e = readSlot(it->rec, status, bytes);
   if (e.code) return e;
   if (status != kSlotActive) {
     stale_ = true;
     return make(kKeysMustBeRebuilt);
   }
-  e = deliver(it->rec, old_, rec, order_, it->sk);
+  e = deliver(it->rec, bytes, rec, order_, it->sk);
   if (e.code) return e;
   cursorOn(cursor_, it->sk, it->rec);
   return {};
@@ -774,22 +860,23 @@ ErrorState Dat21File::get(int key, char* rec) {
   Statement s(*this, false);
   if (s.e.code) return s.e;
   Key& k = keys_[static_cast<std::size_t>(key)];
-  std::string stored, image, sk;
-  images(rec, stored, image);
-  k.codec.make(image.data(), sk);
+  std::string& sk = k.oldSk;
+  const char* stored = nullptr;
+  k.codec.make(images(rec, stored), sk.data());
   auto it = k.index.lower_bound(Probe{sk, 0});
   if (it == k.index.end() || it->sk != sk) return make(kRecordNotFound);
   unsigned char status = 0;
-  ErrorState e = readSlot(it->rec, status, old_);
+  const char* bytes = nullptr;
+  ErrorState e = readSlot(it->rec, status, bytes);
   if (e.code) return e;
   if (status != kSlotActive) {
     stale_ = true;
     return make(kKeysMustBeRebuilt);
   }
-  return deliver(it->rec, old_, rec, key, it->sk);
+  return deliver(it->rec, bytes, rec, key, it->sk);
 }
 
-bool Dat21File::hasOther(std::size_t key, const std::string& sk, std::uint64_t except) const {
+bool Dat21File::hasOther(std::size_t key, std::string_view sk, std::uint64_t except) const {
   const Index& idx = keys_[key].index;
   if (idx.empty() || idx.rbegin()->sk < sk) return false;  // a key after every other (rows numbered up)
   for (auto it = idx.lower_bound(Probe{sk, 0}); it != idx.end() && it->sk == sk; ++it)
@@ -799,12 +886,11 @@ bool Dat21File::hasOther(std::size_t key, const std::string& sk, std::uint64_t e
 
 // A slot's new bytes and the key changes of the record in it, applied in memory and
 // kept for the write-back.
-void Dat21File::stage(std::uint64_t recno, unsigned char status, std::string_view bytes,
-                      const std::vector<Change>& ch) {
+void Dat21File::stage(std::uint64_t recno, unsigned char status, const char* bytes, const std::vector<Change>& ch) {
   assert(recno <= disk_.slotCount + 1 || staged_.find(recno - 1));  // I6
   if (staged_.empty()) staged_.reserve(kWriteBackBytes + ssize_);
-  slot_.assign(1, static_cast<char>(status));
-  slot_.append(bytes);
+  slot_[0] = static_cast<char>(status);
+  std::memcpy(slot_.data() + 1, bytes, rsize_);
   staged_.put(recno, slot_.data());
   unwritten_ = true;
   if (chunkValid_ && recno >= chunkFirst_ && recno < chunkFirst_ + chunkCount_)
@@ -813,9 +899,11 @@ void Dat21File::stage(std::uint64_t recno, unsigned char status, std::string_vie
     Key& k = keys_[c.key];
     appendEntry(k.staged, c.op, static_cast<std::uint32_t>(recno), c.sk);
     keyBytes_ += entrySize(c.sk.size());
-    Entry e{c.sk, static_cast<std::uint32_t>(recno)};
-    if (c.op == kEntryInsert) k.index.insert(k.index.end(), std::move(e));  // rows numbered up go last
-    else k.index.erase(e);
+    if (c.op == kEntryInsert) {
+      k.index.insert(k.index.end(), Entry{std::string(c.sk), static_cast<std::uint32_t>(recno)});  // rows numbered up go last
+    } else if (auto it = findEntry(k.index, c.sk, recno); it != k.index.end()) {
+      k.index.erase(it);
+    }
   }
 }
 
@@ -937,14 +1025,15 @@ ErrorState Dat21File::add(char* rec) {
   if (!writable_) return make(kAccessDenied);
   Statement s(*this, true);
   if (s.e.code) return s.e;
-  images(rec, stored_, image_);
+  const char* stored = nullptr;
+  const char* image = images(rec, stored);
   std::vector<Change>& ch = changes_;
   ch.clear();
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    std::string sk;
-    if (!keys_[i].codec.make(image_.data(), sk)) continue;
-    if (keys_[i].codec.unique() && hasOther(i, sk, 0)) return make(kDuplicateKey);
-    ch.push_back({i, kEntryInsert, std::move(sk)});
+    Key& k = keys_[i];
+    if (!k.codec.make(image, k.newSk.data())) continue;
+    if (k.codec.unique() && hasOther(i, k.newSk, 0)) return make(kDuplicateKey);
+    ch.push_back({i, kEntryInsert, k.newSk});
   }
   std::uint64_t recno;
   if (decl_.reclaim && hdr_.freeHead != 0 && rsize_ >= kFreeLinkSize) {
@@ -954,18 +1043,19 @@ ErrorState Dat21File::add(char* rec) {
     if (trusted_ && !cachedSlot(recno))
       if (ErrorState e = loadChunk(recno, recno >= chunkFirst_ + chunkCount_); e.code) return e;
     unsigned char status = 0;
-    if (ErrorState e = readSlot(recno, status, old_); e.code) return e;
-    std::uint64_t link = get32(reinterpret_cast<const unsigned char*>(old_.data()));
+    const char* old = nullptr;
+    if (ErrorState e = readSlot(recno, status, old); e.code) return e;
+    std::uint64_t link = get32(reinterpret_cast<const unsigned char*>(old));
     if (status != kSlotDeleted || link > hdr_.slotCount || link == recno) return make(kKeysMustBeRebuilt);
     hdr_.freeHead = link;
   } else {
     if (hdr_.slotCount >= kMaxRecno) return make(kFileSystemError);
     recno = ++hdr_.slotCount;
   }
-  stage(recno, kSlotActive, stored_, ch);
+  stage(recno, kSlotActive, stored, ch);
   hdr_.active += 1;
   if (ErrorState e = s.done(); e.code) return e;
-  setCurrent(recno, stored_, image_);
+  setCurrent(recno, stored);
   return {};
 }
 
@@ -977,29 +1067,30 @@ ErrorState Dat21File::put(const char* rec) {
   const std::uint64_t recno = curRec_;
   unsigned char status = 0;
   if (recno > hdr_.slotCount) return make(watched_ ? kRecordChanged : kRecordNotAvailable);
-  ErrorState e = readSlot(recno, status, old_);
+  const char* old = nullptr;
+  ErrorState e = readSlot(recno, status, old);
   if (e.code) return e;
-  if (status != kSlotActive || (watched_ && old_ != curStored_))
+  if (status != kSlotActive || (watched_ && std::string_view(old, rsize_) != curStored_))
     return make(watched_ ? kRecordChanged : kRecordNotAvailable);
-  images(rec, stored_, image_);
-  const std::string& oldImage = imageOf(old_, oldImage_);
-  const std::string& image = image_;
+  const char* stored = nullptr;
+  const char* image = images(rec, stored);
+  const char* oldImage = keySource(old, oldImage_);
   std::vector<Change>& ch = changes_;
   ch.clear();
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    std::string osk, nsk;
-    bool was = keys_[i].codec.make(oldImage.data(), osk);
-    bool is = keys_[i].codec.make(image.data(), nsk);
-    if (was && is && osk == nsk) continue;
-    if (is && keys_[i].codec.unique() && hasOther(i, nsk, recno)) return make(kDuplicateKey);
-    if (was) ch.push_back({i, kEntryRemove, std::move(osk)});
-    if (is) ch.push_back({i, kEntryInsert, std::move(nsk)});
+    Key& k = keys_[i];
+    bool was = k.codec.make(oldImage, k.oldSk.data());
+    bool is = k.codec.make(image, k.newSk.data());
+    if (was && is && k.oldSk == k.newSk) continue;
+    if (is && k.codec.unique() && hasOther(i, k.newSk, recno)) return make(kDuplicateKey);
+    if (was) ch.push_back({i, kEntryRemove, k.oldSk});
+    if (is) ch.push_back({i, kEntryInsert, k.newSk});
   }
-  if (stored_ != old_) {
-    stage(recno, kSlotActive, stored_, ch);
+  if (std::memcmp(stored, old, rsize_) != 0) {
+    stage(recno, kSlotActive, stored, ch);
     if (e = s.done(); e.code) return e;
   }
-  setCurrent(recno, stored_, image_);
+  setCurrent(recno, stored);
   return {};
 }
 
@@ -1011,28 +1102,27 @@ ErrorState Dat21File::erase() {
   const std::uint64_t recno = curRec_;
   if (recno > hdr_.slotCount) return make(kRecordNotAvailable);
   unsigned char status = 0;
-  ErrorState e = readSlot(recno, status, old_);
+  const char* old = nullptr;
+  ErrorState e = readSlot(recno, status, old);
   if (e.code) return e;
   if (status != kSlotActive) return make(kRecordNotAvailable);
   if (hdr_.active == 0) return make(kKeysMustBeRebuilt);
-  const std::string& oldImage = imageOf(old_, oldImage_);
+  const char* oldImage = keySource(old, oldImage_);
   std::vector<Change>& ch = changes_;
   ch.clear();
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    std::string osk;
-    if (keys_[i].codec.make(oldImage.data(), osk)) ch.push_back({i, kEntryRemove, std::move(osk)});
+    Key& k = keys_[i];
+    if (k.codec.make(oldImage, k.oldSk.data())) ch.push_back({i, kEntryRemove, k.oldSk});
   }
+  // A free slot: zeros, and the link to the next free one.
   const bool chain = rsize_ >= kFreeLinkSize;
-  std::string& freed = stored_;
-  freed.assign(rsize_, '\0');
-  if (chain) put32(reinterpret_cast<unsigned char*>(freed.data()), static_cast<std::uint32_t>(hdr_.freeHead));
-  stage(recno, kSlotDeleted, freed, ch);
+  if (chain) put32(reinterpret_cast<unsigned char*>(freed_.data()), static_cast<std::uint32_t>(hdr_.freeHead));
+  stage(recno, kSlotDeleted, freed_.data(), ch);
   hdr_.active -= 1;
   if (chain) hdr_.freeHead = recno;
   if (e = s.done(); e.code) return e;
   curRec_ = 0;
   curStored_.clear();
-  curImage_.clear();
   watched_ = false;
   return {};
 }
@@ -1122,8 +1212,8 @@ std::string Dat21File::position() {
     appendNumber(out, curRec_);
     return out;
   }
-  std::string sk;
-  keys_[static_cast<std::size_t>(order_)].codec.make(curImage_.data(), sk);
+  std::string sk, image;
+  keys_[static_cast<std::size_t>(order_)].codec.make(keySource(curStored_.data(), image), sk);
   out = "K";
   appendNumber(out, static_cast<std::uint64_t>(order_));
   out.push_back(':');

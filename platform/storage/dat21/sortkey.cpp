@@ -43,8 +43,9 @@ std::size_t recordBytes(FieldType t) {
   return 0;
 }
 
-void appendBigEndian(std::string& out, std::uint64_t v, std::size_t bytes) {
-  for (std::size_t i = bytes; i-- > 0;) out.push_back(static_cast<char>(v >> (8 * i)));
+char* putBigEndian(char* out, std::uint64_t v, std::size_t bytes) {
+  for (std::size_t i = bytes; i-- > 0;) *out++ = static_cast<char>(v >> (8 * i));
+  return out;
 }
 
 struct Fnv {
@@ -92,6 +93,7 @@ SortKey::SortKey(const FileDecl& decl, std::size_t index) : decl_(&decl), key_(&
   for (const KeyComponent& c : key_->components) {
     const FieldDesc& f = decl.fields[static_cast<std::size_t>(c.field)];
     length_ += keyBytes(f);
+    if (f.type == FieldType::Text || f.type == FieldType::Memo) readsText_ = true;
     h.add(static_cast<std::uint64_t>(f.type));
     h.add(f.offset);
     h.add(f.size);
@@ -101,39 +103,46 @@ SortKey::SortKey(const FileDecl& decl, std::size_t index) : decl_(&decl), key_(&
 }
 
 bool SortKey::make(const char* rec, std::string& out) const {
-  out.clear();
-  out.reserve(length_);
+  out.resize(length_);
+  return make(rec, out.data());
+}
+
+bool SortKey::make(const char* rec, char* out) const {
   const bool nocase = key_->attrs & kNoCase;
   bool blank = true;
+  char* o = out;
   for (const KeyComponent& c : key_->components) {
     const FieldDesc& f = decl_->fields[static_cast<std::size_t>(c.field)];
     const char* p = rec + f.offset;
-    const std::size_t start = out.size();
+    char* const start = o;
     switch (f.type) {
       case FieldType::Text:
       case FieldType::Memo:
-        for (std::size_t i = 0; i < f.size; ++i) {
+        for (std::size_t i = 0; i < f.size; ++i)
           if (p[i] != ' ' && p[i] != '\0') blank = false;
-          out.push_back(nocase && f.type == FieldType::Text ? cp::upper(p[i]) : p[i]);
-        }
+        if (nocase && f.type == FieldType::Text)
+          for (std::size_t i = 0; i < f.size; ++i) o[i] = cp::upper(p[i]);
+        else
+          std::memcpy(o, p, f.size);
+        o += f.size;
         break;
       case FieldType::Int16: {
         auto v = load<std::int16_t>(p);
         if (v != 0) blank = false;
-        appendBigEndian(out, static_cast<std::uint16_t>(v) ^ 0x8000u, 2);
+        o = putBigEndian(o, static_cast<std::uint16_t>(v) ^ 0x8000u, 2);
         break;
       }
       case FieldType::Int32:
       case FieldType::Date: {
         auto v = load<std::int32_t>(p);
         if (v != 0) blank = false;
-        appendBigEndian(out, static_cast<std::uint32_t>(v) ^ 0x80000000u, 4);
+        o = putBigEndian(o, static_cast<std::uint32_t>(v) ^ 0x80000000u, 4);
         break;
       }
       case FieldType::UInt8: {
         auto v = static_cast<unsigned char>(*p);
         if (v != 0) blank = false;
-        out.push_back(static_cast<char>(v));
+        *o++ = static_cast<char>(v);
         break;
       }
       case FieldType::Real: {
@@ -143,7 +152,7 @@ bool SortKey::make(const char* rec, std::string& out) const {
         if (d != d) d = std::bit_cast<double>(0x7FF8000000000000ull);  // one NaN
         auto bits = std::bit_cast<std::uint64_t>(d);
         bits = (bits >> 63) ? ~bits : bits ^ (1ull << 63);
-        appendBigEndian(out, bits, 8);
+        o = putBigEndian(o, bits, 8);
         break;
       }
       case FieldType::Packed6: {
@@ -151,12 +160,12 @@ bool SortKey::make(const char* rec, std::string& out) const {
         std::memcpy(&v, p, sizeof v);
         std::int64_t n = v.get();
         if (n != 0) blank = false;
-        appendBigEndian(out, static_cast<std::uint64_t>(n) ^ (1ull << 63), 8);
+        o = putBigEndian(o, static_cast<std::uint64_t>(n) ^ (1ull << 63), 8);
         break;
       }
     }
     if (c.descending)
-      for (std::size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(~out[i]);
+      for (char* q = start; q < o; ++q) *q = static_cast<char>(~*q);
   }
   return !(blank && (key_->attrs & kOpt));
 }

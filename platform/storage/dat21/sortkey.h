@@ -25,12 +25,18 @@ class SortKey {
   // The sort bytes of the key value in the (program-side) record rec, in out.
   // Returns false when the key leaves the record out (OPT and a blank or zero value).
   bool make(const char* rec, std::string& out) const;
+  // The same into out, length() bytes.
+  bool make(const char* rec, char* out) const;
+  // Whether a text field is part of the key (else the key reads alike from a record
+  // whatever the code page of its texts).
+  bool readsText() const { return readsText_; }
 
  private:
   const FileDecl* decl_;
   const KeyDecl* key_;
   std::size_t length_ = 0;
   bool unique_ = true;
+  bool readsText_ = false;
   std::uint64_t layout_ = 0;
 };
 
