@@ -9,6 +9,7 @@
 #include "layouts.h"
 #include "platform/core/codepage.h"
 #include "platform/storage/dat21/format.h"
+#include "platform/storage/dat21/sortkey.h"
 
 namespace zelk::dat21test {
 namespace {
@@ -221,6 +222,18 @@ TEST_F(Dat21Test, ShortcutsLeaveTheBytesAndAnswersOfTheGeneralPaths) {
     EXPECT_EQ(got[2], s.key1);
     EXPECT_EQ(got[3], s.key2);
   }
+}
+
+// Short sort bytes are compared without memcmp: the same order as string_view's.
+TEST(SortBytes, CompareAsStringViewsDo) {
+  const std::string hi = "\xff\x80", lo = "\x01\x7f";
+  const std::string cases[] = {"", "a", "b", "ab", "abc", "abd", hi, lo, hi + lo, lo + hi, std::string(16, 'x'),
+                               std::string(16, 'x') + "\x80", std::string(17, 'x'), std::string(15, 'x') + "\xfe",
+                               std::string(40, 'q') + hi, std::string(40, 'q') + lo, std::string("\0\0", 2)};
+  const auto sign = [](int c) { return (c > 0) - (c < 0); };
+  for (const std::string& a : cases)
+    for (const std::string& b : cases)
+      EXPECT_EQ(sign(dat21::compareSortBytes(a, b)), sign(std::string_view(a).compare(b))) << a << " / " << b;
 }
 
 }  // namespace

@@ -117,6 +117,7 @@ ErrorState make(int code) { return errorOf(code); }
 ErrorState lastErrno() { return fromErrno(errno); }
 // One key entry in memory.
 struct Entry {
+  Entry(std::string_view s, std::uint32_t r) : sk(s), rec(r) {}
   std::string sk;
   std::uint32_t rec;
 };
@@ -128,8 +129,7 @@ struct Probe {
 struct EntryLess {
   using is_transparent = void;
   static int cmp(std::string_view a, std::uint64_t ra, std::string_view b, std::uint64_t rb) {
-    int c = a.compare(b);
-    if (c != 0) return c;
+    if (int c = compareSortBytes(a, b); c != 0) return c;
     return ra < rb ? -1 : (ra > rb ? 1 : 0);
   }
   bool operator()(const Entry& a, const Entry& b) const { return cmp(a.sk, a.rec, b.sk, b.rec) < 0; }
@@ -192,10 +192,10 @@ using Index = std::set<Entry, EntryLess, PoolAllocator<Entry>>;
 // file are mostly the first or the last entry: those are looked at before a search.
 Index::iterator findEntry(Index& idx, std::string_view sk, std::uint64_t rec) {
   if (idx.empty()) return idx.end();
-  const Probe p{sk, rec};
-  if (auto first = idx.begin(); !EntryLess{}(*first, p) && !EntryLess{}(p, *first)) return first;
-  if (auto last = std::prev(idx.end()); !EntryLess{}(*last, p) && !EntryLess{}(p, *last)) return last;
-  return idx.find(p);
+  const auto is = [&](const Entry& e) { return e.rec == rec && e.sk == sk; };
+  if (auto first = idx.begin(); is(*first)) return first;
+  if (auto last = std::prev(idx.end()); is(*last)) return last;
+  return idx.find(Probe{sk, rec});
 }
 
 void appendEntry(std::string& out, unsigned char op, std::uint32_t rec, std::string_view sk) {
@@ -347,7 +347,8 @@ class Dat21File final : public Backend {
         staged_(ssize_),
         slot_(ssize_, '\0'),
         read_(ssize_, '\0'),
-        freed_(rsize_, '\0') {}
+        freed_(rsize_, '\0'),
+        curStored_(rsize_, '\0') {}
   ~Dat21File() override { close(); }
 
   ErrorState open(const std::string& name, std::uint8_t mode);
@@ -462,8 +463,13 @@ class Dat21File final : public Backend {
 
   static void cursorOn(Cursor& c, std::string_view sk, std::uint64_t rec) {
     c.set = true;
-    c.lowSk = sk;
-    c.highSk = sk;
+    if (sk.empty()) {  // record order
+      c.lowSk.clear();
+      c.highSk.clear();
+    } else {
+      c.lowSk = sk;
+      c.highSk = sk;
+    }
     c.lowRec = rec + 1;
     c.highRec = rec - 1;
   }
@@ -652,7 +658,7 @@ bool Dat21File::applyLog(Key& k, const unsigned char* p, std::size_t n, std::uin
     if (rec == 0 || rec > slots) return false;
     const std::string_view sk(reinterpret_cast<const char*>(e + 5), len);
     if (e[0] == kEntryInsert) {
-      if (!k.index.insert(Entry{std::string(sk), rec}).second) return false;
+      if (!k.index.emplace(sk, rec).second) return false;
     } else if (e[0] == kEntryRemove) {
       auto it = findEntry(k.index, sk, rec);
       if (it == k.index.end()) return false;
@@ -734,7 +740,7 @@ ErrorState Dat21File::deliver(std::uint64_t recno, const char* stored, char* out
 
 void Dat21File::setCurrent(std::uint64_t recno, const char* stored) {
   curRec_ = recno;
-  curStored_.assign(stored, rsize_);
+  std::memcpy(curStored_.data(), stored, rsize_);
   watched_ = false;
 }
 
@@ -878,7 +884,7 @@ ErrorState Dat21File::get(int key, char* rec) {
 
 bool Dat21File::hasOther(std::size_t key, std::string_view sk, std::uint64_t except) const {
   const Index& idx = keys_[key].index;
-  if (idx.empty() || idx.rbegin()->sk < sk) return false;  // a key after every other (rows numbered up)
+  if (idx.empty() || compareSortBytes(idx.rbegin()->sk, sk) < 0) return false;  // after every other (rows numbered up)
   for (auto it = idx.lower_bound(Probe{sk, 0}); it != idx.end() && it->sk == sk; ++it)
     if (it->rec != except) return true;
   return false;
@@ -900,7 +906,7 @@ void Dat21File::stage(std::uint64_t recno, unsigned char status, const char* byt
     appendEntry(k.staged, c.op, static_cast<std::uint32_t>(recno), c.sk);
     keyBytes_ += entrySize(c.sk.size());
     if (c.op == kEntryInsert) {
-      k.index.insert(k.index.end(), Entry{std::string(c.sk), static_cast<std::uint32_t>(recno)});  // rows numbered up go last
+      k.index.emplace_hint(k.index.end(), c.sk, static_cast<std::uint32_t>(recno));  // rows numbered up go last
     } else if (auto it = findEntry(k.index, c.sk, recno); it != k.index.end()) {
       k.index.erase(it);
     }
@@ -1122,7 +1128,6 @@ ErrorState Dat21File::erase() {
   if (chain) hdr_.freeHead = recno;
   if (e = s.done(); e.code) return e;
   curRec_ = 0;
-  curStored_.clear();
   watched_ = false;
   return {};
 }

@@ -2,8 +2,10 @@
 // The on-disk layout of 2.1 data files and their key files (see dat21.cpp for the
 // design). Shared by the driver, its tests and the fuzz entry point.
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace zelk::storage::dat21 {
 
@@ -82,22 +84,28 @@ bool decodeKeyHeader(const unsigned char* in, KeyFileHeader& h);
 // CRC-32 (IEEE), continued from a previous value (0 to start).
 std::uint32_t crc32(std::uint32_t crc, const void* data, std::size_t n);
 
-// Little-endian helpers.
-inline void put32(unsigned char* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+// Little-endian helpers (a plain load or store on a little-endian machine).
+template <class T>
+inline void putLittle(unsigned char* p, T v) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &v, sizeof v);
+  } else {
+    for (std::size_t i = 0; i < sizeof v; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+  }
 }
-inline void put64(unsigned char* p, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-inline std::uint32_t get32(const unsigned char* p) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | p[i];
+template <class T>
+inline T getLittle(const unsigned char* p) {
+  T v = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&v, p, sizeof v);
+  } else {
+    for (std::size_t i = sizeof v; i-- > 0;) v = static_cast<T>((v << 8) | p[i]);
+  }
   return v;
 }
-inline std::uint64_t get64(const unsigned char* p) {
-  std::uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-  return v;
-}
+inline void put32(unsigned char* p, std::uint32_t v) { putLittle(p, v); }
+inline void put64(unsigned char* p, std::uint64_t v) { putLittle(p, v); }
+inline std::uint32_t get32(const unsigned char* p) { return getLittle<std::uint32_t>(p); }
+inline std::uint64_t get64(const unsigned char* p) { return getLittle<std::uint64_t>(p); }
 
 }  // namespace zelk::storage::dat21

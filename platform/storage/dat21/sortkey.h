@@ -3,7 +3,9 @@
 // memcmp in the key's order.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 #include "platform/storage/file.h"
 
@@ -12,6 +14,19 @@ namespace zelk::storage::dat21 {
 // 0 when the declaration can be served (field bounds, field sizes of the numeric
 // types, key components), else kInvalidRecordDeclaration.
 int checkDecl(const FileDecl& decl);
+
+// Sort bytes compared as memcmp and then by length would compare them: below 0, 0,
+// above 0. Short keys are compared byte by byte, without a call.
+inline int compareSortBytes(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  if (n > 16) {
+    if (int c = std::memcmp(a.data(), b.data(), n)) return c;
+  } else {
+    for (std::size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
 
 class SortKey {
  public:
