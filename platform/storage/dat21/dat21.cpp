@@ -776,8 +776,7 @@ ErrorState Dat21File::step(char* rec, bool forward) {
     if (e.code) return e;
     if (found == 0) return make(kRecordNotAvailable);
     const char* bytes = reinterpret_cast<const char*>(chunk_.data()) + (found - chunkFirst_) * ssize_ + 1;
-    e = deliver(found, bytes, rec, -1, {});
-    if (e.code) return e;
+    if (ErrorState d = deliver(found, bytes, rec, -1, {}); d.code) return d;
     cursorOn(cursor_, {}, found);
     return {};
   }
@@ -799,8 +798,7 @@ ErrorState Dat21File::step(char* rec, bool forward) {
     stale_ = true;
     return make(kKeysMustBeRebuilt);
   }
-  e = deliver(it->rec, bytes, rec, order_, it->sk);
-  if (e.code) return e;
+  if (ErrorState d = deliver(it->rec, bytes, rec, order_, it->sk); d.code) return d;
   cursorOn(cursor_, it->sk, it->rec);
   return {};
 }
@@ -1094,7 +1092,7 @@ ErrorState Dat21File::put(const char* rec) {
   }
   if (std::memcmp(stored, old, rsize_) != 0) {
     stage(recno, kSlotActive, stored, ch);
-    if (e = s.done(); e.code) return e;
+    if (ErrorState d = s.done(); d.code) return d;
   }
   setCurrent(recno, stored);
   return {};
@@ -1126,7 +1124,7 @@ ErrorState Dat21File::erase() {
   stage(recno, kSlotDeleted, freed_.data(), ch);
   hdr_.active -= 1;
   if (chain) hdr_.freeHead = recno;
-  if (e = s.done(); e.code) return e;
+  if (ErrorState d = s.done(); d.code) return d;
   curRec_ = 0;
   watched_ = false;
   return {};
