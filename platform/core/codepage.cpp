@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/core/bytes.h"
+
 namespace zelk::cp {
 namespace {
 
@@ -22,8 +24,36 @@ char convertByte(iconv_t cd, char c) {
   return out[0];
 }
 
+unsigned char ub(char c) { return static_cast<unsigned char>(c); }
+
+// Bytes a table moves by one fixed step: [lo, lo + count) become byte + step (mod 256).
+struct Run {
+  unsigned char lo = 0, count = 0, step = 0;
+};
+
+// A conversion table with the two longest runs above 127 it holds, for converting
+// sixteen bytes at a time.
+struct Table {
+  std::array<char, 256> t{};
+  Run run[2];
+
+  void findRuns() {
+    for (int i = 128; i < 256;) {
+      const auto step = static_cast<unsigned char>(ub(t[i]) - i);
+      int j = i + 1;
+      while (j < 256 && static_cast<unsigned char>(ub(t[j]) - j) == step) ++j;
+      const Run r{static_cast<unsigned char>(i), static_cast<unsigned char>(j - i), step};
+      if (r.count > run[0].count) run[1] = run[0], run[0] = r;
+      else if (r.count > run[1].count) run[1] = r;
+      i = j;
+    }
+  }
+  char operator[](int i) const { return t[static_cast<std::size_t>(i)]; }
+};
+
 struct Tables {
-  std::array<char, 256> a2o{}, o2a{}, up{}, low{};
+  Table a2o, o2a;
+  std::array<char, 256> up{}, low{};
   std::array<char32_t, 256> a2u{};
 
   Tables() {
@@ -32,8 +62,8 @@ struct Tables {
     iconv_t au = iconv_open("UTF-32LE", "CP1251");
     for (int i = 0; i < 256; ++i) {
       char c = static_cast<char>(i);
-      a2o[i] = i < 128 ? c : convertByte(ao, c);
-      o2a[i] = i < 128 ? c : convertByte(oa, c);
+      a2o.t[i] = i < 128 ? c : convertByte(ao, c);
+      o2a.t[i] = i < 128 ? c : convertByte(oa, c);
       char in[1] = {c};
       char out[8] = {};
       char* ip = in;
@@ -52,6 +82,8 @@ struct Tables {
     iconv_close(ao);
     iconv_close(oa);
     iconv_close(au);
+    a2o.findRuns();
+    o2a.findRuns();
     for (int i = 'a'; i <= 'z'; ++i) up[i] = static_cast<char>(i - 32), low[i - 32] = static_cast<char>(i);
     for (int i = 0xE0; i <= 0xFF; ++i) up[i] = static_cast<char>(i - 32), low[i - 32] = static_cast<char>(i);
     up[0xB8] = static_cast<char>(0xA8), low[0xA8] = static_cast<char>(0xB8);  // ё Ё
@@ -74,18 +106,36 @@ const Tables& tables() {
   return t;
 }
 
-unsigned char ub(char c) { return static_cast<unsigned char>(c); }
-
 }  // namespace
 
 char ansiToOem(char c) { return tables().a2o[ub(c)]; }
 char oemToAnsi(char c) { return tables().o2a[ub(c)]; }
 namespace {
-// Converts s through t; eight bytes at a time pass as they are when none is above 127
-// (both code pages keep ASCII), and so does a shorter tail.
-void convert(const std::array<char, 256>& t, char* s, std::size_t n) {
-  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+
+using bytes::allClear;
+using bytes::allSet;
+using bytes::Block;
+
+// Converts s through t. Sixteen bytes at a time: ASCII stays (both code pages keep
+// it), bytes of the table's two runs move by their step, and any other byte is looked
+// up on its own. The tail goes byte by byte, eight ASCII bytes at a time as they are.
+void convert(const Table& t, char* s, std::size_t n) {
   std::size_t i = 0;
+  for (; n - i >= 16; i += 16) {
+    const Block v = bytes::load(s + i);
+    const Block ascii = reinterpret_cast<Block>(v < 0x80);
+    if (allSet(ascii)) continue;
+    const Block in0 = reinterpret_cast<Block>(static_cast<Block>(v - t.run[0].lo) < t.run[0].count);
+    const Block in1 = reinterpret_cast<Block>(static_cast<Block>(v - t.run[1].lo) < t.run[1].count);
+    const Block moved = v + ((in0 & t.run[0].step) | (in1 & t.run[1].step));
+    std::memcpy(s + i, &moved, sizeof moved);
+    for (Block other = ~(ascii | in0 | in1); !allClear(other);) {
+      const unsigned k = bytes::firstSet(other);
+      s[i + k] = t[v[k]];
+      other[k] = 0;
+    }
+  }
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
   for (; n - i >= 8; i += 8) {
     std::uint64_t w;
     std::memcpy(&w, s + i, sizeof w);

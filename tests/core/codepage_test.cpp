@@ -49,6 +49,35 @@ TEST(CodePage, AsciiUnchangedAndInPlaceConversion) {
   EXPECT_EQ(buf, ansi("Счёт 60.1 №5"));
 }
 
+// A text converts as its bytes one by one do, wherever its blocks of sixteen begin and
+// end: every byte, letters only, and a byte outside the letters among them.
+TEST(CodePage, TextsConvertAsTheirBytesOneByOne) {
+  std::string every;
+  for (int c = 0; c < 256; ++c) every += static_cast<char>(c);
+  std::string letters;
+  for (int i = 0; i < 3; ++i) letters += ansiLetters() + oemLetters();
+  const std::string cases[] = {
+      every,
+      letters,
+      std::string(20, '\xE0') + '\xB0' + std::string(20, '\x85') + '\xF0' + std::string(20, '\xC4'),
+      cp::ansiToOem(ansi("Оплата по счёту 17 от 01.03.2024, НДС не облагается")),
+  };
+  for (const std::string& text : cases) {
+    for (std::size_t from = 0; from < 17; ++from) {
+      for (std::size_t n = 0; from + n <= text.size(); n += n < 40 ? 1 : 7) {
+        const std::string part = text.substr(from, n);
+        std::string toOem = part, toAnsi = part, oneByOneOem = part, oneByOneAnsi = part;
+        cp::ansiToOem(toOem.data(), toOem.size());
+        cp::oemToAnsi(toAnsi.data(), toAnsi.size());
+        for (char& c : oneByOneOem) c = cp::ansiToOem(c);
+        for (char& c : oneByOneAnsi) c = cp::oemToAnsi(c);
+        ASSERT_EQ(toOem, oneByOneOem) << "from " << from << ", " << n << " bytes";
+        ASSERT_EQ(toAnsi, oneByOneAnsi) << "from " << from << ", " << n << " bytes";
+      }
+    }
+  }
+}
+
 TEST(CodePage, CharactersMissingIn866BecomeOneByte) {
   // «, » and € have no place in 866: each stays one byte, the text keeps its length.
   const std::string s = ansi("a«b»c€");
