@@ -11,6 +11,7 @@ namespace zelk::storage {
 namespace {
 
 thread_local ErrorState tlsError;
+thread_local bool tlsClear = true;  // tlsError holds no error: a success after it leaves it alone
 
 std::mutex driversMutex;
 std::array<Driver, 4> drivers{};
@@ -54,9 +55,10 @@ std::string_view errorText(int code) {
 const ErrorState& lastError() { return tlsError; }
 namespace {
 void keepError(ErrorState&& e) {
-  const auto clear = [](const ErrorState& s) { return !s.code && !s.fileCode && s.text.empty() && s.fileText.empty(); };
-  if (clear(e) && clear(tlsError)) return;  // success after success: nothing to move
+  const bool clear = !e.code && !e.fileCode && e.text.empty() && e.fileText.empty();
+  if (clear && tlsClear) return;  // success after success: nothing to move
   tlsError = std::move(e);
+  tlsClear = clear;
 }
 }  // namespace
 
@@ -99,7 +101,14 @@ File::~File() {
   if (backend_) backend_->close();
 }
 
-void File::clearBuffer() { clearRecord(decl_, buf_); }
+// The cleared record is made once per file and copied from then on.
+void File::clearBuffer() {
+  if (!blank_) {
+    blank_ = std::make_unique<char[]>(decl_.recordSize);
+    clearRecord(decl_, blank_.get());
+  }
+  std::memcpy(buf_, blank_.get(), decl_.recordSize);
+}
 
 std::string File::name() const {
   if (nameSource_) {

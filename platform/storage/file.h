@@ -215,6 +215,7 @@ class File {
   std::function<std::string()> nameSource_;
   std::unique_ptr<Backend> backend_;
   std::unique_ptr<char[]> scratch_;  // skip()'s record, for drivers that read one
+  std::unique_ptr<char[]> blank_;    // the cleared record, once clearBuffer() made it
   std::uint8_t mode_ = 0;
   bool current_ = true;  // false after a failed read: no record to PUT or DELETE
 };
