@@ -32,10 +32,11 @@ double decimalCommaAmount(std::string_view text) {
   const std::string_view v = s.view();
   const std::size_t comma = v.find(',');
   if (comma == std::string_view::npos) return readFloatNumber(v);
-  std::string t(v.substr(0, comma));
-  t += '.';
-  t += v.substr(comma + 1, 2);  // the buffer pads with blanks where the text ends sooner
-  return readFloatNumber(t);
+  char t[AmountText::kSize + 2];  // the whole part, "." and two characters
+  std::size_t n = v.copy(t, comma);
+  t[n++] = '.';
+  n += v.copy(t + n, 2, comma + 1);  // the buffer pads with blanks where the text ends sooner
+  return readFloatNumber({t, n});
 }
 
 ImportResult runBss(std::string_view statementPath, const Progress& progress) {

@@ -1,6 +1,5 @@
 #include "import/loko.h"
 
-#include <array>
 #include <cmath>
 #include <string>
 
@@ -24,6 +23,31 @@ Direction direction(double amount) {
   return Direction::None;
 }
 
+// What a group's lines give; each text is held in the width of the field it goes to.
+struct Group {
+  double balance = 0;  // read from the first group only
+  decltype(dict::DbiRecord::NNDOC) number;
+  std::int32_t day = 0;
+  double amount = 0;
+  decltype(dict::DbiRecord::NAMEOPER) purpose;
+  decltype(dict::PrtRecord::NAME) payer, payee;
+
+  void take(int i, const Text<dict::kLokoLine>& line, bool first) {
+    switch (i) {
+      case kBalance:
+        if (first) balance = readFloatNumber(line.view());
+        break;
+      case kNumber: number = line; break;
+      case kDate: day = readStatementDate(line.view()); break;
+      case kAmount: amount = readFloatNumber(line.view()); break;
+      case kPurpose: purpose = line; break;
+      case kPayer: payer = line; break;
+      case kPayee: payee = line; break;
+      default: break;
+    }
+  }
+};
+
 }  // namespace
 
 ImportResult runLoko(std::string_view statementPath, const Progress& progress) {
@@ -35,34 +59,32 @@ ImportResult runLoko(std::string_view statementPath, const Progress& progress) {
   run.begin();
   const auto bank = dict::N_SC_B.get();
   vix.set();
-  std::array<Text<dict::kLokoLine>, kLines> line;  // as read; a text field takes only its width
+  Group g;
   for (int group = 1;; ++group) {
     for (int i = 0; i < kLines; ++i) {
       if (vix.next() != 0) {
         if (storage::errorCode() != storage::kRecordNotAvailable) return run.readFailed(vix);
         return run.finish(Outcome::Done);  // the end, or a group cut short by it
       }
-      line[i] = vix.rec.BIX;
+      g.take(i, vix.rec.BIX, group == 1);
     }
     if (run.full()) return run.finish(Outcome::TooMany);
 
-    const std::int32_t day = readStatementDate(line[kDate].trimmed());
     if (group == 1) {
-      const double balance = readFloatNumber(line[kBalance].trimmed());
-      if (!run.balance([&](dict::LvoRecord& r) { r.OST = balance; })) return run.failed();
-      if (!run.amendBalance([&](dict::LvoRecord& r) { r.DATA = day; })) return run.failed();
+      if (!run.balance([&](dict::LvoRecord& r) { r.OST = g.balance; })) return run.failed();
+      if (!run.amendBalance([&](dict::LvoRecord& r) { r.DATA = g.day; })) return run.failed();
     }
 
     dict::DbiRecord& rec = run.newPosting();
-    rec.NNDOC = line[kNumber];
-    rec.DATAOPER = day;
-    const double amount = readFloatNumber(line[kAmount].trimmed());
-    rec.SUMMA = std::fabs(amount);
-    const Direction d = direction(amount);
+    rec.NNDOC = g.number;
+    rec.DATAOPER = g.day;
+    rec.SUMMA = std::fabs(g.amount);
+    const Direction d = direction(g.amount);
     applyDirection(rec, d, bank.view());
-    rec.NAMEOPER = line[kPurpose];
-    if (d == Direction::Received && !run.addRow(line[kPayer].trimmed())) return run.failed();
-    if (d == Direction::Paid && !run.addRow(line[kPayee].trimmed())) return run.failed();
+    rec.NAMEOPER = g.purpose;
+    // A text field pads what it takes with blanks: the names need no trimming.
+    if (d == Direction::Received && !run.addRow(g.payer.view())) return run.failed();
+    if (d == Direction::Paid && !run.addRow(g.payee.view())) return run.failed();
     if (!run.addPosting()) return run.failed();
   }
 }

@@ -80,8 +80,10 @@ double readDecimalNumber(std::string_view text) {
   return scanNumber(trimRight(text), {.plusAllowed = false, .commaIsPoint = true});
 }
 
+// Blanks after the number end it as the end of the text does, so the trailing blanks
+// need no trimming: the first 39 characters read the same with them or without.
 double readFloatNumber(std::string_view text) {
-  return scanNumber(trimRight(text).substr(0, kFloatChars), {.plusAllowed = true, .commaIsPoint = false});
+  return scanNumber(text.substr(0, kFloatChars), {.plusAllowed = true, .commaIsPoint = false});
 }
 
 std::int32_t readStatementDate(std::string_view text) {

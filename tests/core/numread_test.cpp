@@ -92,6 +92,10 @@ TEST(ReadFloatNumber, Cases) {
       {std::string(38, '0') + "12", 1},     // only the first 39 characters are read
       {std::string(39, ' ') + "5", 0},
       {std::string(30, ' ') + "123456789012", 123456789},
+      {"1" + std::string(37, ' ') + "5x", 1},  // blanks inside the 39 characters end the number
+      {"-" + std::string(250, ' '), 0},         // as they do trailing
+      {"7e" + std::string(250, ' '), 7},
+      {"." + std::string(250, ' '), 0},
   };
   for (const auto& c : cases) EXPECT_DOUBLE_EQ(readFloatNumber(c.text), c.value) << '"' << c.text << '"';
 }
