@@ -1,6 +1,7 @@
 #include "platform/core/numread.h"
 
 #include <charconv>
+#include <cstdint>
 #include <string>
 #include <system_error>
 
@@ -11,6 +12,9 @@ namespace zelk {
 namespace {
 
 constexpr std::size_t kFloatChars = 39;  // the statements' number rule reads no further
+constexpr std::size_t kExactDigits = 15;  // below 2^53: every such whole number is a double
+constexpr double kPowersOfTen[kExactDigits + 1] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // Blank, TAB and the control characters 0Ah to 0Dh.
@@ -37,35 +41,56 @@ double scanNumber(std::string_view s, ScanRules rules) {
     ++i;
   }
 
-  std::string buf;  // the number in from_chars' form: digits[.digits][e[-]digits]
   const std::size_t intStart = i;
   while (i < n && isDigit(s[i])) ++i;
-  buf.append(s.substr(intStart, i - intStart));
+  const std::size_t intEnd = i;
+  std::size_t fracStart = i, fracEnd = i;  // the fraction's digits, when there are any
   bool anyDigit = i > intStart;
 
   if (i < n && (s[i] == '.' || (rules.commaIsPoint && s[i] == ','))) {
-    const std::size_t fracStart = i + 1;
-    std::size_t j = fracStart;
+    std::size_t j = i + 1;
     while (j < n && isDigit(s[j])) ++j;
-    if (j > fracStart) {
-      if (!anyDigit) buf += '0';
-      buf += '.';
-      buf.append(s.substr(fracStart, j - fracStart));
+    if (j > i + 1) {
+      fracStart = i + 1;
+      fracEnd = j;
       anyDigit = true;
     }
     if (anyDigit) i = j;
   }
   if (!anyDigit) return 0;
 
+  std::size_t expStart = i, expEnd = i;  // the exponent's sign and digits, when it has digits
   if (i < n && (s[i] == 'e' || s[i] == 'E')) {
     std::size_t j = i + 1;
     if (j < n && (s[j] == '+' || s[j] == '-')) ++j;
     const std::size_t expDigits = j;
     while (j < n && isDigit(s[j])) ++j;
     if (j > expDigits) {  // an "e" without digits is not part of the number
-      buf += 'e';
-      buf.append(s.substr(i + 1, j - i - 1));
+      expStart = i + 1;
+      expEnd = j;
     }
+  }
+
+  // Up to 15 digits without an exponent make an exact whole number, and dividing it by
+  // an exact power of ten rounds once: the value from_chars reads.
+  const std::size_t fracDigits = fracEnd - fracStart;
+  if (expStart == expEnd && intEnd - intStart + fracDigits <= kExactDigits) {
+    std::uint64_t m = 0;
+    for (std::size_t k = intStart; k < intEnd; ++k) m = m * 10 + static_cast<unsigned>(s[k] - '0');
+    for (std::size_t k = fracStart; k < fracEnd; ++k) m = m * 10 + static_cast<unsigned>(s[k] - '0');
+    const double v = static_cast<double>(m) / kPowersOfTen[fracDigits];
+    return (negative ? -v : v) + 0.0;  // + 0.0 turns -0 into 0
+  }
+
+  std::string buf(s.substr(intStart, intEnd - intStart));  // digits[.digits][e[-]digits]
+  if (fracDigits) {
+    if (intEnd == intStart) buf += '0';
+    buf += '.';
+    buf.append(s.substr(fracStart, fracDigits));
+  }
+  if (expStart != expEnd) {
+    buf += 'e';
+    buf.append(s.substr(expStart, expEnd - expStart));
   }
 
   double v = 0;

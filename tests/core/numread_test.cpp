@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "platform/core/date.h"
@@ -98,6 +100,24 @@ TEST(ReadFloatNumber, Cases) {
       {"." + std::string(250, ' '), 0},
   };
   for (const auto& c : cases) EXPECT_DOUBLE_EQ(readFloatNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+// The numbers that are read without the general converter come out bit for bit as it
+// reads them: up to 15 digits, fractions of every length, values that are not exact in
+// binary; the longer ones go to the converter.
+TEST(ReadFloatNumber, ShortNumbersAsTheConverterReadsThem) {
+  const char* texts[] = {"0.1", "0.3", "2.675", "1.005", "1000.25", "-500.50", "350000.00", "999999999999999",
+                         "99999999.9999999", "0.000000000000001", ".123456789012345", "-0.000",
+                         "000000000000001.5", "9007199254740993", "0.1000000000000001", "123456.7890123456"};
+  for (const char* t : texts) {
+    double expected = 0;
+    const std::string_view s(t);
+    const std::string whole = s[0] == '.' ? "0" + std::string(s) : std::string(s);
+    std::from_chars(whole.data(), whole.data() + whole.size(), expected);
+    expected += 0.0;
+    const double got = readFloatNumber(t);
+    EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << t << ": " << got << " against " << expected;
+  }
 }
 
 struct DateCase {
