@@ -142,7 +142,7 @@ struct EntryLess {
 class NodePool {
  public:
   void* take(std::size_t bytes) {
-    if (size_ == 0) size_ = (std::max(bytes, sizeof(void*)) + kAlign - 1) / kAlign * kAlign;
+    if (size_ == 0) size_ = kPooled ? (std::max(bytes, sizeof(void*)) + kAlign - 1) / kAlign * kAlign : 0;
     if (bytes > size_) return ::operator new(bytes);
     if (free_) {
       void* p = free_;
@@ -167,6 +167,11 @@ class NodePool {
 
  private:
   static constexpr std::size_t kAlign = alignof(std::max_align_t), kPerBlock = 512;
+#if defined(__SANITIZE_ADDRESS__)
+  static constexpr bool kPooled = false;  // every node its own allocation, for the address checks
+#else
+  static constexpr bool kPooled = true;
+#endif
   std::size_t size_ = 0;
   void* free_ = nullptr;
   char* at_ = nullptr;
