@@ -448,7 +448,7 @@ class Dat21File final : public Backend {
   const char* images(const char* rec, const char*& stored);
   const char* keySource(const char* stored, std::string& image) const;
   const char* cachedSlot(std::uint64_t recno) const;
-  ErrorState readSlot(std::uint64_t recno, unsigned char& status, const char*& bytes);
+  ErrorState readSlot(std::uint64_t recno, unsigned char& status, const char*& bytes, bool readAhead = false);
   ErrorState deliver(std::uint64_t recno, const char* stored, char* out, int verifyKey, std::string_view expectSk);
   void setCurrent(std::uint64_t recno, const char* stored);
 
@@ -706,10 +706,15 @@ const char* Dat21File::cachedSlot(std::uint64_t recno) const {
 }
 
 // The slot's status and record bytes; the bytes stay valid until the next slot is
-// read, staged or read ahead.
-ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, const char*& bytes) {
+// read, staged or read ahead. With readAhead, a slot not in memory is read with the
+// slots around it.
+ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, const char*& bytes, bool readAhead) {
   if (recno == 0 || recno > hdr_.slotCount) return make(kKeysMustBeRebuilt);
   const char* slot = cachedSlot(recno);
+  if (!slot && readAhead) {
+    if (ErrorState e = loadChunk(recno, recno >= chunkFirst_ + chunkCount_); e.code) return e;
+    slot = cachedSlot(recno);
+  }
   if (!slot) {
     ssize_t n = readAt(fd_.get(), read_.data(), ssize_, slotOffset(recno, rsize_));
     if (n < 0) return lastErrno();
@@ -1049,11 +1054,9 @@ ErrorState Dat21File::add(char* rec) {
     recno = hdr_.freeHead;
     // Under the lock the free slots are read ahead: an emptied file is refilled from
     // its last slot down.
-    if (trusted_ && !cachedSlot(recno))
-      if (ErrorState e = loadChunk(recno, recno >= chunkFirst_ + chunkCount_); e.code) return e;
     unsigned char status = 0;
     const char* old = nullptr;
-    if (ErrorState e = readSlot(recno, status, old); e.code) return e;
+    if (ErrorState e = readSlot(recno, status, old, trusted_); e.code) return e;
     std::uint64_t link = get32(reinterpret_cast<const unsigned char*>(old));
     if (status != kSlotDeleted || link > hdr_.slotCount || link == recno) return make(kKeysMustBeRebuilt);
     hdr_.freeHead = link;
