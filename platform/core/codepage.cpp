@@ -31,13 +31,18 @@ struct Run {
   unsigned char lo = 0, count = 0, step = 0;
 };
 
+typedef signed char SignedBlock __attribute__((vector_size(16)));
+
 // A conversion table with the two longest runs above 127 it holds, for converting
-// sixteen bytes at a time.
+// sixteen bytes at a time. A run's bytes are those whose distance from lo, its top bit
+// flipped, is below count's flipped (an unsigned comparison made signed).
 struct Table {
   std::array<char, 256> t{};
-  Run run[2];
+  bytes::Block lo[2]{}, step[2]{};
+  SignedBlock below[2]{};
 
   void findRuns() {
+    Run run[2];
     for (int i = 128; i < 256;) {
       const auto step = static_cast<unsigned char>(ub(t[i]) - i);
       int j = i + 1;
@@ -47,6 +52,15 @@ struct Table {
       else if (r.count > run[1].count) run[1] = r;
       i = j;
     }
+    for (int k = 0; k < 2; ++k) {
+      lo[k] = lo[k] + run[k].lo;
+      step[k] = step[k] + run[k].step;
+      below[k] = below[k] + static_cast<signed char>(run[k].count ^ 0x80);
+    }
+  }
+  // The mask of v's bytes in run k.
+  bytes::Block in(const bytes::Block& v, int k) const {
+    return reinterpret_cast<bytes::Block>(reinterpret_cast<SignedBlock>((v - lo[k]) ^ 0x80) < below[k]);
   }
   char operator[](int i) const { return t[static_cast<std::size_t>(i)]; }
 };
@@ -116,25 +130,32 @@ using bytes::allClear;
 using bytes::allSet;
 using bytes::Block;
 
-// Converts s through t. Sixteen bytes at a time: ASCII stays (both code pages keep
-// it), bytes of the table's two runs move by their step, and any other byte is looked
-// up on its own. The tail goes byte by byte, eight ASCII bytes at a time as they are.
+// Converts sixteen bytes through t: ASCII stays (both code pages keep it), bytes of the
+// table's two runs move by their step, and any other byte is looked up on its own.
+[[gnu::always_inline]] inline void convertBlock(const Table& t, char* s) {
+  const Block v = bytes::load(s);
+  const Block ascii = reinterpret_cast<Block>(v < 0x80);
+  if (allSet(ascii)) return;
+  const Block in0 = t.in(v, 0), in1 = t.in(v, 1);
+  const Block moved = v + ((in0 & t.step[0]) | (in1 & t.step[1]));
+  std::memcpy(s, &moved, sizeof moved);
+  for (Block other = ~(ascii | in0 | in1); !allClear(other);) {
+    const unsigned k = bytes::firstSet(other);
+    s[k] = t[v[k]];
+    other[k] = 0;
+  }
+}
+
+// Converts s through t, by blocks; the tail goes byte by byte, eight ASCII bytes at a
+// time as they are.
 void convert(const Table& t, char* s, std::size_t n) {
   std::size_t i = 0;
-  for (; n - i >= 16; i += 16) {
-    const Block v = bytes::load(s + i);
-    const Block ascii = reinterpret_cast<Block>(v < 0x80);
-    if (allSet(ascii)) continue;
-    const Block in0 = reinterpret_cast<Block>(static_cast<Block>(v - t.run[0].lo) < t.run[0].count);
-    const Block in1 = reinterpret_cast<Block>(static_cast<Block>(v - t.run[1].lo) < t.run[1].count);
-    const Block moved = v + ((in0 & t.run[0].step) | (in1 & t.run[1].step));
-    std::memcpy(s + i, &moved, sizeof moved);
-    for (Block other = ~(ascii | in0 | in1); !allClear(other);) {
-      const unsigned k = bytes::firstSet(other);
-      s[i + k] = t[v[k]];
-      other[k] = 0;
-    }
+  for (; n - i >= 64; i += 64) {  // sixty-four ASCII bytes pass at once
+    const Block any = bytes::load(s + i) | bytes::load(s + i + 16) | bytes::load(s + i + 32) | bytes::load(s + i + 48);
+    if (allSet(reinterpret_cast<Block>(any < 0x80))) continue;
+    for (std::size_t k = 0; k < 64; k += 16) convertBlock(t, s + i + k);
   }
+  for (; n - i >= 16; i += 16) convertBlock(t, s + i);
   constexpr std::uint64_t kHigh = 0x8080808080808080ull;
   for (; n - i >= 8; i += 8) {
     std::uint64_t w;

@@ -11,10 +11,11 @@ namespace {
 // The scan finds what a byte-by-byte search finds, wherever its blocks of sixteen
 // begin and end.
 TEST(Bytes, FindAnyOfFindsTheFirstAsAByteByByteSearch) {
-  const std::string plain(48, 'x');
+  const std::string plain(150, 'x');
   std::string texts[] = {
       plain,
-      std::string(48, '\x8D') + "\x89\x9A\xA0\xFF",  // the sought bytes with the high bit set
+      std::string(150, '\x8D') + "\x89\x9A\xA0\xFF",  // the sought bytes with the high bit set
+      plain.substr(0, 70) + std::string("\n\0\x19\x1b", 4) + plain.substr(0, 70),  // other control characters
       plain.substr(0, 21) + '\x1a' + plain.substr(0, 3) + "\t\r",
       "\r\n" + plain + "\t",
   };

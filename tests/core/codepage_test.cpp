@@ -61,6 +61,7 @@ TEST(CodePage, TextsConvertAsTheirBytesOneByOne) {
       letters,
       std::string(20, '\xE0') + '\xB0' + std::string(20, '\x85') + '\xF0' + std::string(20, '\xC4'),
       cp::ansiToOem(ansi("Оплата по счёту 17 от 01.03.2024, НДС не облагается")),
+      std::string(100, 'a') + letters,  // ASCII blocks passed at once, then letters
   };
   for (const std::string& text : cases) {
     for (std::size_t from = 0; from < 17; ++from) {
