@@ -112,25 +112,24 @@ double readFloatNumber(std::string_view text) {
 }
 
 std::int32_t readStatementDate(std::string_view text) {
-  constexpr int kWant[3] = {2, 2, 4};  // digits of day, month and year
-  int value[3] = {0, 0, 0};
-  int count[3] = {0, 0, 0};
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  for (int g = 0; g < 3; ++g) {
-    while (i < n && !isDigit(text[i])) ++i;
-    while (i < n && isDigit(text[i]) && count[g] < kWant[g]) {
-      value[g] = value[g] * 10 + (text[i] - '0');
-      ++count[g];
-      ++i;
-    }
-  }
-  if (count[0] == 0) return 0;  // no digit at all
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  // The next group of digits, up to want of them: its value, and its digit count returned.
+  auto group = [&](int want, int& value) {
+    while (p < end && !isDigit(*p)) ++p;
+    int count = 0;
+    value = 0;
+    for (; count < want && p < end && isDigit(*p); ++count, ++p) value = value * 10 + (*p - '0');
+    return count;
+  };
+  int day = 0, month = 0, year = 0;
+  const int dayDigits = group(2, day);
+  group(2, month);
+  const int yearDigits = group(4, year);
+  if (dayDigits == 0) return 0;  // no digit at all
 
-  const int day = value[0], month = value[1];
-  int year = value[2];
   // A year of one or two digits is taken within 1950-2049: 50-99 as 19yy, 00-49 as 20yy.
-  if (count[2] == 1 || count[2] == 2) year += year >= 50 ? 1900 : 2000;
+  if (yearDigits == 1 || yearDigits == 2) year += year >= 50 ? 1900 : 2000;
 
   if (month == 0 || year < 1801 || year > 9999) return -1;
   const std::int64_t d = date::dayNumber(year, month, day);
