@@ -138,7 +138,8 @@ struct EntryLess {
 };
 
 // Memory for the nodes of one key's set: a freed node is kept for the next one, and
-// the blocks go when the pool goes.
+// the blocks go when the pool goes. Each block holds twice the nodes of the one
+// before: a large set takes few of them.
 class NodePool {
  public:
   void* take(std::size_t bytes) {
@@ -150,9 +151,10 @@ class NodePool {
       return p;
     }
     if (left_ == 0) {
-      blocks_.push_back(std::make_unique<char[]>(size_ * kPerBlock));
+      left_ = blocks_.empty() ? kFirstBlock : std::min(2 * perBlock_, kLargestBlock);
+      perBlock_ = left_;
+      blocks_.push_back(std::make_unique_for_overwrite<char[]>(size_ * left_));
       at_ = blocks_.back().get();
-      left_ = kPerBlock;
     }
     void* p = at_;
     at_ += size_;
@@ -166,7 +168,7 @@ class NodePool {
   }
 
  private:
-  static constexpr std::size_t kAlign = alignof(std::max_align_t), kPerBlock = 512;
+  static constexpr std::size_t kAlign = alignof(std::max_align_t), kFirstBlock = 256, kLargestBlock = 1 << 16;
 #if defined(__SANITIZE_ADDRESS__)
   static constexpr bool kPooled = false;  // every node its own allocation, for the address checks
 #else
@@ -175,7 +177,7 @@ class NodePool {
   std::size_t size_ = 0;
   void* free_ = nullptr;
   char* at_ = nullptr;
-  std::size_t left_ = 0;
+  std::size_t left_ = 0, perBlock_ = 0;
   std::vector<std::unique_ptr<char[]>> blocks_;
 };
 
