@@ -204,25 +204,41 @@ class Table final : public Backend {
   void encode(const char* rec, char* raw) const {
     for (const Binding& b : bindings_) encodeField(*b.field, rec, *b.column, raw + b.column->offset, decl_.oem);
   }
-  // A new record over blanks: with every text field in a character column, the other
-  // columns hold only ASCII, so one conversion of the whole record does the code page.
-  // Text fields are copied as they lie, neighbours in one go.
+  // A new record over blanks. Text fields in character columns go as runs of
+  // neighbours (textRuns_), the code page converted over each run; the other fields
+  // one by one.
   void encodeNew(const char* rec, char* raw) const {
-    if (!convertWhole_) return encode(rec, raw);
-    for (const TextCopy& c : textCopies_) std::memcpy(raw + c.to, rec + c.from, c.n);
-    for (const Binding& b : otherFields_) encodeField(*b.field, rec, *b.column, raw + b.column->offset, false);
-    cp::ansiToOem(raw + 1, layout_.recordLength - 1);
-  }
-  // The same when reading: the columns that are not text read the same converted (a
-  // number or date is ASCII, and a byte above it stays one that reads as no digit).
-  void decode(const char* raw, char* rec) {
-    if (convertWhole_) {
-      converted_.assign(raw, raw + layout_.recordLength);
-      cp::oemToAnsi(converted_.data() + 1, layout_.recordLength - 1);
-      raw = converted_.data();
+    for (const TextRun& r : textRuns_) {
+      std::memcpy(raw + r.column, rec + r.field, r.n);
+      if (decl_.oem) cp::ansiToOem(raw + r.column, r.n);
     }
-    for (const Binding& b : bindings_)
-      decodeField(*b.field, rec, *b.column, raw + b.column->offset, decl_.oem && !convertWhole_);
+    for (std::size_t i = 0; i < otherFields_.size(); ++i) {
+      const Binding& b = otherFields_[i];
+      char* to = raw + b.column->offset;
+      const char* from = rec + b.field->offset;
+      if (encoded_[i].repeats(from, b.field->size, to, b.column->width)) continue;
+      encodeField(*b.field, rec, *b.column, to, decl_.oem);
+      encoded_[i].keep(from, b.field->size, to, b.column->width);
+    }
+  }
+  // A record read, the same way round: what encodeNew writes, and what decodeField
+  // reads field by field.
+  void decode(const char* raw, char* rec) {
+    for (const TextRun& r : textRuns_) {
+      char* dst = rec + r.field;
+      std::memcpy(dst, raw + r.column, r.n);
+      std::memset(dst + r.n, ' ', r.pad);
+      if (std::memchr(dst, '\0', r.n)) std::replace(dst, dst + r.n, '\0', ' ');
+      if (decl_.oem) cp::oemToAnsi(dst, r.n);
+    }
+    for (std::size_t i = 0; i < otherFields_.size(); ++i) {
+      const Binding& b = otherFields_[i];
+      char* to = rec + b.field->offset;
+      const char* from = raw + b.column->offset;
+      if (decoded_[i].repeats(from, b.column->width, to, b.field->size)) continue;
+      decodeField(*b.field, rec, *b.column, from, decl_.oem);
+      decoded_[i].keep(from, b.column->width, to, b.field->size);
+    }
   }
 
   const FileDecl& decl_;
@@ -233,13 +249,36 @@ class Table final : public Backend {
   bool quickScan_ = false;
   Layout layout_;
   std::vector<Binding> bindings_;
-  bool convertWhole_ = false;  // encodeNew and decode convert the record at once
-  struct TextCopy {
-    std::size_t from, to, n;  // record offset, record bytes offset, length
+  // Text fields in character columns whose neighbours follow them in both the record
+  // buffer and the record: n bytes at field and at column, then pad blanks to the last
+  // field's end in the buffer (its column being narrower).
+  struct TextRun {
+    std::size_t field, column, n, pad;
   };
-  std::vector<TextCopy> textCopies_;  // encodeNew's text fields in character columns
-  std::vector<Binding> otherFields_;  // and its other fields
-  std::vector<char> converted_;  // decode's record in the program's code page
+  std::vector<TextRun> textRuns_;
+  std::vector<Binding> otherFields_;  // every other field
+  // An other field's value depends on its own bytes only, and the values of a table
+  // repeat (zeros, a constant rate, one date): the last bytes converted and what they
+  // gave, per field and way.
+  struct Last {
+    static constexpr std::size_t kMost = 24;  // longer values are converted every time
+    std::size_t n = kMost + 1, m = 0;
+    char in[kMost], out[kMost];
+    bool repeats(const char* from, std::size_t len, char* to, std::size_t outLen) const {
+      if (len != n || std::memcmp(in, from, len) != 0) return false;
+      std::memcpy(to, out, outLen);
+      return true;
+    }
+    void keep(const char* from, std::size_t len, const char* to, std::size_t outLen) {
+      if (len > kMost || outLen > kMost) return;
+      n = len;
+      m = outLen;
+      std::memcpy(in, from, len);
+      std::memcpy(out, to, outLen);
+    }
+  };
+  mutable std::vector<Last> encoded_;
+  std::vector<Last> decoded_;
 
   // Records known to be there, and the header's count when it was last read.
   mutable std::uint64_t count_ = 0;
@@ -310,24 +349,25 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
     }
     bindings_.push_back({&f, &*it});
   }
-  convertWhole_ = decl_.oem && std::all_of(bindings_.begin(), bindings_.end(), [](const Binding& b) {
-    return !isTextField(*b.field) || b.column->type == 'C';
-  });
   for (const Binding& b : bindings_) {
     if (!isTextField(*b.field) || b.column->type != 'C') {
       otherFields_.push_back(b);
       continue;
     }
-    const TextCopy c{b.field->offset, b.column->offset, std::min(b.field->size, b.column->width)};
-    if (!textCopies_.empty()) {
-      TextCopy& last = textCopies_.back();
-      if (last.from + last.n == c.from && last.to + last.n == c.to) {
-        last.n += c.n;
+    const std::size_t n = std::min(b.field->size, b.column->width);
+    const TextRun r{b.field->offset, b.column->offset, n, b.field->size - n};
+    if (!textRuns_.empty()) {
+      TextRun& last = textRuns_.back();
+      if (last.pad == 0 && last.field + last.n == r.field && last.column + last.n == r.column) {
+        last.n += r.n;
+        last.pad = r.pad;
         continue;
       }
     }
-    textCopies_.push_back(c);
+    textRuns_.push_back(r);
   }
+  encoded_.resize(otherFields_.size());
+  decoded_.resize(otherFields_.size());
 
   std::uint64_t fit = (static_cast<std::uint64_t>(st.st_size) - layout_.headerLength) / layout_.recordLength;
   headerCountSeen_ = layout_.headerCount;
