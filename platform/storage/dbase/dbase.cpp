@@ -210,8 +210,11 @@ class Table final : public Backend {
   void encodeNew(const char* rec, char* raw) const {
     for (const TextRun& r : textRuns_) {
       std::memcpy(raw + r.column, rec + r.field, r.n);
-      if (decl_.oem) cp::ansiToOem(raw + r.column, r.n);
+      if (decl_.oem && !convertAtOnce_) cp::ansiToOem(raw + r.column, r.n);
     }
+    // Every other column of a new record is ASCII (numbers, dates, blanks), which the
+    // conversion keeps: the code page of the whole record at once.
+    if (convertAtOnce_) cp::ansiToOem(raw + 1, layout_.recordLength - 1);
     for (std::size_t i = 0; i < otherFields_.size(); ++i) {
       const Binding& b = otherFields_[i];
       char* to = raw + b.column->offset;
@@ -257,6 +260,7 @@ class Table final : public Backend {
   };
   std::vector<TextRun> textRuns_;
   std::vector<Binding> otherFields_;  // every other field
+  bool convertAtOnce_ = false;  // DOS code page, and no text field outside a character column
   // An other field's value depends on its own bytes only, and the values of a table
   // repeat (zeros, a constant rate, one date): the last bytes converted and what they
   // gave, per field and way.
@@ -366,6 +370,8 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
     }
     textRuns_.push_back(r);
   }
+  convertAtOnce_ = decl_.oem && std::none_of(otherFields_.begin(), otherFields_.end(),
+                                             [](const Binding& b) { return isTextField(*b.field); });
   encoded_.resize(otherFields_.size());
   decoded_.resize(otherFields_.size());
 
