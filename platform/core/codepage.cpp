@@ -130,21 +130,26 @@ using bytes::allClear;
 using bytes::allSet;
 using bytes::Block;
 
-// Converts sixteen bytes through t: ASCII stays (both code pages keep it), bytes of the
-// table's two runs move by their step, and any other byte is looked up on its own.
-[[gnu::always_inline]] inline void convertBlock(const Table& t, char* s) {
-  const Block v = bytes::load(s);
+// Writes the sixteen bytes v converted through t to d: ASCII stays (both code pages
+// keep it), bytes of the table's two runs move by their step, and any other byte is
+// looked up on its own.
+[[gnu::always_inline]] inline void convertTo(const Table& t, const Block& v, char* d) {
   const Block ascii = reinterpret_cast<Block>(v < 0x80);
-  if (allSet(ascii)) return;
+  if (allSet(ascii)) {
+    std::memcpy(d, &v, sizeof v);
+    return;
+  }
   const Block in0 = t.in(v, 0), in1 = t.in(v, 1);
   const Block moved = v + ((in0 & t.step[0]) | (in1 & t.step[1]));
-  std::memcpy(s, &moved, sizeof moved);
+  std::memcpy(d, &moved, sizeof moved);
   for (Block other = ~(ascii | in0 | in1); !allClear(other);) {
     const unsigned k = bytes::firstSet(other);
-    s[k] = t[v[k]];
+    d[k] = t[v[k]];
     other[k] = 0;
   }
 }
+
+[[gnu::always_inline]] inline void convertBlock(const Table& t, char* s) { convertTo(t, bytes::load(s), s); }
 
 // Converts s through t, by blocks; the tail goes byte by byte, eight ASCII bytes at a
 // time as they are.
@@ -168,10 +173,38 @@ void convert(const Table& t, char* s, std::size_t n) {
   if (high & 0x80)
     for (; i < n; ++i) s[i] = t[ub(s[i])];
 }
+// v with its bytes from the n-th on blank.
+Block blankFrom(const Block& v, std::size_t n) {
+  constexpr Block kIndex = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  const Block keep = reinterpret_cast<Block>(kIndex < static_cast<unsigned char>(n));
+  return (v & keep) | (~keep & ' ');
+}
+
+// Copies src's n bytes through t to dst, then blanks up to size, block by block.
+void copyPadded(const Table& t, char* dst, std::size_t size, const char* src, std::size_t n) {
+  std::size_t i = 0;
+  for (; n - i >= 16; i += 16) convertTo(t, bytes::load(src + i), dst + i);
+  if (i < n) {  // the last bytes, with the blanks after them
+    const Block last = blankFrom(bytes::load(src + i), n - i);
+    if (size - i >= 16) {
+      convertTo(t, last, dst + i);
+      i += 16;
+    } else {
+      char b[16];
+      convertTo(t, last, b);
+      std::memcpy(dst + i, b, size - i);
+      i = size;
+    }
+  }
+  std::memset(dst + i, ' ', size - i);
+}
 }  // namespace
 
 void ansiToOem(char* s, std::size_t n) { convert(tables().a2o, s, n); }
 void oemToAnsi(char* s, std::size_t n) { convert(tables().o2a, s, n); }
+void oemToAnsi(char* dst, std::size_t size, const char* src, std::size_t n) {
+  copyPadded(tables().o2a, dst, size, src, n);
+}
 std::string ansiToOem(std::string_view s) {
   std::string r(s);
   ansiToOem(r.data(), r.size());

@@ -12,6 +12,10 @@ char ansiToOem(char c);
 char oemToAnsi(char c);
 void ansiToOem(char* s, std::size_t n);
 void oemToAnsi(char* s, std::size_t n);
+// dst gets src's n bytes converted, then blanks up to size (n <= size). src is read
+// by whole blocks of sixteen: the bytes up to src + n rounded up to sixteen must be
+// readable.
+void oemToAnsi(char* dst, std::size_t size, const char* src, std::size_t n);
 std::string ansiToOem(std::string_view s);
 std::string oemToAnsi(std::string_view s);
 

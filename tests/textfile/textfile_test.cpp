@@ -158,6 +158,73 @@ TEST_F(TextFileTest, ABigFileIsStreamedAcrossItsBuffer) {
   }
 }
 
+// Every read of bytes through the driver: code, eof, position and the whole record.
+std::vector<std::string> readThrough(const storage::Driver& d, const FileDecl& decl, const std::string& name) {
+  std::vector<std::string> out;
+  std::unique_ptr<storage::Backend> b;
+  const storage::ErrorState opened = d.open(decl, name, kImportMode, b);
+  EXPECT_EQ(opened.code, 0);
+  if (opened.code) return out;
+  std::string rec(decl.recordSize, 'x');
+  for (int n = 0;; ++n) {
+    const storage::ErrorState e = b->next(rec.data());
+    out.push_back(std::to_string(e.code) + " eof " + std::to_string(b->eof()) + " at " + b->position() + " [" + rec + "]");
+    if (e.code && n > 0 && out[out.size() - 2].front() != '0') break;  // two failed reads in a row
+  }
+  return out;
+}
+
+TEST_F(TextFileTest, OrdinaryLinesReadAsTheGeneralRulesReadThem) {
+  constexpr std::size_t kEdge = 64 * 1024;  // the read buffer's size
+  const std::string cyr = cp::ansiToOem(ansi("Ёлка ёж Платёж №5 ")) + "\xf0\xf1\xb0\xdb\xff";
+  std::string mixed;
+  for (int i = 0; i < 4; ++i) mixed += cyr;
+  struct Kind {
+    const char* what;
+    std::string line;
+  };
+  const Kind kinds[] = {
+      {"an empty line", "\r\n"},
+      {"a short line", "abc\r\n"},
+      {"sixteen characters", chars(16) + "\r\n"},
+      {"866 letters", cyr + "\r\n"},
+      {"a long 866 line", mixed + mixed + mixed + "\r\n"},
+      {"250 characters", chars(250) + "\r\n"},
+      {"254 866 characters", (mixed + mixed + mixed + mixed).substr(0, 254) + "\r\n"},
+      {"255 characters", chars(255) + "\r\n"},
+      {"256 characters", chars(256) + "\r\n"},
+      {"2000 characters", chars(2000) + "\r\n"},
+      {"a TAB", "ab\tc\r\n"},
+      {"a lone CR", "ab\rc\r\n"},
+      {"CR CR LF", "ab\r\r\n"},
+      {"a lone LF", "ab\ncd\r\n"},
+      {"Ctrl-Z inside", "ab\x1a" "cd\r\n"},
+      {"Ctrl-Z after the line", "ab\r\n\x1a"},
+      {"no line end", "abc"},
+      {"a CR at the end", "abc\r"},
+  };
+  const FileDecl* decls[] = {&k255, &k255Ansi, &k1875};
+  const std::size_t shifts[] = {0, 1, 2, 3, 4, 5, 15, 16, 17, 30, 260};
+  for (const Kind& k : kinds) {
+    for (std::size_t shift : shifts) {
+      // Ordinary lines up to kEdge - shift, then the line, then two more.
+      std::string bytes;
+      for (int i = 0; bytes.size() + 40 < kEdge - shift; ++i) bytes += chars(static_cast<std::size_t>(i % 37)) + "\r\n";
+      bytes += chars(kEdge - shift - bytes.size() - 2) + "\r\n";
+      bytes += k.line + cyr + "\r\nlast";
+      writeAll(dir / "edge.txt", bytes);
+      for (const FileDecl* decl : decls) {
+        SCOPED_TRACE(std::string(k.what) + ", " + std::to_string(shift) + " before the edge, field " +
+                     std::to_string(decl->recordSize) + (decl->oem ? " 866" : ""));
+        const auto quick = readThrough(storage::textfile::driver(), *decl, dir / "edge.txt");
+        const auto general = readThrough(storage::textfile::longWayDriver(), *decl, dir / "edge.txt");
+        ASSERT_EQ(quick.size(), general.size());
+        for (std::size_t i = 0; i < quick.size(); ++i) ASSERT_EQ(quick[i], general[i]) << "read " << i + 1;
+      }
+    }
+  }
+}
+
 TEST_F(TextFileTest, EofPositionAndReset) {
   auto f = statement<Line255>(k255, "one\r\ntwo\r\nthree\x1a");
   EXPECT_FALSE(f->eof());

@@ -24,5 +24,8 @@
 namespace zelk::storage::textfile {
 
 Driver driver();
+// The same files with every line read by the general rules, the ordinary line's
+// shortcut left out: what the shortcut is checked against.
+Driver longWayDriver();
 
 }  // namespace zelk::storage::textfile
