@@ -23,6 +23,9 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr int kCR = 13, kLF = 10, kTab = 9, kCtrlZ = 26;
 constexpr int kEnd = -1, kError = -2;
 constexpr std::size_t kTabStop = 8;
+// A line up to this long is converted as it is copied; a longer one is copied, then
+// converted where it lies, passing runs of plain ASCII quicker.
+constexpr std::size_t kShortLine = 64;
 
 ErrorState fail(int code) { return errorOf(code); }
 
@@ -168,11 +171,12 @@ class TextFile final : public Backend {
     if (end - q < 2 || q[0] != kCR || q[1] != kLF) return false;
     const auto n = static_cast<std::size_t>(q - p);
     const std::size_t k = std::min(n, field_);
-    if (decl_.oem) {
+    if (decl_.oem && k <= kShortLine) {
       cp::oemToAnsi(dst, field_, p, k);
     } else {
       std::memcpy(dst, p, k);
       std::memset(dst + k, ' ', field_ - k);
+      if (decl_.oem) cp::oemToAnsi(dst, std::min((k + 15) / 16 * 16, field_));
     }
     line_ = off_;
     off_ += static_cast<off_t>(n + 2);
