@@ -125,6 +125,13 @@ int File::reading(ErrorState&& e) {
   return finish(std::move(e));
 }
 
+// A read that needed no report: its record is current and no error is left.
+int File::readPlainly() {
+  current_ = true;
+  if (!tlsClear) keepError(ErrorState{});
+  return kNoError;
+}
+
 // A record found by its key or added is current again.
 int File::found(ErrorState&& e) {
   if (e.code == 0) current_ = true;
@@ -181,7 +188,11 @@ int File::build() {
 int File::set() { ZELK_NEED_OPEN(); return finish(backend_->setRecordOrder()); }
 int File::set(int key) { ZELK_NEED_OPEN(); return finish(backend_->setKeyOrder(key, nullptr)); }
 int File::setAt(int key) { ZELK_NEED_OPEN(); return finish(backend_->setKeyOrder(key, buf_)); }
-int File::next() { ZELK_NEED_OPEN(); return reading(backend_->next(buf_)); }
+int File::next() {
+  ZELK_NEED_OPEN();
+  if (backend_->nextPlain(buf_)) return readPlainly();
+  return reading(backend_->next(buf_));
+}
 int File::skip() {
   ZELK_NEED_OPEN();
   if (!scratch_) scratch_ = std::make_unique<char[]>(decl_.recordSize);

@@ -118,6 +118,9 @@ class Backend {
   // and DELETE work on it), the errors are next()'s. A driver without a cheaper way
   // reads into scratch (a buffer of the record's size).
   virtual ErrorState skip(char* scratch) { return next(scratch); }
+  // next() when it needs no report: true when the next record was read, false (having
+  // read nothing) when next() has to read it and say how that went.
+  virtual bool nextPlain(char*) { return false; }
   virtual ErrorState previous(char* rec) = 0;
   virtual ErrorState get(int key, char* rec) = 0;  // exact key value taken from rec
   virtual ErrorState add(char* rec) = 0;  // the added record becomes the current record
@@ -208,6 +211,7 @@ class File {
  private:
   int finish(ErrorState&& e);
   int reading(ErrorState&& e);
+  int readPlainly();
   int found(ErrorState&& e);
 
   const FileDecl& decl_;

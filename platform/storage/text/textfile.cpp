@@ -78,6 +78,11 @@ class TextFile final : public Backend {
   }
   ErrorState setKeyOrder(int, const char*) override { return fail(kNotSupported); }
   ErrorState get(int, char*) override { return fail(kNotSupported); }
+  bool nextPlain(char* rec) override {
+    if (!quick_) return false;
+    const int c = peek();
+    return c >= 0 && c != kCtrlZ && plainLine(rec + offset_);
+  }
   ErrorState previous(char*) override { return fail(kNotSupported); }
   ErrorState add(char*) override { return fail(kNotSupported); }
   ErrorState put(const char*) override { return fail(kNotSupported); }
