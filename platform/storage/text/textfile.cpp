@@ -78,11 +78,8 @@ class TextFile final : public Backend {
   }
   ErrorState setKeyOrder(int, const char*) override { return fail(kNotSupported); }
   ErrorState get(int, char*) override { return fail(kNotSupported); }
-  bool nextPlain(char* rec) override {
-    if (!quick_) return false;
-    const int c = peek();
-    return c >= 0 && c != kCtrlZ && plainLine(rec + offset_);
-  }
+  // A line that starts past the buffer goes to next(), which reads the buffer on.
+  bool nextPlain(char* rec) override { return quick_ && plainLine(rec + offset_); }
   ErrorState previous(char*) override { return fail(kNotSupported); }
   ErrorState add(char*) override { return fail(kNotSupported); }
   ErrorState put(const char*) override { return fail(kNotSupported); }
@@ -168,7 +165,7 @@ class TextFile final : public Backend {
  private:
   // The ordinary line, read in one pass: whole in the buffer and ending in CR LF, with
   // no TAB, CR or Ctrl-Z before that. false, having read nothing, for any other.
-  bool plainLine(char* dst) {
+  [[gnu::always_inline]] bool plainLine(char* dst) {
     if (off_ < bufStart_ || off_ - bufStart_ >= static_cast<off_t>(bufLen_)) return false;
     const char* p = buf_.data() + (off_ - bufStart_);
     const char* end = buf_.data() + bufLen_;
