@@ -26,7 +26,7 @@ void readLines(const std::string& name, std::size_t length, bool oem) {
     b->setRecordOrder();
     std::string at;
     while (!b->eof()) {
-      if (b->next(rec.data()).code) break;
+      if (!b->nextPlain(rec.data()) && b->next(rec.data()).code) break;  // as File::next reads
       if (at.empty()) at = b->position();
     }
     b->next(rec.data());  // the reads after the end
