@@ -227,13 +227,7 @@ class Table final : public Backend {
   // A record read, the same way round: what encodeNew writes, and what decodeField
   // reads field by field.
   void decode(const char* raw, char* rec) {
-    for (const TextRun& r : textRuns_) {
-      char* dst = rec + r.field;
-      std::memcpy(dst, raw + r.column, r.n);
-      std::memset(dst + r.n, ' ', r.pad);
-      if (std::memchr(dst, '\0', r.n)) std::replace(dst, dst + r.n, '\0', ' ');
-      if (decl_.oem) cp::oemToAnsi(dst, r.n);
-    }
+    for (const TextRun& r : textRuns_) readText(rec + r.field, r.n + r.pad, raw + r.column, r.n, decl_.oem);
     for (std::size_t i = 0; i < otherFields_.size(); ++i) {
       const Binding& b = otherFields_[i];
       char* to = rec + b.field->offset;

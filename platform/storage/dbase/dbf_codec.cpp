@@ -507,16 +507,20 @@ void encodeField(const FieldDesc& f, const char* rec, const Column& c, char* raw
   }
 }
 
+void readText(char* dst, std::size_t size, const char* raw, std::size_t width, bool oem) {
+  copyPadded(dst, size, raw, width);
+  const std::size_t k = std::min(width, size);
+  if (std::memchr(dst, '\0', k)) std::replace(dst, dst + k, '\0', ' ');
+  if (oem) cp::oemToAnsi(dst, k);
+}
+
 void decodeField(const FieldDesc& f, char* rec, const Column& c, const char* raw, bool oem) {
   char* dst = rec + f.offset;
   std::string_view text(raw, c.width);
   switch (kindOf(c.type)) {
     case Kind::Char:
       if (isText(f)) {
-        copyPadded(dst, f.size, raw, c.width);
-        std::size_t k = std::min(c.width, f.size);
-        if (std::memchr(dst, '\0', k)) std::replace(dst, dst + k, '\0', ' ');
-        if (oem) cp::oemToAnsi(dst, k);
+        readText(dst, f.size, raw, c.width, oem);
       } else if (f.type == FieldType::Date) {
         setNumber(f, rec, parseDate(text));
       } else {

@@ -85,5 +85,8 @@ std::int32_t parseDate(std::string_view text);
 // record (raw points at the column's bytes). Text is converted 1251 <-> 866 when oem.
 void encodeField(const FieldDesc& f, const char* rec, const Column& c, char* raw, bool oem);
 void decodeField(const FieldDesc& f, char* rec, const Column& c, const char* raw, bool oem);
+// A character column's text (width bytes at raw) into a text field of size bytes at
+// dst: cut or padded with blanks, NUL bytes read as blanks, the code page converted.
+void readText(char* dst, std::size_t size, const char* raw, std::size_t width, bool oem);
 
 }  // namespace zelk::storage::dbase
