@@ -121,7 +121,6 @@ class FileManager {
 
   std::vector<std::vector<char>> saved_;
   std::string reservedPosition_;
-  std::uint8_t useLevel_ = 0;
 };
 
 class RelationManager {

@@ -260,10 +260,10 @@ class Table final : public Backend {
   // gave, per field and way.
   struct Last {
     static constexpr std::size_t kMost = 24;  // longer values are converted every time
-    std::size_t n = kMost + 1, m = 0;
+    std::size_t n = SIZE_MAX, m = 0;  // nothing kept yet: no length matches
     char in[kMost], out[kMost];
     bool repeats(const char* from, std::size_t len, char* to, std::size_t outLen) const {
-      if (len != n || std::memcmp(in, from, len) != 0) return false;
+      if (len != n || outLen != m || std::memcmp(in, from, len) != 0) return false;
       std::memcpy(to, out, outLen);
       return true;
     }
