@@ -334,7 +334,12 @@ std::uint8_t WindowManager::TakeNewSelection() {
 }
 
 std::uint8_t WindowManager::TakeCompleted() {
-  auto completed = [this] {
+  Lists& l = lists();
+  // The history copy takes the record only once it is written: a refused OK leaves
+  // it as it was.
+  std::vector<char> record;
+  auto completed = [this, &l, &record] {
+    if (!record.empty()) std::memcpy(l.history, record.data(), record.size());
     Response = response::kCompleted;
     PostClose();
     return kLevelOk;
@@ -346,10 +351,9 @@ std::uint8_t WindowManager::TakeCompleted() {
     }
     return kNotify;
   };
-  Lists& l = lists();
   FileManager* fm = Primary && Primary->Me ? Primary->Me : l.updateFile;
   if (!Primary || !fm) return completed();
-  if (l.record && l.history) std::memcpy(l.history, l.record, l.historySize);
+  if (l.record && l.history) record.assign(l.record, l.record + l.historySize);
   ErrorClass& errors = Errors ? *Errors : globalErrors();
   constexpr unsigned kRetryButtons = kButtonYes | kButtonNo | kButtonCancel;
 

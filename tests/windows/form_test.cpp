@@ -143,6 +143,40 @@ TEST_F(FormTest, HistoryKeyPutsBackTheLastSavedRecordOfThisThreadOnly) {
   user.install();
 }
 
+TEST_F(FormTest, HistoryKeyOffersTheLastRecordWrittenNotARefusedOne) {
+  auto insert = [&](const char* code, const char* name) {
+    user.then([=](ScriptedUser& u) {
+      ui::Window& w = u.window();
+      u.type(w, "?KOD", code);
+      u.type(w, "?NAME", ansi(name));
+      u.type(w, "?PATH", "c:\\firm");
+      u.press(w, "?OK");
+    });
+  };
+  prime();
+  insert("5", "Пятая фирма");
+  EXPECT_EQ(firmForm(request::kInsert), response::kCompleted);
+
+  // A duplicate code: OK is refused, and the form is closed without saving.
+  prime();
+  insert("5", "Дубль");
+  user.then([](ScriptedUser& u) { u.press(u.window(), "?CANCEL"); });
+  EXPECT_EQ(firmForm(request::kInsert), response::kCancelled);
+  ASSERT_EQ(boxes.count(), 1u);
+  EXPECT_EQ(cp::toUtf8(boxes.last().caption), "Ошибка дублирования в ключе");
+
+  prime();
+  std::string name;
+  user.then([](ScriptedUser& u) { u.key(u.window(), "?NAME", ui::key::kCtrlH); });
+  user.then([&](ScriptedUser& u) {
+    name = text(u.window(), kName);
+    u.press(u.window(), "?CANCEL");
+  });
+  EXPECT_EQ(firmForm(request::kInsert), response::kCancelled);
+  EXPECT_EQ(name, "Пятая фирма");
+  EXPECT_EQ(nameOnDisk(5), "Пятая фирма");
+}
+
 TEST_F(FormTest, ARequiredEntryLeftBlankStopsTheCompletionWithTheFocusOnIt) {
   struct Case {
     const char* what;
