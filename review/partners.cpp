@@ -6,8 +6,11 @@
 #include <limits>
 
 #include "dictionary/files.h"
+#include "platform/core/codepage.h"
 #include "platform/core/numread.h"
 #include "platform/core/text.h"
+#include "platform/framework/errors.h"
+#include "review/codes.h"
 
 namespace zelk::review {
 
@@ -15,6 +18,16 @@ std::int32_t partnerCodeNumber(std::string_view code) {
   double v = std::trunc(readDecimalNumber(code));
   if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) return 0;
   return static_cast<std::int32_t>(v);
+}
+
+bool codeNamesPartner(std::string_view code) {
+  const std::int32_t pick = partnerCodeNumber(code);
+  return pick > 0 && completedCode(pickedCode(pick)) == code;
+}
+
+void refusePartnerCode() {
+  fw::globalErrors().SetField(ansi("Код"));
+  fw::globalErrors().Throw(kCodeRefused);
 }
 
 bool partnerMatches(std::string_view fragment, std::string_view orgName, std::string_view shortName,

@@ -25,6 +25,17 @@ void UPDATEPARTNER1();
 // "070000" 70000. A number beyond 32 bits gives 0 (nothing picked).
 std::int32_t partnerCodeNumber(std::string_view code);
 
+// Whether a partner's code names that partner in a posting: the posting that picks
+// the partner stores the code itself (its six-digit analytics form, as completedCode
+// writes a picked code). "000042" does; "42", " 77", "12A456", "-00012" and "A12345"
+// do not (the posting would store "000042", "000077", "000012", another form or
+// nothing).
+bool codeNamesPartner(std::string_view code);
+
+// Message 16 for a partner code that does not name its partner in a posting.
+inline constexpr std::uint16_t kCodeRefused = 16;
+void refusePartnerCode();
+
 // Whether a partner passes the search by name fragment: a blank fragment passes
 // every partner; else the fragment without its trailing blanks, exactly as typed,
 // is looked for in the full name, then in the short name, each lower-cased by the

@@ -13,6 +13,7 @@
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"
 #include "platform/core/codepage.h"
+#include "platform/core/text.h"
 #include "platform/framework/bind.h"
 #include "platform/framework/casetables.h"
 #include "platform/ui/window.h"
@@ -147,7 +148,14 @@ class ThisWindow : public app::ListPattern {
       BRW1.ResetFromBuffer();
     } else if (c == select_) {
       Update();
-      v_.pick = partnerCodeNumber(dict::PARTNER().rec.FLD_CODE.view());
+      // A partner whose code the posting would store in another form is not picked:
+      // the list stays open. With no row on show (a blank code) nothing is picked.
+      const std::string_view code = dict::PARTNER().rec.FLD_CODE.view();
+      if (!trimRight(code).empty() && !codeNamesPartner(code)) {
+        refusePartnerCode();
+        return fw::kNotify;
+      }
+      v_.pick = partnerCodeNumber(code);
     }
     return r;
   }

@@ -1,5 +1,7 @@
 // UPDATEDBI: the posting form. The other account and the analytics codes of one
 // posting, typed or picked from the chart and partner look-ups.
+#include <utility>
+
 #include "app/patterns/controls.h"
 #include "app/patterns/form.h"
 #include "app/patterns/procedures.h"
@@ -123,10 +125,10 @@ class ThisWindow : public app::FormPattern {
     counterparty_ = dict::PRT().rec.NAME;
     if (dict::PLN_AD != 0) r.DT_SCHET = pickedAccount(takePick(dict::PLN_AD));
     if (dict::PLN_AK != 0) r.KT_SCHET = pickedAccount(takePick(dict::PLN_AK));
-    if (dict::PAR_AD != 0) r.DT_CODE = pickedCode(takePick(dict::PAR_AD));
-    if (dict::PAR_AK > 0) {
-      if (const std::int32_t pick = takePick(dict::PAR_AK); pick > 0) r.KT_CODE = pickedCode(pick);
-    }
+    // The two sides take a partner pick alike.
+    for (auto [pick, code] : {std::pair{&dict::PAR_AD, &r.DT_CODE}, std::pair{&dict::PAR_AK, &r.KT_CODE}})
+      if (*pick != 0)
+        if (const std::int32_t p = takePick(*pick); p > 0) *code = pickedCode(p);
     FormPattern::Reset(force);
   }
 

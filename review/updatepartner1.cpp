@@ -12,6 +12,7 @@
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"
 #include "platform/core/codepage.h"
+#include "platform/core/text.h"
 #include "platform/storage/file.h"
 #include "platform/ui/window.h"
 #include "review/partners.h"
@@ -152,7 +153,21 @@ app::FormSetup formSetup() {
 
 class ThisWindow : public app::FormPattern {
  public:
-  explicit ThisWindow(ui::Window& w) : FormPattern(w, windowSetup(), formSetup()) {}
+  explicit ThisWindow(ui::Window& w) : FormPattern(w, windowSetup(), formSetup()), code_(control("?PAR:FLD_CODE")) {}
+
+  // A code is taken only when a posting that picks the partner stores that same code
+  // (six digits): else message 16, and the entry keeps the focus.
+  std::uint8_t TakeAccepted() override {
+    if (Request == fw::request::kInsert && field() == code_) {
+      const std::string_view code = dict::PARTNER().rec.FLD_CODE.view();
+      if (!trimRight(code).empty() && !codeNamesPartner(code)) {
+        refusePartnerCode();
+        win().select(code_);
+        return fw::kNotify;
+      }
+    }
+    return FormPattern::TakeAccepted();
+  }
 
   // Change and delete are refused before the window takes any input.
   void Ask() override {
@@ -184,6 +199,9 @@ class ThisWindow : public app::FormPattern {
     ChangeAction = DeleteAction = 1;
     return r;
   }
+
+ private:
+  const int code_;
 };
 
 }  // namespace

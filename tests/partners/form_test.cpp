@@ -104,6 +104,34 @@ TEST_P(FormTest, ARefusedInsertKeepsTheFormOpenAndRegistersNothing) {
   EXPECT_TRUE(registrationsOnDisk().empty());
 }
 
+// The code is what a posting that picks the partner stores: six digits. Any other
+// code is refused with message 16 when the entry is left and again at "&OK"; the
+// form stays open and adds nothing.
+TEST_P(FormTest, ACodeThatIsNotSixDigitsIsRefused) {
+  for (const char* code : {"42", " 77", "12A456", "-00012", "A12345", "000000"}) {
+    SCOPED_TRACE(std::string("'") + code + "'");
+    boxes.clear();
+    std::string focus, title2;
+    fromPosting(false, "60.1", [&] {
+      insert({code, "Ромашка", "ООО \"Ромашка\""});
+      on(kInsertTitle, [&](ScriptedUser& u, ui::Window& w) {
+        title2 = title(w);
+        focus = w.control(w.focus()).name;
+        u.press(w, "?CANCEL");
+      });
+      closeList();
+    });
+    EXPECT_EQ(title2, kInsertTitle);
+    EXPECT_EQ(focus, "?PAR:FLD_CODE");
+    const std::vector<std::string> captions = boxCaptions();
+    ASSERT_FALSE(captions.empty());
+    for (const std::string& c : captions) EXPECT_EQ(c, "Ошибка содержимого поля");
+    EXPECT_EQ(cp::toUtf8(boxes.last().text), "Поле Код содержит недопустимое значение.");
+    EXPECT_TRUE(partnersOnDisk().empty());
+    EXPECT_TRUE(registrationsOnDisk().empty());
+  }
+}
+
 TEST_P(FormTest, ARegistrationThatFailsOtherwiseIsReportedAndThePartnerStays) {
   const std::string cs = storage::odbc::connectionString();
   fromPosting(false, "60.1", [&] {

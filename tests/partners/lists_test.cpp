@@ -76,20 +76,51 @@ TEST_P(ListsTest, SelectLeavesTheCodeAsANumberInTheSidesPick) {
   struct Case {
     const char* code;
     std::int32_t pick;
-  } cases[] = {{"000042", 42}, {"12A456", 12}, {"A12345", 0}, {"070000", 70000}};
+  } cases[] = {{"000042", 42}, {"070000", 70000}};
   for (const Case& c : cases) addPartner(c.code, "p");
-  // Codes in order: 000042, 070000, 12A456, A12345.
-  const int rowOf[] = {1, 3, 4, 2};
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 2; ++i) {
     for (bool credit : {false, true}) {
       SCOPED_TRACE(std::string(cases[i].code) + (credit ? " credit" : " debit"));
       dict::PAR_AD = 0;
       dict::PAR_AK = 0;
-      onList(rowOf[i], "?SELECT:2");
+      onList(i + 1, "?SELECT:2");
       (credit ? review::PR_TTT1 : review::PR_TTT)();
       EXPECT_EQ(dict::GLOBALRESPONSE, response::kCompleted);
       EXPECT_EQ((credit ? dict::PAR_AK : dict::PAR_AD).load(), cases[i].pick);
       EXPECT_EQ((credit ? dict::PAR_AD : dict::PAR_AK).load(), 0);
+    }
+  }
+  EXPECT_EQ(boxCount(), 0u);
+}
+
+// A partner whose code a posting would store in another form (six digits) would put
+// another partner's code, or none, into the posting: its pick is refused on either
+// side with message 16, and the list stays open.
+TEST_P(ListsTest, APartnerWhoseCodeIsNotSixDigitsIsNotPicked) {
+  const char* const codes[] = {"42", " 77", "12A456", "-00012", "A12345", "000000"};
+  for (const char* code : codes) addPartner(code, "p");
+  std::vector<std::string> shown;
+  readCodes(shown);
+  review::PR_TTT();
+  ASSERT_EQ(shown.size(), std::size(codes));
+  for (int row = 1; row <= static_cast<int>(std::size(codes)); ++row) {
+    for (bool credit : {false, true}) {
+      SCOPED_TRACE(shown[static_cast<std::size_t>(row - 1)] + (credit ? " credit" : " debit"));
+      boxes.clear();
+      dict::PAR_AD = 0;
+      dict::PAR_AK = 0;
+      bool stayed = false;
+      onList(row, "?SELECT:2");
+      on(kListTitle, [&](ScriptedUser& u, ui::Window& w) {
+        stayed = true;
+        u.press(w, "?CLOSE");
+      });
+      (credit ? review::PR_TTT1 : review::PR_TTT)();
+      EXPECT_TRUE(stayed);
+      EXPECT_EQ(dict::PAR_AD.load(), 0);
+      EXPECT_EQ(dict::PAR_AK.load(), 0);
+      ASSERT_EQ(boxCaptions(), std::vector<std::string>{"Ошибка содержимого поля"});
+      EXPECT_EQ(cp::toUtf8(boxes.last().text), "Поле Код содержит недопустимое значение.");
     }
   }
 }

@@ -22,6 +22,20 @@ TEST(PartnerCode, IsReadAsADecimalNumber) {
   for (const Case& c : cases) EXPECT_EQ(partnerCodeNumber(c.code), c.number) << '"' << c.code << '"';
 }
 
+// A code names its partner in a posting when the posting that picks the partner
+// stores that same code: six digits, not all zero.
+TEST(PartnerCode, NamesItsPartnerOnlyInTheSixDigitFormThePostingStores) {
+  struct Case {
+    const char* code;
+    bool names;
+  } cases[] = {
+      {"000042", true}, {"070000", true},  {"999999", true},  {"000001", true},  {"42    ", false},
+      {"42", false},    {" 77", false},    {"12A456", false}, {"-00012", false}, {"A12345", false},
+      {"000000", false}, {"      ", false}, {"+00012", false}, {"00012 ", false}, {"1e3   ", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(review::codeNamesPartner(c.code), c.names) << '"' << c.code << '"';
+}
+
 TEST(PartnerSearch, LooksForTheFragmentAsTypedInTheLowerCasedNames) {
   const fw::CaseTables latin;
   const fw::CaseTables cyrillic =
