@@ -28,7 +28,7 @@ std::function<std::string()> nameOf(SharedText<N>& v) {
 std::array<FileSetup, 8> setups() {
   return {{
       {&F_NAME_DECL, "f_name", {}, true, fnm::KEY_1, [] () -> storage::File& { return dict::F_NAME(); },
-       Access::F_NAME, Relate::F_NAME},
+       Access::F_NAME, Relate::F_NAME, false, true},
       {&SUBS_CLT_DECL, "SUBS_CLT", nameOf(RFKPATH), false, -1,
        [] () -> storage::File& { return dict::SUBS_CLT(); }, Access::SUBS_CLT, Relate::SUBS_CLT, true},
       {&PARTNER_DECL, "partner", {}, false, -1, [] () -> storage::File& { return dict::PARTNER(); },
@@ -40,7 +40,7 @@ std::array<FileSetup, 8> setups() {
       {&LVO_DECL, "lvo", nameOf(P_LVO), true, -1, [] () -> storage::File& { return dict::LVO(); }, Access::LVO,
        Relate::LVO},
       {&PLN_DECL, "pln", nameOf(P_PLN), true, pln::KEY_1, [] () -> storage::File& { return dict::PLN(); },
-       Access::PLN, Relate::PLN},
+       Access::PLN, Relate::PLN, false, true},
       {&PRT_DECL, "prt", nameOf(P_PRT), true, prt::KEY_1, [] () -> storage::File& { return dict::PRT(); },
        Access::PRT, Relate::PRT},
   }};
@@ -83,6 +83,7 @@ std::uint8_t HideAccess::UseFile(std::uint8_t useType) {
     fw::FileManager::Init(&setup_.file(), &fw::globalErrors());
     Create = setup_.create;
     LockRecover = 10;
+    RemoveUnfinishedAdds = setup_.addedByForms;
     FileNameValue = setup_.fileNameValue;
     const storage::FileDecl& d = *setup_.decl;
     auto desc = keyDescriptions(d);

@@ -19,6 +19,9 @@ struct FileSetup {
   fw::FileManager*& access;            // Access::X of the thread
   fw::RelationManager*& relate;        // Relate::X of the thread
   bool readOnly = false;               // another system's file: opened for reading only
+  // Rows are added by forms only: a row blank but for its number is an add that never
+  // finished (the import adds counterparty rows that may be blank but for theirs).
+  bool addedByForms = false;
 };
 
 class HideAccess : public fw::FileManager {

@@ -140,6 +140,7 @@ std::uint8_t FileManager::OpenFile() {
     if (r == 0) {
       Used = true;
       AutoIncDone = false;
+      removeUnfinishedAdds();
       return kLevelOk;
     }
     if (attempt == 2) return fatal(msg::kOpenFailed);
@@ -245,10 +246,105 @@ int FileManager::reserveNumber(const KeyEntry& k) {
   }
   storage::setFieldNumber(f, Buffer, static_cast<double>(next));
   r = File->add();
+  const std::string at = r == 0 ? File->position() : std::string();
+  if (r == 0) {
+    // Held while the form has it: an open for writing removes only the reserving
+    // records that nobody holds (their program ended with the form open).
+    if (int h = File->hold(at); h != 0 && h != storage::kNotSupported) {
+      const storage::ErrorState failed = storage::lastError();
+      File->erase();
+      storage::setLastError(failed);
+      r = h;
+    }
+  }
   storage::ErrorState e = storage::lastError();
-  File->unlock();
+  // The add reaches the file when the lock is given back: a write-back that fails
+  // leaves no record, and its error is the add's.
+  if (int u = File->unlock(); u != 0 && r == 0) {
+    e = storage::lastError();
+    File->release(at);
+    r = u;
+  }
   storage::setLastError(e);
   return r;
+}
+
+// A record that reserved a number for a form whose program ended while the form was
+// open (killed, a power cut, a fatal stop): blank but for its auto-numbered keys,
+// and held by no open. An open for writing removes such records. It waits for no
+// other station: while another one writes the file, they are left for a later open.
+// They are looked for in the order of a key of texts that is not auto-numbered,
+// where the blank ones come first, else in record order.
+void FileManager::removeUnfinishedAdds() {
+  if (!RemoveUnfinishedAdds || !HasAutoInc || (OpenMode & storage::mode::kAccessMask) == storage::mode::kRead) return;
+  const storage::FileDecl& d = File->decl();
+  std::vector<bool> numbered(d.fields.size(), false), ordered(d.fields.size(), false);
+  // A key of ascending texts only that leaves out no record: the blank value sorts
+  // first in it.
+  auto blankFirst = [&d](int key) {
+    if (d.keys[key].attrs & storage::kOpt) return false;
+    for (const storage::KeyComponent& c : d.keys[key].components)
+      if (c.descending || !storage::isTextField(d.fields[c.field])) return false;
+    return true;
+  };
+  int order = -1;
+  for (const KeyEntry& k : Keys) {
+    for (const storage::KeyComponent& c : d.keys[k.key].components)
+      if (k.autoInc) numbered[c.field] = true;
+    if (!k.autoInc && order < 0 && blankFirst(k.key)) order = k.key;
+  }
+  if (order >= 0)
+    for (const storage::KeyComponent& c : d.keys[order].components) ordered[c.field] = true;
+  std::vector<char> blank(d.recordSize);
+  storage::clearRecord(d, blank.data());
+  // Whether the buffer's fields that `among` names (every field when none) are blank,
+  // the numbered ones aside.
+  auto blankIn = [&](const std::vector<bool>* among) {
+    for (std::size_t i = 0; i < d.fields.size(); ++i) {
+      if (numbered[i] || (among && !(*among)[i])) continue;
+      const FieldDesc& f = d.fields[i];
+      if (std::memcmp(Buffer + f.offset, blank.data() + f.offset, f.size) != 0) return false;
+    }
+    return true;
+  };
+  auto abandonedHere = [&](const std::string& at) {
+    bool held = true;
+    return blankIn(nullptr) && File->heldElsewhere(at, held) == 0 && !held;
+  };
+
+  const int id = SaveBuffer();
+  File->send("Recover=0");
+  std::vector<std::string> found;
+  int r = order < 0 ? File->set() : File->set(order);
+  while (r == 0 && File->next() == 0) {
+    if (order >= 0 && !blankIn(&ordered)) break;
+    if (std::string at = File->position(); abandonedHere(at)) found.push_back(std::move(at));
+  }
+  if (!found.empty() && File->lock() == 0) {
+    // The removal is written back when the lock is given back; any failure of it is
+    // reported with the file's own error.
+    bool failed = false;
+    storage::ErrorState failure;
+    for (const std::string& at : found) {
+      // Read again under the lock: the same record, still abandoned, or none.
+      if (File->reset(at) != 0 || File->next() != 0 || File->position() != at || !abandonedHere(at)) continue;
+      if (File->erase() != 0) {
+        failure = storage::lastError();
+        failed = true;
+        break;
+      }
+    }
+    if (File->unlock() != 0 && !failed) {
+      failure = storage::lastError();
+      failed = true;
+    }
+    if (failed) {
+      storage::setLastError(failure);
+      Throw(msg::kDeleteFailed);
+    }
+  }
+  File->send("Recover=" + std::to_string(LockRecover));
+  RestoreBuffer(id);
 }
 
 std::uint8_t FileManager::PrimeAutoInc() {
@@ -279,6 +375,7 @@ std::uint8_t FileManager::CancelAutoInc() {
   if (r == 0) r = File->erase();
   RestoreBuffer(id);
   if (r != 0) return Throw(msg::kDeleteFailed);
+  File->release(reservedPosition_);
   AutoIncDone = false;
   return kLevelOk;
 }
@@ -292,7 +389,10 @@ int FileManager::TryInsert() {
   if (r == 0) r = File->next();
   RestoreBuffer(id);
   if (r == 0) r = File->put();
-  if (r == 0) AutoIncDone = false;
+  if (r == 0) {
+    File->release(reservedPosition_);
+    AutoIncDone = false;
+  }
   return r;
 }
 

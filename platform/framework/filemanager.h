@@ -102,6 +102,9 @@ class FileManager {
   bool InUseFile = false;
   std::uint8_t OpenMode = storage::mode::kReadWrite | storage::mode::kDenyNone;  // 42h
   bool OpenModeOverridden = false;  // OpenMode set before Init, which then keeps it
+  // Rows are added only through PrimeRecord and a form: a row blank but for its
+  // auto-numbered keys reserved a number for an add that may not have finished.
+  bool RemoveUnfinishedAdds = false;
 
   std::uint8_t OpenFile();  // the physical open with its error handling
   int fileOpen(std::uint8_t mode);
@@ -109,6 +112,7 @@ class FileManager {
   void rebuild();
   int readRebuilding(const std::function<int()>& read);
   int reserveNumber(const KeyEntry& k);
+  void removeUnfinishedAdds();
 
  private:
   bool LazyOpen = true;

@@ -215,6 +215,13 @@ int File::flush() { ZELK_NEED_OPEN(); return finish(backend_->flush()); }
 int File::lock() { ZELK_NEED_OPEN(); return finish(backend_->lock()); }
 int File::unlock() { ZELK_NEED_OPEN(); return finish(backend_->unlock()); }
 int File::reset(std::string_view p) { ZELK_NEED_OPEN(); return finish(backend_->reset(p)); }
+int File::hold(std::string_view p) { ZELK_NEED_OPEN(); return finish(backend_->hold(p)); }
+int File::release(std::string_view p) { ZELK_NEED_OPEN(); return finish(backend_->release(p)); }
+int File::heldElsewhere(std::string_view p, bool& held) {
+  held = false;
+  ZELK_NEED_OPEN();
+  return finish(backend_->heldElsewhere(p, held));
+}
 
 #undef ZELK_NEED_OPEN
 

@@ -140,6 +140,22 @@ class Backend {
   virtual bool eof() const = 0;  // the last next() read the last record of the sequence;
                                  // false when that cannot be read: a read error is not
                                  // the end, the next() after it reports it
+  // Holds of records by this open (the record that reserves a number for a form):
+  // another open sees a record held until its holder releases it, closes the file or
+  // ends, however it ends. A driver without them answers kNotSupported.
+  virtual ErrorState hold(std::string_view position) {
+    (void)position;
+    return errorOf(kNotSupported);
+  }
+  virtual ErrorState release(std::string_view position) {
+    (void)position;
+    return errorOf(kNotSupported);
+  }
+  virtual ErrorState heldElsewhere(std::string_view position, bool& held) {
+    (void)position;
+    held = false;
+    return errorOf(kNotSupported);
+  }
 };
 
 // What a driver offers: open, create and rebuild of a file of its format.
@@ -207,6 +223,10 @@ class File {
   int reset(std::string_view position);
   void watch();
   bool eof() const;
+  // Holds of records at positions (Backend::hold).
+  int hold(std::string_view position);
+  int release(std::string_view position);
+  int heldElsewhere(std::string_view position, bool& held);
 
  private:
   int finish(ErrorState&& e);

@@ -25,6 +25,9 @@ constexpr off_t kAccessWrite = kBase + 2;
 constexpr off_t kDenyRead = kBase + 3;
 constexpr off_t kDenyWrite = kBase + 4;
 constexpr off_t kWriteLock = kBase + 5;
+// The holds of records: one byte per record number, past the bytes above.
+constexpr off_t kHeldRecords = kBase + (off_t{1} << 32);
+constexpr std::uint64_t kHighestHeld = 0xFFFFFFFFu;
 
 // Two opens that claim at once may both find the other and step back; they try again
 // after a short pause (growing up to a limit), this many times: the whole wait stays
@@ -259,6 +262,24 @@ bool ShareLock::tryLockRead() {
   held_ = F_RDLCK;
   ++depth_;
   return true;
+}
+
+ErrorState ShareLock::hold(std::uint64_t recno) {
+  if (fd_ < 0 || recno == 0 || recno > kHighestHeld) return errorOf(kRecordNotAvailable);
+  if (ofd(fd_, F_OFD_SETLK, F_WRLCK, kHeldRecords + static_cast<off_t>(recno)) == 0) return {};
+  const int err = errno;
+  if (busy(err)) return errorOf(kFileLocked);
+  return lockRefused(err);
+}
+
+void ShareLock::release(std::uint64_t recno) {
+  if (fd_ < 0 || recno == 0 || recno > kHighestHeld) return;
+  ofd(fd_, F_OFD_SETLK, F_UNLCK, kHeldRecords + static_cast<off_t>(recno));
+}
+
+int ShareLock::heldElsewhere(std::uint64_t recno) const {
+  if (fd_ < 0 || recno == 0 || recno > kHighestHeld) return 0;
+  return ::zelk::storage::heldElsewhere(fd_, kHeldRecords + static_cast<off_t>(recno));
 }
 
 void ShareLock::unlockOne() {

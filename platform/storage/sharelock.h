@@ -38,6 +38,14 @@ class ShareLock {
 
   void setWaitSeconds(int s) { waitSeconds_ = s; }
 
+  // Holds of record numbers by this open: another open sees a number held until it
+  // is released here or the descriptor closes (the kernel drops the holds of a
+  // process that dies). heldElsewhere answers 1 or 0, -1 when the file system does
+  // not answer (errno says why).
+  ErrorState hold(std::uint64_t recno);
+  void release(std::uint64_t recno);
+  int heldElsewhere(std::uint64_t recno) const;
+
  private:
   ErrorState take(short type);
   int fd_ = -1;

@@ -345,6 +345,17 @@ bool takeNumber(std::string_view& s, std::uint64_t& v, char sep) {
   return true;
 }
 
+// The record number a position names, 0 when it names none.
+std::uint64_t recordAt(std::string_view p) {
+  if (p.empty()) return 0;
+  const char kind = p.front();
+  p.remove_prefix(1);
+  std::uint64_t rec = 0, key = 0;
+  if (kind == 'R') return takeNumber(p, rec, 0) && p.empty() ? rec : 0;
+  if (kind == 'K') return takeNumber(p, key, ':') && takeNumber(p, rec, ':') ? rec : 0;
+  return 0;
+}
+
 class Dat21File final : public Backend {
  public:
   explicit Dat21File(const FileDecl& decl)
@@ -378,6 +389,9 @@ class Dat21File final : public Backend {
   std::string position() override;
   ErrorState reset(std::string_view position) override;
   void watch() override { watchNext_ = true; }
+  ErrorState hold(std::string_view position) override;
+  ErrorState release(std::string_view position) override;
+  ErrorState heldElsewhere(std::string_view position, bool& held) override;
   // Live: no record follows the position (for NEXT), as the file stands now; false
   // when that cannot be read.
   bool eof() const override { return const_cast<Dat21File*>(this)->atEnd(); }
@@ -1206,6 +1220,31 @@ ErrorState Dat21File::unlock() {
   trusted_ = locked_ = false;
   share_.unlockOne();
   return e;
+}
+
+// Holds are locks of the data file's descriptor (ShareLock), taken without a
+// statement: they guard no bytes of the file.
+ErrorState Dat21File::hold(std::string_view p) {
+  const std::uint64_t rec = recordAt(p);
+  if (rec == 0) return make(kRecordNotAvailable);
+  return share_.hold(rec);
+}
+
+ErrorState Dat21File::release(std::string_view p) {
+  const std::uint64_t rec = recordAt(p);
+  if (rec == 0) return make(kRecordNotAvailable);
+  share_.release(rec);
+  return {};
+}
+
+ErrorState Dat21File::heldElsewhere(std::string_view p, bool& held) {
+  held = false;
+  const std::uint64_t rec = recordAt(p);
+  if (rec == 0) return make(kRecordNotAvailable);
+  const int h = share_.heldElsewhere(rec);
+  if (h < 0) return lastErrno();
+  held = h > 0;
+  return {};
 }
 
 ErrorState Dat21File::records(std::uint64_t& n) {
