@@ -4,13 +4,13 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/core/codepage.h"
 #include "platform/core/text.h"
+#include "platform/storage/io.h"
 #include "platform/storage/paths.h"
 
 namespace zelk::fw {
@@ -23,6 +23,9 @@ std::string_view stripLineEnd(std::string_view line) {
 
 bool blank(char c) { return c == ' ' || c == '\t'; }
 
+// A larger file is no table of letter pairs: it reads as no file.
+constexpr std::size_t kMaxCaseTablesBytes = 1 << 20;
+
 // The folder of the running program ("" unknown).
 std::string programFolder() {
   char buf[4096];
@@ -33,18 +36,16 @@ std::string programFolder() {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-// "qvt.env" beside the program, else in the current folder ("" none).
-std::string findFile() {
-  std::string beside = programFolder();
-  if (!beside.empty()) {
-    std::string p = storage::resolvePath(beside + "/" + kCaseTablesFile);
-    if (storage::fileExists(p)) return p;
-  }
+// Where "qvt.env" is looked for: beside the program, then in the current folder.
+std::vector<std::string> candidates() {
+  std::vector<std::string> paths;
+  if (std::string beside = programFolder(); !beside.empty())
+    paths.push_back(storage::resolvePath(beside + "/" + kCaseTablesFile));
   std::string here = storage::resolvePath(kCaseTablesFile);
-  if (!storage::fileExists(here)) return {};
   std::error_code ec;
   auto full = std::filesystem::absolute(here, ec);
-  return ec ? here : full.string();
+  paths.push_back(ec ? here : full.string());
+  return paths;
 }
 
 std::mutex loadLock;
@@ -115,11 +116,16 @@ bool loadCaseTables() {
   if (installed.load(std::memory_order_acquire)) return true;
   std::lock_guard lock(loadLock);
   if (installed.load(std::memory_order_relaxed)) return true;
-  std::string path = findFile();
+  // A file that cannot be read whole (an I/O error, a folder, a FIFO, a device, one
+  // too large to be a table) reads as no file.
+  std::string content, path;
+  for (const std::string& p : candidates()) {
+    if (storage::readRegularFile(p.c_str(), content, kMaxCaseTablesBytes)) {
+      path = p;
+      break;
+    }
+  }
   if (path.empty()) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   fileTables() = CaseTables::parse(content);
   installedPath = path;
   installed.store(&*fileTables(), std::memory_order_release);

@@ -1,10 +1,6 @@
 #include "platform/framework/ini.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #include <algorithm>
 #include <charconv>
@@ -12,6 +8,7 @@
 #include <fstream>
 
 #include "platform/core/codepage.h"
+#include "platform/storage/io.h"
 #include "platform/ui/window.h"
 
 namespace zelk::fw {
@@ -21,26 +18,6 @@ namespace {
 constexpr int kMaxSectors = 10000;
 
 using Lines = std::vector<std::string>;
-
-// The whole content of a regular file, opened without blocking; false on any failure.
-bool readWholeFile(const std::filesystem::path& path, std::string& out) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  char buf[16384];
-  while (ok) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    out.append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return ok;
-}
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -74,7 +51,7 @@ bool keyLine(std::string_view line, std::string_view& key, std::string_view& val
 Lines load(const std::filesystem::path& path) {
   Lines lines;
   std::string all;
-  if (!readWholeFile(path, all)) return lines;
+  if (!storage::readRegularFile(path.c_str(), all)) return lines;
   std::size_t start = 0;
   while (start < all.size()) {
     std::size_t nl = all.find('\n', start);

@@ -8,8 +8,8 @@
 
 namespace zelk::storage {
 
-int openRegular(const char* path, int flags) {
-  int fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK);
+int openRegular(const char* path, int flags, mode_t perms) {
+  int fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK, perms);
   if (fd < 0) return -1;
   struct stat st;
   int err = 0;
@@ -23,6 +23,23 @@ int openRegular(const char* path, int flags) {
     return -1;
   }
   return fd;
+}
+
+bool readRegularFile(const char* path, std::string& out, std::size_t maxBytes) {
+  out.clear();
+  Fd fd(openRegular(path, O_RDONLY));
+  if (!fd.valid()) return false;
+  char buf[16384];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) return true;
+    if (n < 0 || static_cast<std::size_t>(n) > maxBytes - out.size()) {
+      out.clear();
+      return false;
+    }
+    out.append(buf, static_cast<std::size_t>(n));
+  }
 }
 
 ssize_t readAt(int fd, void* buf, std::size_t n, std::uint64_t off) {

@@ -5,14 +5,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <string>
 #include <utility>
 
 namespace zelk::storage {
 
-// Opens path (flags as for open(2), O_CLOEXEC added) only when it is a regular file,
-// without ever blocking (a FIFO or a device is refused at once): the descriptor, or
-// -1 with errno set (EISDIR for a folder, EINVAL for any other kind of file).
-int openRegular(const char* path, int flags);
+// Opens path (flags and perms as for open(2), O_CLOEXEC added) only when it is a
+// regular file, without ever blocking (a FIFO or a device is refused at once): the
+// descriptor, or -1 with errno set (EISDIR for a folder, EINVAL for any other kind of
+// file). Every file the program reads or writes is opened so.
+int openRegular(const char* path, int flags, mode_t perms = 0666);
+
+// The whole content of a regular file opened by openRegular, into out: false on any
+// failure (a read error, a file that is no regular file, one larger than maxBytes).
+bool readRegularFile(const char* path, std::string& out,
+                     std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 // The count read: short at the end of the file; -1 on an error (errno says which).
 ssize_t readAt(int fd, void* buf, std::size_t n, std::uint64_t off);

@@ -1,17 +1,19 @@
 #include "platform/framework/casetables.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/core/codepage.h"
-#include "support/files.h"
+#include "support/child.h"
 #include "support/files.h"
 #include "support/tempdir.h"
 
@@ -139,6 +141,37 @@ TEST_F(CaseTablesLoad, AMissingFileChangesNothingAndALaterOneIsTakenOnce) {
 
 TEST_F(CaseTablesLoad, ReadersOnOtherThreadsSeeTheTablesWhole) {
   EXPECT_EXIT(std::_Exit(readersSeeTheTablesWhole(dir) ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
+
+// A "qvt.env" that cannot be read whole reads as no file: no exception, no wait, no
+// allocation of its size; a readable file put in its place later is taken.
+TEST_F(CaseTablesLoad, AFileThatCannotBeReadReadsAsNoFile) {
+  namespace fs = std::filesystem;
+  const fs::path file = dir / "qvt.env";
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+  } cases[] = {
+      {"a folder", [&] { fs::create_directory(file); }},
+      {"a FIFO", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
+      {"a link to /dev/zero", [&] { fs::create_symlink("/dev/zero", file); }},
+      {"a file larger than any table", [&] { writeAll(file, std::string(2 << 20, '#')); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.make();
+    const int status = test::inChildWithin([&] {
+      fs::current_path(dir.path());
+      if (loadCaseTables() || !caseTablesPath().empty()) return 1;
+      if (lowerCase(ansi("КАССА BANK")) != ansi("КАССА bank")) return 2;
+      std::error_code ec;
+      fs::remove(file, ec);
+      writeAll(file, shippedFile());
+      return loadCaseTables() && lowerCase(ansi("КАССА")) == ansi("касса") ? 0 : 3;
+    });
+    EXPECT_EQ(status, 0);
+    fs::remove_all(file);
+  }
 }
 
 }  // namespace
