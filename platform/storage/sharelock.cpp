@@ -155,6 +155,14 @@ ErrorState fromErrno(int err, int fallback) {
   return e;
 }
 
+ErrorState fromOpenErrno(int err, int notRegular) {
+  if (err != EISDIR && err != EINVAL) return fromErrno(err);
+  ErrorState e = errorOf(notRegular);
+  e.fileCode = err;
+  e.fileText = err == EISDIR ? std::strerror(err) : "Not a regular file";
+  return e;
+}
+
 // A claim is taken first and checked after: of two opens that claim at once, each
 // sees the other and steps back, and they try again after a pause of their own; an
 // open whose claim conflicts with one already in place is refused at once.

@@ -62,5 +62,9 @@ void setLockBusyQuestion(std::function<bool(const std::string& file)> ask);
 // errno as an ErrorState: ENOENT 2, EACCES/EPERM/EROFS 5, anything else 90 with the
 // system's text.
 ErrorState fromErrno(int err, int fallback = kFileSystemError);
+// A failed openRegular (io.h) as an ErrorState: a folder, a FIFO or a device gives
+// the code notRegular, with what the file is as the file system's error; any other
+// errno as fromErrno.
+ErrorState fromOpenErrno(int err, int notRegular);
 
 }  // namespace zelk::storage

@@ -115,6 +115,8 @@ constexpr std::uint64_t kMaxRecno = 0xFFFFFFFFu;
 ErrorState make(int code) { return errorOf(code); }
 
 ErrorState lastErrno() { return fromErrno(errno); }
+// A failed openRegular, a folder, a FIFO or a device being no data file.
+ErrorState openErrno() { return fromOpenErrno(errno, kInvalidDataFile); }
 // One key entry in memory.
 struct Entry {
   Entry(std::string_view s, std::uint32_t r) : sk(s), rec(r) {}
@@ -232,8 +234,8 @@ template <class Entries>
 ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::size_t index,
                             const Entries& entries, KeyCommit& commit, Fd* fdOut, bool writable) {
   const std::string tmp = path + "~";
-  Fd fd(::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!fd.valid()) return lastErrno();
+  Fd fd(openRegular(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC));
+  if (!fd.valid()) return openErrno();
   std::string buf = keyHeaderBytes(codec, index);
   std::uint64_t at = 0, length = 0;
   std::uint32_t crc = 0;
@@ -264,8 +266,8 @@ ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::
     if (writable) {
       *fdOut = std::move(fd);
     } else {
-      Fd ro(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-      if (!ro.valid()) return lastErrno();
+      Fd ro(openRegular(path.c_str(), O_RDONLY));
+      if (!ro.valid()) return openErrno();
       *fdOut = std::move(ro);
     }
   }
@@ -275,8 +277,8 @@ ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::
 // Writes bytes as the whole new content of path (through path + "~" and a rename).
 ErrorState writeWholeFile(const std::string& path, const std::string& bytes) {
   std::string tmp = path + "~";
-  Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!fd.valid()) return lastErrno();
+  Fd fd(openRegular(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC));
+  if (!fd.valid()) return openErrno();
   if (!writeAt(fd.get(), bytes.data(), bytes.size(), 0) || ::rename(tmp.c_str(), path.c_str()) != 0) {
     ErrorState e = lastErrno();
     ::unlink(tmp.c_str());
@@ -537,13 +539,8 @@ ErrorState Dat21File::open(const std::string& name, std::uint8_t mode) {
   if (int c = checkDecl(decl_)) return make(c);
   dataPath_ = dataPath(name);
   writable_ = (mode & mode::kAccessMask) != mode::kRead;
-  fd_.reset(::open(dataPath_.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC));
-  if (!fd_.valid()) return errno == EISDIR ? make(kInvalidDataFile) : lastErrno();
-  struct stat st;
-  if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    close();
-    return make(kInvalidDataFile);
-  }
+  fd_.reset(openRegular(dataPath_.c_str(), writable_ ? O_RDWR : O_RDONLY));
+  if (!fd_.valid()) return openErrno();
   ErrorState e = share_.acquire(fd_.get(), mode);
   if (e.code) {
     close();
@@ -638,8 +635,8 @@ ErrorState Dat21File::loadKey(std::size_t i, const KeyCommit& c, std::uint64_t s
   Key& k = keys_[i];
   k.fresh = false;
   k.index.clear();
-  k.fd.reset(::open(k.path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC));
-  if (!k.fd.valid()) return errno == ENOENT || errno == EISDIR ? make(kKeysMustBeRebuilt) : lastErrno();
+  k.fd.reset(openRegular(k.path.c_str(), writable_ ? O_RDWR : O_RDONLY));
+  if (!k.fd.valid()) return errno == ENOENT ? make(kKeysMustBeRebuilt) : fromOpenErrno(errno, kKeysMustBeRebuilt);
   const std::size_t es = entrySize(k.codec.length());
   unsigned char head[kKeyHeaderSize];
   KeyFileHeader kh;
@@ -1343,8 +1340,8 @@ ErrorState writeEmptyKeys(const FileDecl& decl, const std::string& path) {
 ErrorState createMissing(const FileDecl& decl, const std::string& path) {
   static std::atomic<unsigned> serial{0};
   const std::string tmp = path + "~" + std::to_string(::getpid()) + "." + std::to_string(serial++);
-  Fd fd(::open(tmp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (!fd.valid()) return lastErrno();
+  Fd fd(openRegular(tmp.c_str(), O_RDWR | O_CREAT | O_EXCL));
+  if (!fd.valid()) return openErrno();
   struct Unlink {
     const std::string& name;
     ~Unlink() { ::unlink(name.c_str()); }
@@ -1381,8 +1378,8 @@ ErrorState createFile(const FileDecl& decl, const std::string& name) {
   const std::string path = dataPath(name);
   if (ErrorState e = noLinkTarget(path); e.code) return e;
   // An existing file is replaced only when nobody has it open.
-  Fd old(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-  if (!old.valid()) return errno == ENOENT ? createMissing(decl, path) : lastErrno();
+  Fd old(openRegular(path.c_str(), O_RDWR));
+  if (!old.valid()) return errno == ENOENT ? createMissing(decl, path) : openErrno();
   ShareLock guard;
   if (ErrorState e = guard.acquire(old.get(), mode::kReadWrite | mode::kDenyAll); e.code) return e;
   ErrorState e = writeEmptyKeys(decl, path);
@@ -1411,8 +1408,8 @@ std::string salvageNote(std::uint64_t dropped, bool headerDamaged, std::uint64_t
 ErrorState buildFile(const FileDecl& decl, const std::string& name) {
   if (int c = checkDecl(decl)) return make(c);
   const std::string path = dataPath(name);
-  Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-  if (!fd.valid()) return errno == EISDIR ? make(kInvalidDataFile) : lastErrno();
+  Fd fd(openRegular(path.c_str(), O_RDWR));
+  if (!fd.valid()) return openErrno();
   ShareLock share;
   if (ErrorState e = share.acquire(fd.get(), mode::kReadWrite | mode::kDenyNone); e.code) return e;
   struct Release {

@@ -35,11 +35,6 @@ ErrorState write(int fd, const void* buf, std::size_t n, std::uint64_t off) {
   return writeAt(fd, buf, n, off) ? ErrorState{} : fromErrno(errno);
 }
 
-ErrorState fromOpenErrno(int err) {
-  // Opening a folder as a table is refused like a file we may not open.
-  return fromErrno(err == EISDIR ? EACCES : err);
-}
-
 std::uint32_t decodeLe32(const unsigned char* u) {
   return std::uint32_t{u[0]} | std::uint32_t{u[1]} << 8 | std::uint32_t{u[2]} << 16 | std::uint32_t{u[3]} << 24;
 }
@@ -311,11 +306,11 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
   const int access = mode & mode::kAccessMask;
   writable_ = access == mode::kWrite || access == mode::kReadWrite;
   std::string path = systemName(name);
-  fd_.reset(::open(path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC));
-  if (!fd_.valid()) return fromOpenErrno(errno);
+  // A folder, a FIFO or a device is refused at once, like a file we may not open.
+  fd_.reset(openRegular(path.c_str(), writable_ ? O_RDWR : O_RDONLY));
+  if (!fd_.valid()) return fromOpenErrno(errno, kAccessDenied);
   struct stat st;
   if (::fstat(fd_.get(), &st) != 0) return fromErrno(errno);
-  if (S_ISDIR(st.st_mode)) return fromOpenErrno(EISDIR);
   if (ErrorState e = share_.acquire(fd_.get(), mode); e.code) {
     fd_.reset();
     return e;
@@ -770,8 +765,8 @@ ErrorState createTable(const FileDecl& decl, const std::string& name) {
   bytes += kEndMarker;
 
   std::string path = systemName(name);
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return fromOpenErrno(errno);
+  int fd = openRegular(path.c_str(), O_RDWR | O_CREAT);
+  if (fd < 0) return fromOpenErrno(errno, kAccessDenied);
   ShareLock share;
   ErrorState e = share.acquire(fd, mode::kReadWrite | mode::kDenyAll);
   if (!e.code) {

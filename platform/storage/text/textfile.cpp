@@ -52,7 +52,7 @@ class TextFile final : public Backend {
     // A statement is a regular file: a FIFO or a device (a link to /dev/zero) is
     // refused without waiting for it.
     fd_ = openRegular(path.c_str(), write ? O_RDWR : O_RDONLY);
-    if (fd_ < 0) return fromErrno(errno == EISDIR || errno == EINVAL ? EACCES : errno);
+    if (fd_ < 0) return fromOpenErrno(errno, kAccessDenied);
     ErrorState e = share_.acquire(fd_, mode);
     if (e.code) {
       ::close(fd_);
