@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "dictionary/files.h"
+#include "dictionary/managers.h"
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
 #include "platform/framework/errors.h"
@@ -70,10 +71,11 @@ void setConstantFields(DbiRecord& rec, std::int32_t rowNumber, std::int32_t toda
   rec.KT_CODE.clear();
 }
 
-std::optional<Failure> readThrough(storage::File& file) {
+std::optional<Failure> readThrough(fw::FileManager& manager) {
+  storage::File& file = *manager.File;
   file.set();
   for (;;) {
-    const int r = file.skip();
+    const int r = manager.readRebuilding([&] { return file.skip(); });
     if (r == storage::kRecordNotAvailable) return std::nullopt;
     if (r != 0) return failureOf(kReadFailed, file);
   }
@@ -97,7 +99,7 @@ std::optional<Failure> notWritable(storage::File& file, std::uint16_t message) {
 std::optional<Failure> writeBalance(const std::function<void(LvoRecord&)>& fill) {
   auto& lvo = dict::LVO();
   lvo.set();
-  if (const int r = lvo.next(); r != 0) {
+  if (const int r = dict::Access::LVO->readRebuilding([&] { return lvo.next(); }); r != 0) {
     // Only an empty file is given its record: a read error is not "no record".
     if (r != storage::kRecordNotAvailable) return failureOf(kReadFailed, lvo);
     lvo.clearBuffer();
@@ -136,9 +138,8 @@ bool Run::emptyPostings() {
   // A lock that cannot be had leaves each statement to take its own.
   lockedDbi_ = dbi.lock() == 0;
   lockedPrt_ = prt.lock() == 0;
-  for (storage::File* f : {static_cast<storage::File*>(&dbi), static_cast<storage::File*>(&prt),
-                           static_cast<storage::File*>(&dict::LVO())}) {
-    if (auto e = readThrough(*f)) {
+  for (fw::FileManager* m : {dict::Access::DBI, dict::Access::PRT, dict::Access::LVO}) {
+    if (auto e = readThrough(*m)) {
       failure_ = std::move(e);
       return false;
     }
@@ -187,7 +188,7 @@ bool Run::balance(const std::function<void(LvoRecord&)>& fill) {
 bool Run::amendBalance(const std::function<void(LvoRecord&)>& change) {
   auto& lvo = dict::LVO();
   lvo.set();
-  if (lvo.next() != 0) return fail(kReadFailed, lvo);
+  if (dict::Access::LVO->readRebuilding([&] { return lvo.next(); }) != 0) return fail(kReadFailed, lvo);
   change(lvo.rec);
   if (lvo.put() != 0) return fail(kPutFailed, lvo);
   return true;

@@ -5,7 +5,8 @@
 //
 // A run works on the calling thread's open DBI, PRT and LVO (the window opens them)
 // and shows nothing itself: it reports each posting to a progress callback and ends
-// with an ImportResult. The window shows the message line and the counter, and raises
+// with an ImportResult. Only a damaged file its reading meets is the file manager's:
+// notice 30, the rebuild and the read again (FileManager::readRebuilding). The window shows the message line and the counter, and raises
 // the error manager's message of a failure (raiseFailure). A start button's handler:
 //
 //   const ImportResult r = runLoko(PATHZELK.str(), [&](std::int16_t n) { NS = n; refresh(); });
@@ -104,9 +105,10 @@ void applyDirection(dict::DbiRecord& rec, Direction d, std::string_view bankAcco
 // number, TASK, VALUTA, VCURS, ID_ST, CRC, VSUMMA = SUMMA, DT_CODE and KT_CODE blank.
 void setConstantFields(dict::DbiRecord& rec, std::int32_t rowNumber, std::int32_t today);
 
-// Reads a file from its start to its end; a read error is a failure (kReadFailed).
-// Neither pass takes the records into the record buffer.
-std::optional<Failure> readThrough(storage::File& file);
+// Reads a manager's file from its start to its end, rebuilding it when it is found
+// damaged; a read error is a failure (kReadFailed). Neither pass takes the records
+// into the record buffer.
+std::optional<Failure> readThrough(fw::FileManager& manager);
 // Empties a file: SET; NEXT and DELETE up to the end; stops at the first failed
 // read (kReadFailed) or delete (kDeleteFailed).
 std::optional<Failure> emptyFile(storage::File& file);
@@ -115,8 +117,8 @@ std::optional<Failure> notWritable(storage::File& file, std::uint16_t message);
 
 // The balance record: SET and NEXT on LVO; when the file holds no record yet clear
 // the buffer, fill it and ADD; then clear, fill again and PUT. A field fill leaves
-// alone is cleared. A read error (a damaged record) is a failure (kReadFailed): the
-// record is not added again.
+// alone is cleared. A damaged file is rebuilt and read again; a read that still fails
+// is a failure (kReadFailed): the record is not added again.
 std::optional<Failure> writeBalance(const std::function<void(dict::LvoRecord&)>& fill);
 
 // One run's writing: the emptying of DBI and PRT, the counterparty rows numbered from

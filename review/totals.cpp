@@ -4,6 +4,7 @@
 
 #include "dictionary/declarations.h"
 #include "dictionary/files.h"
+#include "dictionary/managers.h"
 
 namespace zelk::review {
 
@@ -18,7 +19,7 @@ void readCounterparty(double nnoper) {
   const std::optional<std::int16_t> kod = counterpartyNumber(nnoper);
   if (kod) {
     prt.rec.KOD = *kod;
-    if (prt.get(dict::prt::KEY_1) == 0) return;
+    if (dict::Access::PRT->readRebuilding([&] { return prt.get(dict::prt::KEY_1); }) == 0) return;
   }
   prt.clearBuffer();
 }
@@ -47,7 +48,7 @@ double balance(double incoming, const Totals& t) { return incoming + t.debit - t
 
 void readBalance() {
   auto& lvo = dict::LVO();
-  if (lvo.set() == 0 && lvo.next() == 0) return;
+  if (lvo.set() == 0 && dict::Access::LVO->readRebuilding([&] { return lvo.next(); }) == 0) return;
   lvo.clearBuffer();
 }
 

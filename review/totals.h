@@ -17,6 +17,7 @@ std::optional<std::int16_t> counterpartyNumber(double nnoper);
 
 // Reads the counterparty row of the posting's number into the thread's PRT buffer by
 // PRT:KEY_1 (PRT held open by the caller); the buffer is cleared when there is none.
+// A damaged file is rebuilt and read again (FileManager::readRebuilding).
 void readCounterparty(double nnoper);
 
 // The figures of one list row.
@@ -43,7 +44,8 @@ Totals importTotals(const fw::ListQueue& rows, std::size_t debitColumn, std::siz
 double balance(double incoming, const Totals& t);
 
 // The first record of LVO into the thread's buffer (LVO held open by the caller);
-// the buffer is cleared when the file holds none.
+// the buffer is cleared when the file holds none. A damaged file is rebuilt and read
+// again.
 void readBalance();
 
 }  // namespace zelk::review

@@ -177,7 +177,7 @@ void FileManager::rebuild() {
 }
 
 // A read that finds the file damaged (46) rebuilds it as an open would, then reads
-// again.
+// again (the file's position and its lock stay).
 int FileManager::readRebuilding(const std::function<int()>& read) {
   int r = read();
   if (r != storage::kKeysMustBeRebuilt) return r;

@@ -81,6 +81,12 @@ class FileManager {
   virtual int TryPrevious();
   virtual std::uint8_t Previous();
 
+  // A read of the file: when it finds the file damaged (46), notice 30 and the
+  // rebuild (fatal 29 when that fails), then the read once again; the storage code of
+  // the last read. TryFetch, TryNext and TryPrevious read so, and so does every run or
+  // list reading a 2.1 file it holds open.
+  int readRebuilding(const std::function<int()>& read);
+
   // Copies of the record buffer.
   int SaveBuffer();
   void RestoreBuffer(int id, bool restore = true);
@@ -110,7 +116,6 @@ class FileManager {
   int fileOpen(std::uint8_t mode);
   std::uint8_t fatal(std::uint16_t id);
   void rebuild();
-  int readRebuilding(const std::function<int()>& read);
   int reserveNumber(const KeyEntry& k);
   void removeUnfinishedAdds();
 

@@ -161,6 +161,7 @@ int File::close() {
   if (!backend_) return finish(make(kFileNotOpen));
   ErrorState e = backend_->close();
   backend_.reset();
+  locked_ = false;
   return finish(std::move(e));
 }
 
@@ -176,10 +177,24 @@ int File::createMissing() {
   return finish(d->createMissing ? d->createMissing(decl_, name()) : d->create(decl_, name()));
 }
 
+// The build takes the file's write lock on a descriptor of its own: the lock this
+// instance holds across statements is let go for the build and taken again after it
+// (a lock that cannot be taken again is the build's failure).
 int File::build() {
   const Driver* d = findDriver(decl_.driver);
   if (!d || !d->build) return finish(make(kNotSupported));
-  return finish(d->build(decl_, name()));
+  const bool held = backend_ && locked_;
+  if (held) {
+    locked_ = false;
+    if (ErrorState e = backend_->unlock(); e.code) return finish(std::move(e));
+  }
+  ErrorState e = d->build(decl_, name());
+  if (held) {
+    ErrorState relocked = backend_->lock();
+    locked_ = relocked.code == 0;
+    if (!locked_ && e.code == 0) e = std::move(relocked);
+  }
+  return finish(std::move(e));
 }
 
 #define ZELK_NEED_OPEN() \
@@ -212,8 +227,17 @@ int File::erase() {
   return finish(backend_->erase());
 }
 int File::flush() { ZELK_NEED_OPEN(); return finish(backend_->flush()); }
-int File::lock() { ZELK_NEED_OPEN(); return finish(backend_->lock()); }
-int File::unlock() { ZELK_NEED_OPEN(); return finish(backend_->unlock()); }
+int File::lock() {
+  ZELK_NEED_OPEN();
+  const int r = finish(backend_->lock());
+  locked_ = locked_ || r == 0;
+  return r;
+}
+int File::unlock() {
+  ZELK_NEED_OPEN();
+  locked_ = false;
+  return finish(backend_->unlock());
+}
 int File::reset(std::string_view p) { ZELK_NEED_OPEN(); return finish(backend_->reset(p)); }
 int File::hold(std::string_view p) { ZELK_NEED_OPEN(); return finish(backend_->hold(p)); }
 int File::release(std::string_view p) { ZELK_NEED_OPEN(); return finish(backend_->release(p)); }

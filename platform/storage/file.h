@@ -201,7 +201,7 @@ class File {
   int close();
   int create();  // CREATE: an empty file with its key files
   int createMissing();  // CREATE of a file found missing (Driver::createMissing)
-  int build();   // BUILD: rebuild the keys
+  int build();   // BUILD: rebuild the keys (also while open, and while locked)
   int set();
   int set(int key);          // key order, from the start (next) or the end (previous)
   int setAt(int key);        // key order, at the key value in the buffer
@@ -242,6 +242,7 @@ class File {
   std::unique_ptr<char[]> blank_;    // the cleared record, once clearBuffer() made it
   std::uint8_t mode_ = 0;
   bool current_ = true;  // false after a failed read: no record to PUT or DELETE
+  bool locked_ = false;  // LOCK held (until UNLOCK or CLOSE)
 };
 
 // A File with its record buffer typed as the record struct R.

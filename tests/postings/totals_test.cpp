@@ -187,6 +187,35 @@ TEST_F(TotalsTest, NoBalanceRecordReadsAsZeroAndNoDate) {
   closeAll();
 }
 
+// A damaged counterparty row or balance record met by the list's reads: notice 30,
+// the rebuild (which drops the record and says so) and the read again, also while
+// the list holds the counterparty file's lock; the other rows read as before.
+TEST_F(TotalsTest, ADamagedCounterpartyRowOrBalanceIsRebuiltAndReadAgain) {
+  fill([&] {
+    addRow(1, "Первый");
+    addRow(2, "Второй");
+    setBalance(1000, day(2024, 3, 1));
+  });
+  damageStatus("prt.dat", sizeof(dict::PrtRecord), 1);
+  damageStatus("lvo.dat", sizeof(dict::LvoRecord), 1);
+  openAll();
+  const std::vector<std::string> rebuilt{"Неверный ключ", "Файл восстановлен"};
+  ASSERT_EQ(dict::PRT().lock(), 0);
+  review::RowFigures row;
+  for (const auto& [nnoper, name] : {std::pair<double, const char*>{1, ""}, {2, "Второй"}}) {
+    dict::DBI().rec.NNOPER = nnoper;
+    review::computeRow(row);
+    EXPECT_EQ(utf8(row.N_PART.view()), name) << nnoper;
+  }
+  EXPECT_EQ(dict::PRT().unlock(), 0);
+  EXPECT_EQ(boxCaptions(), rebuilt);
+  boxes.clear();
+  review::readBalance();
+  EXPECT_EQ(dict::LVO().rec.OST.get(), 0);
+  EXPECT_EQ(boxCaptions(), rebuilt);
+  closeAll();
+}
+
 TEST(Codes, APickedPartnerCodeIsItsDigits) {
   EXPECT_EQ(review::pickedCode(42), "42");
   EXPECT_EQ(review::pickedCode(7), "7");
