@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs a command beside a private PostgreSQL server:
 #   scripts/pg-test-server.sh <command> [arguments...]
-# The server lives in a temporary folder, listens on 127.0.0.1 only, holds one
+# The server lives in a temporary folder, listens on 127.0.0.1 only, holds the
 # database "zlk" (encoding WIN1251, collation C, the two tables of the schema script)
-# and is stopped and removed when the command ends. The command finds it through
-#   ZELK_TEST_PG_DSN   an ODBC connection string for psqlODBC ({PostgreSQL ANSI})
-#   ZELK_TEST_PG_PORT  its port
+# and an empty database "zlk_utf8" (encoding UTF8, collation C), and is stopped and
+# removed when the command ends. The command finds it through
+#   ZELK_TEST_PG_DSN       an ODBC connection string for psqlODBC ({PostgreSQL ANSI})
+#   ZELK_TEST_PG_UTF8_DSN  the same for the database in UTF8
+#   ZELK_TEST_PG_PORT      its port
 # Run as root, the server runs as the user "postgres" (created when missing).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,9 +48,11 @@ pg "$pgbin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
 started=1
 pg "$pgbin/createdb" -h 127.0.0.1 -p "$port" -U zelk -E WIN1251 -l C -T template0 zlk
 pg "$pgbin/psql" -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U zelk -d zlk -f - <"$schema" >/dev/null
+pg "$pgbin/createdb" -h 127.0.0.1 -p "$port" -U zelk -E UTF8 -l C -T template0 zlk_utf8
 
 export ZELK_TEST_PG_PORT=$port
 export ZELK_TEST_PG_DSN="Driver={PostgreSQL ANSI};Server=127.0.0.1;Port=$port;Database=zlk;Uid=zelk;"
+export ZELK_TEST_PG_UTF8_DSN="Driver={PostgreSQL ANSI};Server=127.0.0.1;Port=$port;Database=zlk_utf8;Uid=zelk;"
 rc=0
 "$@" || rc=$?
 exit "$rc"

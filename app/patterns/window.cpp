@@ -43,8 +43,15 @@ std::uint8_t WindowPattern::Init() {
   BindNames();
   RegisterItems();
   RegisterButtons();
-  for (RelateOf file : setup_.files)
-    if (fw::RelationManager* r = file()) r->Open();
+  // A file that stays busy ends the opening: the files opened so far are given back.
+  for (std::size_t i = 0; i < setup_.files.size(); ++i) {
+    fw::RelationManager* r = setup_.files[i]();
+    if (!r) continue;
+    if (std::uint8_t level = r->Open(); level != 0) {
+      closeFiles(i + 1);
+      return level;
+    }
+  }
   FilesOpened = true;
   if (std::uint8_t r = PrepareRecord(); r != 0) return r;
   InitLists();
@@ -69,12 +76,15 @@ std::uint8_t WindowPattern::Init() {
 
 std::uint8_t WindowPattern::Kill() {
   if (std::uint8_t r = fw::WindowManager::Kill(); r != 0) return r;
-  if (FilesOpened)
-    for (RelateOf file : setup_.files)
-      if (fw::RelationManager* r = file()) r->Close();
+  if (FilesOpened) closeFiles(setup_.files.size());
   if (!setup_.iniSection.empty() && Opened) fw::globalIni().Update(setup_.iniSection, window_);
   fw::globalErrors().SetProcedureName();
   return 0;
+}
+
+void WindowPattern::closeFiles(std::size_t count) {
+  for (std::size_t i = 0; i < count && i < setup_.files.size(); ++i)
+    if (fw::RelationManager* r = setup_.files[i]()) r->Close();
 }
 
 void respond(fw::WindowManager& thisWindow) { dict::GLOBALRESPONSE = thisWindow.Run(); }

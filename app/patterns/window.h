@@ -69,10 +69,12 @@ class WindowPattern : public fw::WindowManager {
   // Init: the procedure's name; the request taken over; WindowManager::Init; the
   // first field, VCR request and error manager; the toolbar; GLOBALREQUEST and
   // GLOBALRESPONSE cleared; BindNames; RegisterItems; RegisterButtons; the files
-  // opened; PrepareRecord (a level other than 0 is returned at once); InitLists; the
-  // window opened; DefineListBoxStyle; AfterOpen; SetupLists; the resizer;
-  // AfterResizer; the place restored from the settings (the resizer fits the controls
-  // to it at once); SetAlerts.
+  // opened (one that cannot be, as a busy one the user stopped waiting for, ends the
+  // opening with its level, the files before it closed again); PrepareRecord (a
+  // level other than 0 is returned at once); InitLists; the window opened;
+  // DefineListBoxStyle; AfterOpen; SetupLists; the resizer; AfterResizer; the place
+  // restored from the settings (the resizer fits the controls to it at once);
+  // SetAlerts.
   std::uint8_t Init() override;
   // Kill: WindowManager::Kill (a level other than 0 is returned at once); the files
   // closed when they were opened; the place stored when the window was opened; the
@@ -100,6 +102,8 @@ class WindowPattern : public fw::WindowManager {
   virtual void AfterResizer() {}                            // lists: the ask procedure
 
  private:
+  void closeFiles(std::size_t count);  // the first count files of the setup
+
   ui::Window& window_;
   WindowSetup setup_;
 };

@@ -143,6 +143,9 @@ std::uint8_t FileManager::OpenFile() {
       removeUnfinishedAdds();
       return kLevelOk;
     }
+    // Busy, not missing: the user chose not to wait for the other station, and the
+    // window that wanted the file goes back to its caller.
+    if (r == storage::kFileLocked) return Throw(msg::kRecordAccess);
     if (attempt == 2) return fatal(msg::kOpenFailed);
     switch (r) {
       case storage::kAccessDenied:

@@ -112,7 +112,10 @@ class FileManager {
   // auto-numbered keys reserved a number for an add that may not have finished.
   bool RemoveUnfinishedAdds = false;
 
-  std::uint8_t OpenFile();  // the physical open with its error handling
+  // The physical open with its error handling: kLevelOk, or the notice's level when
+  // the file stayed busy after the busy question (message 1); every other failure is
+  // fatal.
+  std::uint8_t OpenFile();
   int fileOpen(std::uint8_t mode);
   std::uint8_t fatal(std::uint16_t id);
   void rebuild();

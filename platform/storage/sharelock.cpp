@@ -137,6 +137,15 @@ void setLockBusyQuestion(std::function<bool(const std::string& file)> ask) {
   busyQuestion() = std::move(ask);
 }
 
+bool askToWaitAgain(const std::string& file) {
+  std::function<bool(const std::string&)> ask;
+  {
+    std::lock_guard g(busyQuestionMutex);
+    ask = busyQuestion();
+  }
+  return ask && ask(file);
+}
+
 ErrorState fromErrno(int err, int fallback) {
   ErrorState e;
   switch (err) {
@@ -218,12 +227,7 @@ ErrorState ShareLock::take(short type) {
     }
     if (errno != EAGAIN && errno != EACCES && errno != EINTR) return lockRefused(errno);
     if (std::chrono::steady_clock::now() >= deadline) {
-      std::function<bool(const std::string&)> ask;
-      {
-        std::lock_guard g(busyQuestionMutex);
-        ask = busyQuestion();
-      }
-      if (waitSeconds_ > 0 && ask && ask(nameOf(fd_))) {
+      if (waitSeconds_ > 0 && askToWaitAgain(nameOf(fd_))) {
         deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds_);
         continue;
       }

@@ -11,6 +11,9 @@
 
 namespace zelk::storage {
 
+// How long a statement waits for a lock another program holds before it asks.
+inline constexpr int kLockWaitSeconds = 10;
+
 class ShareLock {
  public:
   ShareLock() = default;
@@ -51,13 +54,16 @@ class ShareLock {
   int fd_ = -1;
   int depth_ = 0;
   short held_ = 0;
-  int waitSeconds_ = 10;
+  int waitSeconds_ = kLockWaitSeconds;
 };
 
 // Asked, with the file's name, when a statement has waited its whole wait (of more
 // than 0 seconds) for a lock held elsewhere: true waits as long again, false gives up
 // (kFileLocked). Without a question set, the statement gives up.
 void setLockBusyQuestion(std::function<bool(const std::string& file)> ask);
+// Asks the question set for the file (its name as the question shows it): true to wait
+// again; false when told to give up or when no question is set.
+bool askToWaitAgain(const std::string& file);
 
 // errno as an ErrorState: ENOENT 2, EACCES/EPERM/EROFS 5, anything else 90 with the
 // system's text.

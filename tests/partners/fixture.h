@@ -1,8 +1,9 @@
 #pragma once
 // The partner lists and the partner form run by the scripted user over the
 // program's layers and a real ODBC data source, SQLite or PostgreSQL (each test
-// runs on both). Partners and registrations are written and read by another
-// connection, as another station would.
+// runs on both, and on PostgreSQL in a database in UTF8 too). Partners and
+// registrations are written and read by another connection, as another station
+// would.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -51,10 +52,15 @@ inline Registration registration(std::string account, std::string code, std::str
   return {std::move(account), std::move(code), std::move(name), "", "", crc, 0, 0, 1};
 }
 
+// The back ends of the register: those of every ODBC test, and a PostgreSQL database in
+// UTF8.
+inline const BackendCase kRegisterBackends[] = {kBackends[0], kBackends[1], {"PostgreSQL_UTF8", true, true}};
+
 class PartnersTest : public ScriptedProgramTest, public ::testing::WithParamInterface<BackendCase> {
  protected:
   void SetUp() override {
     if (GetParam().postgres && sources->pgServer.empty()) GTEST_SKIP() << "ZELK_TEST_PG_DSN is not set";
+    if (GetParam().utf8 && sources->pgUtf8Server.empty()) GTEST_SKIP() << "ZELK_TEST_PG_UTF8_DSN is not set";
     std::string problem;
     ASSERT_FALSE(emptySource(GetParam(), problem).empty()) << problem;
     ScriptedProgramTest::SetUp();

@@ -40,7 +40,7 @@ class FormTest : public PartnersTest {
   }
   const Partner romashka{"000777", "Ромашка", "ООО \"Ромашка\""};
 };
-INSTANTIATE_TEST_SUITE_P(Backends, FormTest, ::testing::ValuesIn(kBackends), backendName);
+INSTANTIATE_TEST_SUITE_P(Backends, FormTest, ::testing::ValuesIn(kRegisterBackends), backendName);
 
 TEST_P(FormTest, AnInsertedPartnerIsRegisteredUnderTheSidesAccount) {
   struct Case {

@@ -36,7 +36,7 @@ class ListsTest : public PartnersTest {
     addPartner("000200", "ИП Иванов", "Иванов Иван Иванович");
   }
 };
-INSTANTIATE_TEST_SUITE_P(Backends, ListsTest, ::testing::ValuesIn(kBackends), backendName);
+INSTANTIATE_TEST_SUITE_P(Backends, ListsTest, ::testing::ValuesIn(kRegisterBackends), backendName);
 
 TEST_P(ListsTest, ShowEveryPartnerInCodeOrderWithTheListsControls) {
   addNamedPartners();
@@ -70,6 +70,32 @@ TEST_P(ListsTest, ShowEveryPartnerInCodeOrderWithTheListsControls) {
     }
     EXPECT_EQ(boxCount(), 0u);
   }
+}
+
+// Another program wrote a name with letters Windows Cyrillic lacks into a register in
+// UTF8: the list shows every partner, that one with a substitute for each such letter.
+// Only a register in UTF8 holds such letters.
+class ForeignLettersTest : public ListsTest {};
+INSTANTIATE_TEST_SUITE_P(Utf8, ForeignLettersTest, ::testing::Values(kRegisterBackends[2]), backendName);
+
+TEST_P(ForeignLettersTest, ANameWithLettersTheCodePageLacksHidesNoPartner) {
+  addNamedPartners();
+  ASSERT_EQ(storage::odbc::runScript(storage::odbc::connectionString(),
+                                     "INSERT INTO \"PARTNER\" (\"code\", \"SHORTNAME\", \"ORGNAME\") VALUES "
+                                     "('000150', '中餐', 'Ресторан «中餐» 😀');")
+                .code,
+            0);
+  std::vector<std::string> codes, names;
+  on(kListTitle, [&](ScriptedUser& u, ui::Window& w) {
+    codes = column(w, 0);
+    names = column(w, 1);
+    u.press(w, "?CLOSE");
+  });
+  review::PR_TTT();
+  EXPECT_EQ(codes, (std::vector<std::string>{"000100", "000150", "000200", "000300", "A00001"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"АО \"Локо-Банк\"", "Ресторан «??» ?", "Иванов Иван Иванович",
+                                             "ООО \"РОМАШКА\"", "Касса предприятия"}));
+  EXPECT_EQ(boxCount(), 0u);
 }
 
 TEST_P(ListsTest, SelectLeavesTheCodeAsANumberInTheSidesPick) {

@@ -34,10 +34,12 @@ class DataSources : public ::testing::Environment {
         << "[PostgreSQL ANSI]\nDescription=PostgreSQL ODBC driver (ANSI version)\nDriver=psqlodbca.so\n\n";
     storage::registerDriver(storage::DriverKind::Odbc, storage::odbc::driver());
     if (const char* pg = std::getenv("ZELK_TEST_PG_DSN")) pgServer = pg;
+    if (const char* pg = std::getenv("ZELK_TEST_PG_UTF8_DSN")) pgUtf8Server = pg;
   }
 
   void TearDown() override {
-    if (!pgSchema.empty()) storage::odbc::runScript(pgServer, "DROP SCHEMA IF EXISTS " + pgSchema + " CASCADE;");
+    for (PgSchema* s : {&pg_, &pgUtf8_})
+      if (!s->name.empty()) storage::odbc::runScript(s->server, "DROP SCHEMA IF EXISTS " + s->name + " CASCADE;");
     dir.reset();
   }
 
@@ -48,19 +50,9 @@ class DataSources : public ::testing::Environment {
     return sqliteStatus == 0 ? "DSN=zlk" : "";
   }
 
-  std::string postgres(std::string& problem) {
-    if (pgConnection.empty() && pgProblem.empty()) {
-      pgSchema = "zlk_test_" + std::to_string(::getpid());
-      storage::ErrorState e = storage::odbc::runScript(
-          pgServer, "DROP SCHEMA IF EXISTS " + pgSchema + " CASCADE;\nCREATE SCHEMA " + pgSchema + ";");
-      std::string cs = pgServer + (pgServer.back() == ';' ? "" : ";") + "ConnSettings={SET search_path TO " + pgSchema + "};";
-      if (e.code == 0) e = storage::odbc::runScript(cs, schema());
-      if (e.code == 0) pgConnection = cs;
-      else pgProblem = e.fileText.empty() ? "the test schema could not be made" : e.fileText;
-    }
-    problem = pgProblem;
-    return pgConnection;
-  }
+  std::string postgres(std::string& problem) { return pg_.connection(pgServer, problem); }
+  // The same in the database in UTF8 (ZELK_TEST_PG_UTF8_DSN, when set).
+  std::string postgresUtf8(std::string& problem) { return pgUtf8_.connection(pgUtf8Server, problem); }
 
   static int runSetup() {
     std::string cmd = std::string(ZELK_SOURCE_DIR) + "/scripts/odbc-setup.sh >/dev/null";
@@ -69,11 +61,35 @@ class DataSources : public ::testing::Environment {
   static std::string schema() { return readAll(std::string(ZELK_SOURCE_DIR) + "/platform/storage/odbc/zlk-schema.sql"); }
 
   std::unique_ptr<TempDir> dir;
-  std::string pgServer;  // ZELK_TEST_PG_DSN
+  std::string pgServer;      // ZELK_TEST_PG_DSN
+  std::string pgUtf8Server;  // ZELK_TEST_PG_UTF8_DSN
 
  private:
+  // The test process's schema in one database of the server, with the two tables.
+  struct PgSchema {
+    std::string server, name, cs, problem;
+    std::string connection(const std::string& of, std::string& why) {
+      if (of.empty()) {
+        why = "the server's connection string is not set";
+        return {};
+      }
+      if (cs.empty() && problem.empty()) {
+        server = of;
+        name = "zlk_test_" + std::to_string(::getpid());
+        storage::ErrorState e = storage::odbc::runScript(
+            server, "DROP SCHEMA IF EXISTS " + name + " CASCADE;\nCREATE SCHEMA " + name + ";");
+        std::string c = server + (server.back() == ';' ? "" : ";") + "ConnSettings={SET search_path TO " + name + "};";
+        if (e.code == 0) e = storage::odbc::runScript(c, schema());
+        if (e.code == 0) cs = c;
+        else problem = e.fileText.empty() ? "the test schema could not be made" : e.fileText;
+      }
+      why = problem;
+      return cs;
+    }
+  };
+
   int sqliteStatus = -1;
-  std::string pgSchema, pgConnection, pgProblem;
+  PgSchema pg_, pgUtf8_;
 };
 
 // The test program's data sources (registered once, in the first file that asks).
@@ -82,6 +98,7 @@ inline DataSources* const sources = static_cast<DataSources*>(::testing::AddGlob
 struct BackendCase {
   const char* name;
   bool postgres;
+  bool utf8 = false;  // PostgreSQL: the database in UTF8
 };
 inline const BackendCase kBackends[] = {{"SQLite", false}, {"PostgreSQL", true}};
 inline void PrintTo(const BackendCase& b, std::ostream* os) { *os << b.name; }
@@ -91,7 +108,7 @@ inline std::string backendName(const ::testing::TestParamInfo<BackendCase>& i) {
 // with both tables emptied; "" with the reason in problem. The caller skips the
 // PostgreSQL cases when sources->pgServer is empty.
 inline std::string emptySource(const BackendCase& b, std::string& problem) {
-  std::string cs = b.postgres ? sources->postgres(problem) : sources->sqlite(problem);
+  std::string cs = b.utf8 ? sources->postgresUtf8(problem) : b.postgres ? sources->postgres(problem) : sources->sqlite(problem);
   if (cs.empty()) return {};
   storage::odbc::setConnectionString(cs);
   storage::ErrorState e = storage::odbc::runScript(cs, "DELETE FROM \"PARTNER\";\nDELETE FROM \"ANALIT\";");

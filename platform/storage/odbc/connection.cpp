@@ -1,9 +1,12 @@
 #include "platform/storage/odbc/connection.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <string_view>
 #include <utility>
+
+#include "platform/storage/odbc/odbc.h"
 
 namespace zelk::storage::odbc {
 
@@ -34,7 +37,7 @@ Diag diagnose(SQLSMALLINT type, SQLHANDLE h) {
 }
 
 ErrorState driverError(const Diag& d) {
-  ErrorState e = errorOf(kDriverError);
+  ErrorState e = errorOf(isBusy(d) ? kFileLocked : kDriverError);
   e.fileCode = d.native;
   e.fileText = d.message.empty() ? "SQLSTATE " + d.state : d.message;
   return e;
@@ -55,6 +58,13 @@ bool isDuplicate(const Diag& d) {
   if (d.state == "23505" || d.state == "23000") return true;
   if (d.message.find("UNIQUE constraint failed") != std::string::npos) return true;
   return d.state == "HY000" && d.native == kSqliteConstraint && containsNoCase(d.message, "unique");
+}
+
+bool isBusy(const Diag& d) {
+  if (d.state == "55P03") return true;  // PostgreSQL: lock_not_available
+  // SQLite's SQLITE_BUSY and SQLITE_LOCKED come with the general state and their text.
+  if (d.state != "HY000" && d.state != "S1000") return false;
+  return containsNoCase(d.message, "database is locked") || containsNoCase(d.message, "database table is locked");
 }
 
 bool isMissingTable(const Diag& d) {
@@ -82,7 +92,14 @@ ErrorState Connection::connect(const std::string& cs) {
     dbc_ = SQL_NULL_HDBC;
     return driverError(diagnose(SQL_HANDLE_ENV, env_));
   }
-  std::vector<SQLCHAR> in(cs.begin(), cs.end());
+  char ms[24];
+  const std::string wait(ms, std::to_chars(ms, ms + sizeof ms, busyWait().count()).ptr);
+  // SQLite's driver takes its busy timeout from the connection string alone, the first
+  // of two winning (the data source's own comes last); psqlODBC passes over it.
+  std::vector<SQLCHAR> in;
+  for (std::string_view part : {std::string_view("Timeout="), std::string_view(wait), std::string_view(";"),
+                                std::string_view(cs)})
+    in.insert(in.end(), part.begin(), part.end());
   in.push_back(0);
   SQLCHAR out[1024];
   SQLSMALLINT outLen = 0;
@@ -95,9 +112,16 @@ ErrorState Connection::connect(const std::string& cs) {
   SQLUSMALLINT behaviour = SQL_CB_PRESERVE;
   if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_CURSOR_COMMIT_BEHAVIOR, &behaviour, sizeof behaviour, nullptr)))
     commitDropsStatements_ = behaviour == SQL_CB_DELETE;
-  // The program's texts are 1251 bytes; PostgreSQL converts them when told so.
   if (info(SQL_DBMS_NAME, "") == "PostgreSQL") {
-    if (ErrorState e = exec("SET client_encoding TO 'WIN1251'"); e.code) return e;
+    postgres_ = true;
+    if (ErrorState e = exec("SET lock_timeout = " + wait); e.code) return e;
+    // The program's texts are 1251 bytes. A database in another encoding may hold
+    // letters 1251 lacks: its texts are read in UTF8 and converted one by one, so that
+    // such a letter spoils no other row.
+    const std::string server = single("SHOW server_encoding");
+    utf8_ = !server.empty() && server != "WIN1251" && server != "SQL_ASCII";
+    if (ErrorState e = exec(utf8_ ? "SET client_encoding TO 'UTF8'" : "SET client_encoding TO 'WIN1251'"); e.code)
+      return e;
   }
   return {};
 }
@@ -163,6 +187,21 @@ bool Connection::columnsOf(const std::string& table, std::vector<std::string>& n
   }
   SQLFreeHandle(SQL_HANDLE_STMT, h);
   return ok && !names.empty();
+}
+
+std::string Connection::single(const std::string& sql) {
+  SQLHSTMT h = SQL_NULL_HSTMT;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &h))) return {};
+  std::vector<SQLCHAR> text(sql.begin(), sql.end());
+  text.push_back(0);
+  char buf[256] = {};
+  SQLLEN ind = 0;
+  std::string out;
+  if (SQL_SUCCEEDED(SQLExecDirect(h, text.data(), SQL_NTS)) && SQL_SUCCEEDED(SQLFetch(h)) &&
+      SQL_SUCCEEDED(SQLGetData(h, 1, SQL_C_CHAR, buf, sizeof buf, &ind)) && ind != SQL_NULL_DATA)
+    out.assign(buf, ::strnlen(buf, sizeof buf));
+  SQLFreeHandle(SQL_HANDLE_STMT, h);
+  return out;
 }
 
 std::string Connection::info(SQLUSMALLINT what, std::string fallback) {

@@ -20,8 +20,12 @@ struct Diag {
 
 // The first error record of a handle (a warning only when there is nothing else).
 Diag diagnose(SQLSMALLINT type, SQLHANDLE h);
-// A driver error carrying the data source's own code and text.
+// A driver error carrying the data source's own code and text; a statement that gave
+// up waiting for another connection's lock (isBusy) is kFileLocked with that text.
 ErrorState driverError(const Diag& d);
+// A refusal because another connection holds a lock for longer than the wait:
+// SQLite's busy or locked database or table, PostgreSQL's lock timeout.
+bool isBusy(const Diag& d);
 // A refusal for a duplicate key, as PostgreSQL, SQLite and the standard report it.
 bool isDuplicate(const Diag& d);
 // A refusal for a table that does not exist, by its SQLSTATE (ODBC 3 and 2, and
@@ -39,8 +43,10 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
   ~Connection() { disconnect(); }
 
-  // Connects with the connection string cs; on PostgreSQL the client encoding is set
-  // to WIN1251.
+  // Connects with the connection string cs and sets the wait for another
+  // connection's lock (busyWait()): SQLite's busy timeout, PostgreSQL's lock timeout.
+  // On PostgreSQL texts travel as WIN1251 where the database holds WIN1251 or
+  // SQL_ASCII bytes, else as UTF8, converted value by value (utf8()).
   ErrorState connect(const std::string& cs);
   void disconnect();
   // Runs one statement of our own that returns no rows we read; a failure is a
@@ -54,15 +60,24 @@ class Connection {
   SQLHDBC dbc() const { return dbc_; }
   const std::string& quote() const { return quote_; }
   bool commitDropsStatements() const { return commitDropsStatements_; }
+  // Texts go to and come from the data source in UTF-8, not as the program holds them.
+  bool utf8() const { return utf8_; }
+  // A statement that failed inside a transaction undoes the whole transaction
+  // (PostgreSQL): it cannot simply be run again.
+  bool failureEndsTransaction() const { return postgres_; }
 
  private:
   std::string info(SQLUSMALLINT what, std::string fallback);
+  // The first column of the first row of a query of our own; "" when there is none.
+  std::string single(const std::string& sql);
 
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
   std::string quote_;
   bool commitDropsStatements_ = false;
+  bool utf8_ = false;
+  bool postgres_ = false;
 };
 
 }  // namespace zelk::storage::odbc

@@ -1,16 +1,19 @@
 #include "platform/storage/odbc/odbc.h"
 
+#include <atomic>
 #include <mutex>
 #include <utility>
 
 #include "platform/storage/odbc/connection.h"
 #include "platform/storage/odbc/table.h"
+#include "platform/storage/sharelock.h"
 
 namespace zelk::storage::odbc {
 namespace {
 
 std::mutex settingMutex;
 std::string setting = "DSN=zlk";
+std::atomic<std::chrono::milliseconds::rep> busyWaitMs{std::chrono::milliseconds(std::chrono::seconds(kLockWaitSeconds)).count()};
 
 }  // namespace
 
@@ -25,6 +28,9 @@ std::string connectionString() {
   std::lock_guard g(settingMutex);
   return setting;
 }
+
+void setBusyWait(std::chrono::milliseconds wait) { busyWaitMs = wait.count(); }
+std::chrono::milliseconds busyWait() { return std::chrono::milliseconds(busyWaitMs.load()); }
 
 ErrorState runScript(const std::string& connection, std::string_view script) {
   Connection con;

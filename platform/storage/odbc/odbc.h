@@ -17,7 +17,16 @@
 //   int32 INTEGER; packed decimals BIGINT (exact); real DOUBLE PRECISION; dates DATE
 //   (day numbers <-> calendar dates, no date is NULL). NULL reads as blank or 0.
 //   Texts go to the data source as the program holds them (code page 1251); on
-//   PostgreSQL the connection's client encoding is set to WIN1251.
+//   PostgreSQL the connection's client encoding is set to WIN1251 where the database
+//   holds WIN1251 or SQL_ASCII, else to UTF8, and every text is converted between
+//   UTF-8 and 1251 on its own (a letter 1251 lacks reads as '?').
+// - Another connection's lock (SQLite's write lock, a PostgreSQL LOCK TABLE) is waited
+//   for up to busyWait() (SQLite's busy timeout, given first in the connection
+//   string; a write there may wait twice that; PostgreSQL's lock_timeout); then the
+//   storage layer's busy question (setLockBusyQuestion, with the table's name) decides
+//   between waiting as long again and kFileLocked, at the open as at every later
+//   statement. Inside LOCK on PostgreSQL the failed statement has undone the
+//   transaction: kFileLocked at once.
 // - SET(key) and SET(key, key) read in the key's order page by page (kPageRows rows
 //   a fetch, the primary key's columns added as the tie-breaker of a key that allows
 //   duplicates); SET(file) reads in the primary key's order. SET(key, key) positions
@@ -39,6 +48,7 @@
 //   command; CREATE and BUILD are not supported (the schema script makes the tables).
 // - The sharing bits of the open mode are the data source's business; an open without
 //   write access refuses ADD, PUT, DELETE and LOCK with kAccessDenied.
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -52,11 +62,17 @@ Driver driver();
 void setConnectionString(std::string connection);
 std::string connectionString();
 
+// How long a statement waits for another connection's lock before the busy question,
+// for every later connection of the process; kLockWaitSeconds until set.
+void setBusyWait(std::chrono::milliseconds wait);
+std::chrono::milliseconds busyWait();
+
 // Rows read from the data source at a time when a key order is read.
 inline constexpr int kPageRows = 25;
 
 // Runs a script of our own on a connection of its own: statements end with ";" at the
-// end of a line; lines starting with "--" are comments. Stops at the first statement
+// end of a line; lines starting with "--" are comments. The script's texts travel as
+// the connection's (UTF-8 on a PostgreSQL database in UTF8). Stops at the first statement
 // that fails. For the set-up of tests and benchmarks (the schema script, emptying a
 // table); never for user text.
 ErrorState runScript(const std::string& connection, std::string_view script);

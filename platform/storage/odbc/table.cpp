@@ -15,6 +15,7 @@
 #include "platform/storage/odbc/connection.h"
 #include "platform/storage/odbc/odbc.h"
 #include "platform/storage/odbc/values.h"
+#include "platform/storage/sharelock.h"
 
 namespace zelk::storage::odbc {
 namespace {
@@ -71,12 +72,24 @@ class OdbcFile final : public Backend {
   ErrorState close() override;
   ErrorState setRecordOrder() override;
   ErrorState setKeyOrder(int key, const char* at) override;
-  ErrorState next(char* rec) override;
-  ErrorState previous(char* rec) override;
-  ErrorState get(int key, char* rec) override;
-  ErrorState add(char* rec) override;
-  ErrorState put(const char* rec) override;
-  ErrorState erase() override;
+  ErrorState next(char* rec) override {
+    return waiting([&] { return nextRow(rec); });
+  }
+  ErrorState previous(char* rec) override {
+    return waiting([&] { return previousRow(rec); });
+  }
+  ErrorState get(int key, char* rec) override {
+    return waiting([&] { return getRow(key, rec); });
+  }
+  ErrorState add(char* rec) override {
+    return waiting([&] { return addRow(rec); });
+  }
+  ErrorState put(const char* rec) override {
+    return waiting([&] { return putRow(rec); });
+  }
+  ErrorState erase() override {
+    return waiting([&] { return eraseRow(); });
+  }
   ErrorState flush() override { return {}; }
   ErrorState send(std::string_view, std::string& reply) override {
     reply.clear();
@@ -84,7 +97,9 @@ class OdbcFile final : public Backend {
   }
   ErrorState lock() override;
   ErrorState unlock() override;
-  ErrorState records(std::uint64_t& n) override;
+  ErrorState records(std::uint64_t& n) override {
+    return waiting([&] { return countRows(n); });
+  }
   std::string position() override;
   ErrorState reset(std::string_view position) override;
   void watch() override { watchNext_ = true; }
@@ -110,6 +125,24 @@ class OdbcFile final : public Backend {
   ErrorState fetch(bool forward, const Anchor& from, std::size_t limit, std::vector<std::string>& rows);
   ErrorState reread(const char* image, bool& found, std::string& row);
 
+  // A statement run again while another connection's lock outlasts the wait and the
+  // busy question says to wait again; inside a transaction that the failure undid, not.
+  template <class Statement>
+  ErrorState waiting(Statement statement) {
+    for (;;) {
+      ErrorState e = statement();
+      if (e.code != kFileLocked || (inTransaction_ && con_.failureEndsTransaction()) || !askToWaitAgain(name_))
+        return e;
+    }
+  }
+  ErrorState nextRow(char* rec);
+  ErrorState previousRow(char* rec);
+  ErrorState getRow(int key, char* rec);
+  ErrorState addRow(char* rec);
+  ErrorState putRow(const char* rec);
+  ErrorState eraseRow();
+  ErrorState countRows(std::uint64_t& n);
+
   void deliver(const std::string& row, char* rec);
   void forgetPage();
   ErrorState endTransaction(bool commit);
@@ -118,6 +151,7 @@ class OdbcFile final : public Backend {
   Connection con_;
   bool writable_ = false;
   bool inTransaction_ = false;
+  std::string name_;  // the table as named, for the busy question
   std::string table_;
   std::string columnList_;
   std::vector<std::string> columns_;            // quoted names, one per field
@@ -157,6 +191,7 @@ ErrorState OdbcFile::open(const std::string& table, std::uint8_t m) {
   writable_ = (m & mode::kAccessMask) != mode::kRead;
   if (ErrorState e = con_.connect(connectionString()); e.code) return e;
 
+  name_ = table;
   table_ = quoted(table);
   for (const FieldDesc& f : decl_.fields) {
     columns_.push_back(quoted(columnName(f)));
@@ -200,15 +235,17 @@ ErrorState OdbcFile::open(const std::string& table, std::uint8_t m) {
 
   // The table, then its columns. Only a missing table is a missing file: a locked,
   // damaged or unreadable database is a driver error with the data source's text.
-  Diag probe;
-  if (ErrorState e = con_.exec("SELECT 1 FROM " + table_ + " WHERE 1 = 0", &probe); e.code) {
-    if (isMissingTable(probe)) {
+  ErrorState found = waiting([&] {
+    Diag probe;
+    ErrorState e = con_.exec("SELECT 1 FROM " + table_ + " WHERE 1 = 0", &probe);
+    if (e.code && isMissingTable(probe)) {
       e.code = kFileNotFound;
       e.text = std::string(errorText(kFileNotFound));
     }
+    if (e.code == 0) e = con_.exec(selectFrom() + " WHERE 1 = 0");
     return e;
-  }
-  if (ErrorState e = con_.exec(selectFrom() + " WHERE 1 = 0"); e.code) return e;
+  });
+  if (found.code) return found;
   // SQLite takes a quoted name it does not know for a text constant: the catalogue tells.
   std::vector<std::string> have;
   if (con_.columnsOf(table, have)) {
@@ -314,7 +351,7 @@ Prepared* OdbcFile::prepare(const std::string& sql, bool readsRows, ErrorState& 
   }
   if (readsRows) {
     st->columns.reserve(decl_.fields.size());
-    for (const FieldDesc& f : decl_.fields) st->columns.emplace_back(f);
+    for (const FieldDesc& f : decl_.fields) st->columns.emplace_back(f, con_.utf8());
     for (std::size_t i = 0; i < st->columns.size(); ++i) {
       Value& v = st->columns[i];
       if (!SQL_SUCCEEDED(SQLBindCol(st->h, static_cast<SQLUSMALLINT>(i + 1), v.ctype, v.ptr(), v.capacity(), &v.ind))) {
@@ -333,7 +370,7 @@ ErrorState OdbcFile::execute(Prepared& st, const std::vector<Param>& params) {
   if (st.params.size() != params.size()) {
     st.params.clear();
     st.params.reserve(params.size());
-    for (const Param& p : params) st.params.emplace_back(decl_.fields[p.field]);
+    for (const Param& p : params) st.params.emplace_back(decl_.fields[p.field], con_.utf8());
   }
   for (std::size_t i = 0; i < params.size(); ++i) {
     Value& v = st.params[i];
@@ -435,7 +472,7 @@ ErrorState OdbcFile::setKeyOrder(int key, const char* at) {
   return {};
 }
 
-ErrorState OdbcFile::next(char* rec) {
+ErrorState OdbcFile::nextRow(char* rec) {
   if (pos_ + 1 < static_cast<int>(page_.size())) {
     ++pos_;
   } else {
@@ -472,7 +509,7 @@ ErrorState OdbcFile::next(char* rec) {
   return {};
 }
 
-ErrorState OdbcFile::previous(char* rec) {
+ErrorState OdbcFile::previousRow(char* rec) {
   if (pos_ >= 1) {
     --pos_;
   } else {
@@ -494,7 +531,7 @@ ErrorState OdbcFile::previous(char* rec) {
   return {};
 }
 
-ErrorState OdbcFile::get(int key, char* rec) {
+ErrorState OdbcFile::getRow(int key, char* rec) {
   if (key < 0 || static_cast<std::size_t>(key) >= decl_.keys.size()) return make(kInvalidKeyFile);
   const KeyDecl& k = decl_.keys[static_cast<std::size_t>(key)];
   std::vector<Param> params;
@@ -512,7 +549,7 @@ ErrorState OdbcFile::get(int key, char* rec) {
   return {};
 }
 
-ErrorState OdbcFile::add(char* rec) {
+ErrorState OdbcFile::addRow(char* rec) {
   if (!writable_) return make(kAccessDenied);
   std::vector<Param> params;
   std::string marks;
@@ -539,7 +576,7 @@ ErrorState OdbcFile::reread(const char* image, bool& found, std::string& row) {
   return {};
 }
 
-ErrorState OdbcFile::put(const char* rec) {
+ErrorState OdbcFile::putRow(const char* rec) {
   if (!writable_) return make(kAccessDenied);
   if (current_.empty()) return make(kRecordNotAvailable);
   const bool watched = watched_;
@@ -579,7 +616,7 @@ ErrorState OdbcFile::put(const char* rec) {
   return {};
 }
 
-ErrorState OdbcFile::erase() {
+ErrorState OdbcFile::eraseRow() {
   if (!writable_) return make(kAccessDenied);
   if (current_.empty()) return make(kRecordNotAvailable);
   std::vector<Param> params;
@@ -608,7 +645,8 @@ ErrorState OdbcFile::unlock() {
 }
 
 ErrorState OdbcFile::endTransaction(bool commit) {
-  ErrorState e = con_.endTransaction(commit);
+  // SQLite keeps a transaction whose commit found the database busy: it commits later.
+  ErrorState e = commit ? waiting([&] { return con_.endTransaction(true); }) : con_.endTransaction(false);
   if (e.code && commit) con_.endTransaction(false);
   ErrorState a = con_.setAutocommit(true);
   inTransaction_ = false;
@@ -616,7 +654,7 @@ ErrorState OdbcFile::endTransaction(bool commit) {
   return e.code ? e : a;
 }
 
-ErrorState OdbcFile::records(std::uint64_t& n) {
+ErrorState OdbcFile::countRows(std::uint64_t& n) {
   n = 0;
   ErrorState e;
   SQLHSTMT h = SQL_NULL_HSTMT;

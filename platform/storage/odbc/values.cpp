@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/core/codepage.h"
 #include "platform/core/date.h"
 #include "platform/core/fields.h"
 #include "platform/core/text.h"
@@ -18,6 +19,11 @@ void fromField(const FieldDesc& f, const char* rec, Value& v) {
     case FieldType::Text:
     case FieldType::Memo: {
       std::string_view s = trimRight(std::string_view(p, f.size));
+      std::string converted;
+      if (v.utf8) {
+        converted = cp::toUtf8(s);
+        s = std::string_view(converted).substr(0, v.text.size() - 1);
+      }
       std::memcpy(v.text.data(), s.data(), s.size());
       v.text[s.size()] = 0;
       v.ind = static_cast<SQLLEN>(s.size());
@@ -54,9 +60,11 @@ void toField(const FieldDesc& f, const Value& v, char* rec) {
   switch (f.type) {
     case FieldType::Text:
     case FieldType::Memo: {
-      std::size_t n = v.ind == SQL_NO_TOTAL || v.ind < 0 ? ::strnlen(v.text.data(), f.size)
-                                                          : std::min<std::size_t>(static_cast<std::size_t>(v.ind), f.size);
-      assignText(p, f.size, std::string_view(v.text.data(), n));
+      const std::size_t room = v.utf8 ? v.text.size() - 1 : f.size;
+      std::size_t n = v.ind == SQL_NO_TOTAL || v.ind < 0 ? ::strnlen(v.text.data(), room)
+                                                          : std::min<std::size_t>(static_cast<std::size_t>(v.ind), room);
+      if (v.utf8) assignText(p, f.size, cp::fromUtf8(std::string_view(v.text.data(), n)));
+      else assignText(p, f.size, std::string_view(v.text.data(), n));
       break;
     }
     case FieldType::Int16: storeField(p, static_cast<std::int16_t>(v.n.i16)); break;

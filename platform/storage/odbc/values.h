@@ -24,7 +24,8 @@ struct Value {
   } n{};
   SQLLEN ind = 0;
 
-  explicit Value(const FieldDesc& f) {
+  // utf8: the texts travel as UTF-8, in room for the longest a field's letters take.
+  Value(const FieldDesc& f, bool utf8) : utf8(utf8) {
     switch (f.type) {
       case FieldType::Text: ctype = SQL_C_CHAR; sqltype = SQL_VARCHAR; columnSize = f.size; break;
       case FieldType::Memo: ctype = SQL_C_CHAR; sqltype = SQL_LONGVARCHAR; columnSize = f.size; break;
@@ -35,8 +36,11 @@ struct Value {
       case FieldType::Real: ctype = SQL_C_DOUBLE; sqltype = SQL_DOUBLE; break;
       case FieldType::Date: ctype = SQL_C_TYPE_DATE; sqltype = SQL_TYPE_DATE; columnSize = 10; break;
     }
-    if (isText()) text.resize(f.size + 1);
+    if (isText()) text.resize((utf8 ? f.size * kUtf8Bytes : f.size) + 1);
+    if (isText() && utf8) columnSize = text.size() - 1;
   }
+  static constexpr std::size_t kUtf8Bytes = 4;  // the most a letter takes in UTF-8
+  bool utf8 = false;
   bool isText() const { return ctype == SQL_C_CHAR; }
   SQLPOINTER ptr() { return isText() ? static_cast<SQLPOINTER>(text.data()) : static_cast<SQLPOINTER>(&n); }
   SQLLEN capacity() const {
@@ -51,9 +55,11 @@ struct Value {
   }
 };
 
-// Field of a record -> parameter: texts without trailing blanks, no date is NULL.
+// Field of a record -> parameter: texts without trailing blanks (in UTF-8 when the
+// value travels so), no date is NULL.
 void fromField(const FieldDesc& f, const char* rec, Value& v);
-// Result column -> field of a record: NULL is blank or 0; a longer text is cut.
+// Result column -> field of a record: NULL is blank or 0; a text that travels as
+// UTF-8 is converted to 1251 (a letter 1251 lacks becomes '?'); a longer text is cut.
 void toField(const FieldDesc& f, const Value& v, char* rec);
 
 }  // namespace zelk::storage::odbc
