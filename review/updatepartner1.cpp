@@ -108,6 +108,7 @@ ui::WindowDef definition() {
   ui::WindowDef d;
   d.key = "ZELK$ZELK021";
   d.label = "QUICKWINDOW";
+  d.title = ansi("Спецификация партнера");
   d.icon = "QVT5.ICO";
   d.at = {ui::kDefaultPosition, ui::kDefaultPosition, 358, 182};
   d.controls.push_back(Ctl(Kind::Sheet, "?CURRENTTAB", {4, 4, 350, 156}));

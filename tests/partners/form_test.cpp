@@ -213,10 +213,31 @@ TEST_P(FormTest, ViewShowsEveryFieldReadOnlyAndSavesNothing) {
   EXPECT_EQ(partnersOnDisk(), (std::vector<Partner>{romashka}));
 }
 
+// Notes the title of the window behind each box shown, then shows it as before.
+class TitleBehindBoxes : public fw::BoxService {
+ public:
+  explicit TitleBehindBoxes(fw::BoxService& to) : to_(to) {}
+  unsigned show(const fw::Box& box) override {
+    std::vector<ui::Window*> open = ui::threadWindows();
+    titles.push_back(open.empty() ? std::string() : cp::toUtf8(open.back()->title()));
+    return to_.show(box);
+  }
+  std::vector<std::string> titles;
+
+ private:
+  fw::BoxService& to_;
+};
+
 TEST_P(FormTest, ChangeAndDeleteAreRefusedBeforeTheFormTakesInput) {
   addPartner(romashka.code, romashka.shortName, romashka.orgName);
+  fw::BoxService& shown = fw::boxService();
+  TitleBehindBoxes behind(shown);
+  fw::setBoxService(&behind);
   EXPECT_EQ(callForm(fw::request::kChange), response::kCancelled);
   EXPECT_EQ(callForm(fw::request::kDelete), response::kCancelled);
+  fw::setBoxService(&shown);
+  // The form stands under its own title behind either message.
+  EXPECT_EQ(behind.titles, (std::vector<std::string>{"Спецификация партнера", "Спецификация партнера"}));
   EXPECT_TRUE(user.expectBox(ansi("Неверный запрос"), ansi("Эта форма не может быть использована для изменения записи")));
   EXPECT_TRUE(user.expectBox(ansi("Неверный запрос"), ansi("Эта форма не может быть использована для удаления записи")));
   EXPECT_TRUE(user.expectNoBox());
