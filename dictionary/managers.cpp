@@ -84,7 +84,6 @@ std::uint8_t HideAccess::UseFile(std::uint8_t useType) {
     Create = setup_.create;
     LockRecover = 10;
     RemoveUnfinishedAdds = setup_.addedByForms;
-    FileNameValue = setup_.fileNameValue;
     const storage::FileDecl& d = *setup_.decl;
     auto desc = keyDescriptions(d);
     for (std::size_t k = 0; k < d.keys.size(); ++k)

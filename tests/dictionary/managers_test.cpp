@@ -279,6 +279,17 @@ TEST_F(ManagersTest, AThreadEndingWithAFileOpenClosesIt) {
   EXPECT_EQ(Access::LVO->openCount(), 0);
 }
 
+// A file without a name variable is named in messages by its declaration once its
+// first use has set it up.
+TEST_F(ManagersTest, AFileWithAFixedNameIsNamedAsDeclared) {
+  const std::pair<fw::FileManager*, const char*> cases[] = {
+      {Access::F_NAME, "F_NAME"}, {Access::PARTNER, "PARTNER"}, {Access::ANALIT, "ANALIT"}};
+  for (const auto& [manager, name] : cases) {
+    ASSERT_EQ(manager->UseFile(fw::kUseSetup), fw::kLevelOk) << name;
+    EXPECT_EQ(manager->GetName(), name);
+  }
+}
+
 // The fatal stops end the program with exit code 0 after their two boxes.
 using ManagersDeathTest = ManagersTest;
 
@@ -302,7 +313,7 @@ TEST_F(ManagersDeathTest, ALinkToAMissingFileIsReportedAndLeftAsItWas) {
   boxes.setEcho(true);
   fs::create_symlink(dir / "share/F_NAME.DAT", dir / "F_NAME.DAT");
   EXPECT_EXIT(Relate::F_NAME->Open(), ::testing::ExitedWithCode(0),
-              "Ошибка создания файла\nОшибка: \\(File Not Found \\(2\\)\\) создания f_name");
+              "Ошибка создания файла\nОшибка: \\(File Not Found \\(2\\)\\) создания F_NAME");
   EXPECT_TRUE(fs::is_symlink(dir / "F_NAME.DAT"));
   EXPECT_FALSE(fs::exists(dir / "share"));
 }
