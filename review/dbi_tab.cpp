@@ -74,7 +74,8 @@ ui::WindowDef definition(Locals& l) {
       figure("?LVO:OST", "n-18.2", ui::use(lvo.OST), {136, 222, 76, 10}),
       app::closeButton("&Закрыть", {434, 248, 50, 15}),
       app::helpButton({380, 248, 50, 15}),
-      figure("?N_STR", "n_4", ui::useNumber(l.totals.rows), {292, 250, 24, 10}),
+      // Wide enough for the most rows the list can hold (Totals::rows).
+      figure("?N_STR", "n_10", ui::useNumber(l.totals.rows), {292, 250, 44, 10}),
       Ctl(Kind::String, "?STRING4", {8, 236, 70, 10}).text("Обороты По дебету:"),
       figure("?S_DT_T", "n18.2", ui::useNumber(l.totals.debit), {80, 236, 76, 10}),
       Ctl(Kind::String, "?STRING6", {166, 236, 44, 10}).text("По кредиту:"),

@@ -33,7 +33,7 @@ struct Road {
   std::string input;   // the steps that give the input
   std::string folder;  // the firm's database folder
   std::string counter;   // the import window's count (5 positions)
-  std::string listed;    // the postings list's row count (4 positions)
+  std::string listed;    // the postings list's row count (10 positions)
   std::string postings;  // expected DBI records, one JSON object a line
   std::string rows;      // expected PRT records
   std::string payee;     // the third counterparty (the bank)
@@ -98,7 +98,7 @@ const Road kRoads[] = {
      "  expect ?BUTTON4 hidden true\n"
      "  file loko/vypiska.txt\n"
      "  press ?LOOKUPFILE\n",
-     "loko", "    4", "   4",
+     "loko", "    4", "         4",
      posting(1, "1", "125000", "0", "51", "") + posting(2, "2", "48300.5", "1", "", "51") +
          posting(2, "3", "0", "", "", "") + posting(3, "4", "1250", "1", "", "51"),
      kFirstTwoRows, "АО \\\"Локо-Банк\\\"", "1"},
@@ -106,7 +106,7 @@ const Road kRoads[] = {
      "  expect ?BUTTON4 hidden false\n"
      "  type ?D1 01/03/2024\n"
      "  type ?D2 31/03/2024\n",
-     "rfk", "    3", "   3",
+     "rfk", "    3", "         3",
      posting(1, "15", "125000", "0", "51", "") + posting(2, "16", "48300.5", "1", "", "51") +
          posting(3, "19", "1250", "1", "", "51"),
      kFirstTwoRows, "АО \\\"РФК-Банк\\\"", "15"},
@@ -114,7 +114,7 @@ const Road kRoads[] = {
      "  expect ?BUTTON4 hidden true\n"
      "  file bss/vypiska.txt\n"
      "  press ?LOOKUPFILE\n",
-     "bss", "    3", "   3",
+     "bss", "    3", "         3",
      posting(1, "15", "125000", "0", "51", "") + posting(2, "16", "48300.5", "1", "", "51") +
          posting(3, "17", "1250", "1", "", "51"),
      kFirstTwoRows, "АО \\\"БСС-Банк\\\"", "15"},

@@ -90,7 +90,7 @@ const std::string kCheckFigures = R"zs(  expect ?BROWSE:1 rows 4
   expect ?S_DT_T text "        125,000.00"
   expect ?S_KT_T text "         49,550.50"
   expect ?SAL text "        425,449.50"
-  expect ?N_STR text "   4"
+  expect ?N_STR text "         4"
   expect ?BROWSE:1 row 1 "01.03.2024" "1" "51" "" "" "" " 125000.00" "Оплата по счёту 12 от 26.02.2024, НДС 20%"
   row ?BROWSE:1 2
   expect ?N_PART text "ИП Иванов Иван Иванович"

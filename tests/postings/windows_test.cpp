@@ -2,10 +2,13 @@
 // and figures, the buttons and keys, the form's titles, view mode, the typed and
 // picked codes and accounts, the saved posting and the list refilled after it.
 #include <atomic>
+#include <limits>
 #include <future>
 #include <memory>
 
 #include "fixture.h"
+#include "platform/core/picture.h"
+#include "review/totals.h"
 
 namespace zelk::test {
 namespace {
@@ -130,6 +133,24 @@ TEST_F(WindowsTest, AnEmptyPostingsFileShowsTheIncomingBalance) {
   EXPECT_EQ(runList(), response::kCompleted);
   EXPECT_EQ(figures, (std::vector<std::string>{"0", "0.00", "0.00", "1,000.00"}));
   EXPECT_TRUE(changeDisabled);
+}
+
+// More rows than four digits show: the count stands whole, in a figure wide enough
+// for the most rows the list holds.
+TEST_F(WindowsTest, TheRowCountShowsCountsAboveFourDigitsWhole) {
+  fill([&] {
+    for (int i = 4; i < 10000; ++i) addPosting({1, "15", 1, "0", "Оплата", day(2024, 3, 5), "51", ""});
+  });
+  std::string count;
+  int width = 0;
+  on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
+    count = text(w, "?N_STR");
+    width = Picture::parse(w.control(w.number("?N_STR")).picture)->width();
+    u.press(w, "?CLOSE");
+  });
+  EXPECT_EQ(runList(), response::kCompleted);
+  EXPECT_EQ(count, "     10000");  // at the figure's full width
+  EXPECT_GE(width, static_cast<int>(std::to_string(std::numeric_limits<decltype(review::Totals::rows)>::max()).size()));
 }
 
 TEST_F(WindowsTest, NoBalanceRecordShowsZeroAndNoDate) {
