@@ -138,10 +138,9 @@ class Brw1 : public app::ListBrowse {
   // filling read, which carry each posting's amounts by status.
   void ResetFromView() override {
     unlockCounterparties();
-    window_.setCursor(ui::Cursor::Wait);
+    ui::WaitCursor wait(&window_);
     locals_.totals = importTotals(Queue(), locals_.debitColumn, locals_.creditColumn);
     ListBrowse::ResetFromView();
-    window_.setCursor(ui::Cursor::Arrow);
   }
 
  private:

@@ -426,6 +426,7 @@ void BrowseClass::readPage(const std::string& start) {
 void BrowseClass::refill(Anchor a, std::string position) {
   ui::Window* w = window();
   if (!w || !queue_ || killed_) return;
+  ui::WaitCursor wait(w);  // the reading and ResetFromView's work
   prepareFilter();
   std::string start;
   if (a == Anchor::Position || a == Anchor::Buffer) {

@@ -10,6 +10,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/text.h"
 #include "platform/storage/file.h"
+#include "platform/ui/window.h"
 
 namespace zelk::fw {
 namespace {
@@ -55,6 +56,10 @@ void replaceAll(std::string& s, std::string_view what, std::string_view with) {
   }
 }
 
+// A box of the error manager: the arrow while it shows, also in the middle of work
+// under the wait cursor.
+unsigned showBox(const Box& box);
+
 }  // namespace
 
 void setBoxService(BoxService* s) { installedBoxes.store(s); }
@@ -63,6 +68,13 @@ BoxService& boxService() {
   BoxService* s = installedBoxes.load();
   return s ? *s : consoleBoxes();
 }
+
+namespace {
+unsigned showBox(const Box& box) {
+  ui::ArrowMeanwhile arrow;
+  return boxService().show(box);
+}
+}  // namespace
 
 std::vector<std::string> boxLines(std::string_view text) {
   std::vector<std::string> lines;
@@ -194,12 +206,12 @@ std::uint8_t ErrorClass::Throw(std::uint16_t id) {
       box.icon = Icon::Question;
       box.buttons = kButtonYes | kButtonNo;
       box.defaultButton = kButtonYes;
-      return boxService().show(box) == kButtonYes ? 0 : 4;
+      return showBox(box) == kButtonYes ? 0 : 4;
     case kNotify:
       box.icon = Icon::Exclamation;
       box.buttons = kButtonOk;
       box.defaultButton = kButtonOk;
-      boxService().show(box);
+      showBox(box);
       return 5;
     default:
       break;
@@ -208,13 +220,13 @@ std::uint8_t ErrorClass::Throw(std::uint16_t id) {
   box.icon = Icon::Exclamation;
   box.buttons = kButtonOk;
   box.defaultButton = kButtonOk;
-  boxService().show(box);
+  showBox(box);
   Box halt;
   halt.caption = std::string(kHaltCaption);
   halt.text = title;
   halt.buttons = kButtonOk;
   halt.defaultButton = kButtonOk;
-  boxService().show(halt);
+  showBox(halt);
   endProcess();
 }
 
@@ -239,7 +251,7 @@ bool askToWaitForBusyFile(const std::string& fileUtf8) {
   b.icon = Icon::Question;
   b.buttons = kButtonRetry | kButtonCancel;
   b.defaultButton = kButtonCancel;
-  return boxService().show(b) == kButtonRetry;
+  return showBox(b) == kButtonRetry;
 }
 
 void notifyRepaired(std::string_view fileName, std::string_view note) {
@@ -249,7 +261,7 @@ void notifyRepaired(std::string_view fileName, std::string_view note) {
   text.replace(text.find("%s"), 2, fileName);
   b.text = text + std::string(note) + ".";
   b.icon = Icon::Exclamation;
-  boxService().show(b);
+  showBox(b);
 }
 
 unsigned ErrorClass::Message(std::uint16_t id, unsigned buttons, unsigned defaultButton) {
@@ -263,7 +275,7 @@ unsigned ErrorClass::Message(std::uint16_t id, unsigned buttons, unsigned defaul
   box.icon = Icon::Question;
   box.buttons = buttons;
   box.defaultButton = defaultButton;
-  return boxService().show(box);
+  return showBox(box);
 }
 
 std::string ErrorClass::filledText(std::uint16_t id) const {

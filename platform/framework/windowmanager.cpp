@@ -34,22 +34,6 @@ namespace {
 
 using ui::Event;
 
-// The wait cursor while a record is written; the arrow again on every way out.
-class WaitCursor {
- public:
-  explicit WaitCursor(ui::Window* w) : w_(w) {
-    if (w_) w_->setCursor(ui::Cursor::Wait);
-  }
-  ~WaitCursor() {
-    if (w_) w_->setCursor(ui::Cursor::Arrow);
-  }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  ui::Window* w_;
-};
-
 // A required control left blank: a text of blanks, a number or date of 0.
 bool blank(const ui::Window& w, int ctl) {
   const ui::Use& u = w.control(ctl).use;
@@ -60,7 +44,7 @@ bool blank(const ui::Window& w, int ctl) {
 
 // The change's write: the storage code, with the wait cursor shown meanwhile.
 int tryChange(ui::Window* w, FileManager& fm) {
-  WaitCursor wait(w);
+  ui::WaitCursor wait(w);  // the arrow again on every way out
   return fm.TryUpdate();
 }
 
@@ -68,7 +52,7 @@ int tryChange(ui::Window* w, FileManager& fm) {
 // relation manager's delete is its file manager's; it is split here so that the
 // cursor is back before the file manager's message.
 int tryDelete(ui::Window* w, FileManager& fm) {
-  WaitCursor wait(w);
+  ui::WaitCursor wait(w);  // the arrow again on every way out
   if (fm.UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
   return fm.File->erase();
 }

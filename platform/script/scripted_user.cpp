@@ -466,7 +466,7 @@ void ScriptedUser::closed(ui::Window& w) {
 
 void ScriptedUser::changed(ui::Window&, int) {}
 void ScriptedUser::eventQueued(ui::Window&) {}
-void ScriptedUser::setCursor(ui::Cursor) {}
+void ScriptedUser::setCursor(ui::Cursor c) { cursor_.store(c); }
 
 void ScriptedUser::beep() {
   std::lock_guard g(m_);

@@ -8,6 +8,7 @@
 //
 // Texts given to and read from the user are 1251, as the windows hold them.
 // Failures are recorded (failures()), never thrown.
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -119,6 +120,7 @@ class ScriptedUser : public ui::Backend {
   int beeps() const;
   std::vector<ui::Backend::FileDialog> fileDialogs() const;
   int printerSetups() const;
+  ui::Cursor cursor() const { return cursor_.load(); }  // the cursor the program set last
 
   // Backend.
   void opened(ui::Window& w) override;
@@ -144,6 +146,7 @@ class ScriptedUser : public ui::Backend {
   std::vector<ui::Backend::FileDialog> dialogs_;
   int beeps_ = 0;
   int printerSetups_ = 0;
+  std::atomic<ui::Cursor> cursor_{ui::Cursor::Arrow};
   std::thread::id scriptThread_;
   bool installed_ = false;
   std::function<void(const std::string&)> onFailure_;

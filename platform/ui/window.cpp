@@ -340,6 +340,39 @@ int Window::focus() const {
 
 void Window::setCursor(Cursor c) { backend().setCursor(c); }
 
+// The wait cursor.
+
+namespace {
+std::mutex cursorMutex;
+int threadsWaiting = 0;       // under cursorMutex
+thread_local int waitDepth = 0;  // the thread's wait cursors in force
+
+void threadWaits(bool on) {
+  std::lock_guard g(cursorMutex);
+  if (on ? threadsWaiting++ == 0 : --threadsWaiting == 0) backend().setCursor(on ? Cursor::Wait : Cursor::Arrow);
+}
+}  // namespace
+
+WaitCursor::WaitCursor(const Window* w) : on_(w != nullptr) {
+  if (on_ && waitDepth++ == 0) threadWaits(true);
+}
+
+WaitCursor::~WaitCursor() {
+  if (on_ && --waitDepth == 0) threadWaits(false);
+}
+
+ArrowMeanwhile::ArrowMeanwhile() : depth_(waitDepth) {
+  if (depth_ == 0) return;
+  waitDepth = 0;
+  threadWaits(false);
+}
+
+ArrowMeanwhile::~ArrowMeanwhile() {
+  if (depth_ == 0) return;
+  waitDepth = depth_;
+  threadWaits(true);
+}
+
 Rect Window::place() const {
   std::lock_guard g(m_);
   return place_;

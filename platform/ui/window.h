@@ -234,6 +234,32 @@ class Window {
   Window* opener_ = nullptr;  // under the registry's lock
 };
 
+// The wait cursor while it lives, for work done for a window (none for a null
+// window); nested ones, also of other threads, show it from the first to the last.
+class WaitCursor {
+ public:
+  explicit WaitCursor(const Window* w);
+  ~WaitCursor();
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  bool on_;
+};
+
+// The arrow while it lives, where the calling thread shows the wait cursor (a
+// message box in the middle of the work); the wait cursor again after it.
+class ArrowMeanwhile {
+ public:
+  ArrowMeanwhile();
+  ~ArrowMeanwhile();
+  ArrowMeanwhile(const ArrowMeanwhile&) = delete;
+  ArrowMeanwhile& operator=(const ArrowMeanwhile&) = delete;
+
+ private:
+  int depth_;
+};
+
 // The window a new thread's windows are opened from: threadStarter() on the starting
 // thread names its innermost open window; the new thread hands that to
 // setThreadStarter() before it opens any (0: none).

@@ -1,5 +1,6 @@
 // How a list reads its view: locators, page by page and file-loaded, the thumb,
 // filters, its own row test and totals, refilling at the buffer and after its form.
+#include <algorithm>
 #include <fstream>
 
 #include "lists/fixture.h"
@@ -345,6 +346,65 @@ TEST_F(ListsTest, AFilterThatCannotBeUsedIsReportedOnceAndTheListGoesOnWithoutIt
     runChartList(o);
     EXPECT_EQ(rows, (std::vector<std::string>{"50", "51"}));
     EXPECT_EQ(boxCaptions(), std::vector<std::string>{"Ошибка открытия представления"});
+  }
+}
+
+// Notes the cursor the program shows with each box, then shows the box as before.
+class CursorAtBoxes : public fw::BoxService {
+ public:
+  CursorAtBoxes(fw::BoxService& to, const ScriptedUser& user) : to_(to), user_(user) {}
+  unsigned show(const fw::Box& box) override {
+    cursors.push_back(user_.cursor());
+    return to_.show(box);
+  }
+  std::vector<ui::Cursor> cursors;
+
+ private:
+  fw::BoxService& to_;
+  const ScriptedUser& user_;
+};
+
+// Every filling, also one whose filter is reported as it starts, reads its rows and
+// runs ResetFromView under the wait cursor, shows the arrow with a box and leaves the
+// arrow behind.
+TEST_F(ListsTest, EveryFillingReadsUnderTheWaitCursorAndLeavesTheArrow) {
+  addFirms(3);
+  addAccount(1, "50", "касса", 1);
+  addAccount(2, "51", "банк", 1);
+  using ui::Cursor;
+  for (const char* filter : {"", "(pln:fir=fir"}) {
+    SCOPED_TRACE(filter);
+    boxes.clear();
+    std::vector<Cursor> reading, fromView, between;
+    then([&](ui::Window& w) {
+      between.push_back(user.cursor());
+      w.userScroll(ctl::kList, ui::Event::ScrollBottom);
+    });
+    then([&](ui::Window& w) {
+      between.push_back(user.cursor());
+      user.press(w, "?CLOSE");
+    });
+    CursorAtBoxes atBoxes(fw::boxService(), user);
+    fw::setBoxService(&atBoxes);
+    ListOptions o;
+    o.filter = filter;
+    auto prepare = [&](TestList&, TestBrowse& brw) {
+      brw.keep = [&] {
+        reading.push_back(user.cursor());
+        return true;
+      };
+      brw.fromView = [&](TestBrowse&) { fromView.push_back(user.cursor()); };
+    };
+    std::uint8_t answer = *filter ? runChartList(o, prepare) : runFirmList(o, prepare);
+    fw::setBoxService(&boxes);
+    EXPECT_EQ(answer, fw::response::kCompleted);
+    EXPECT_FALSE(reading.empty());
+    EXPECT_EQ(std::count(reading.begin(), reading.end(), Cursor::Wait), std::ssize(reading));
+    EXPECT_GE(fromView.size(), 2u);  // the opening and the scroll
+    EXPECT_EQ(std::count(fromView.begin(), fromView.end(), Cursor::Wait), std::ssize(fromView));
+    EXPECT_EQ(between, (std::vector<Cursor>{Cursor::Arrow, Cursor::Arrow}));
+    EXPECT_EQ(atBoxes.cursors, std::vector<Cursor>(*filter ? 1 : 0, Cursor::Arrow));
+    EXPECT_EQ(user.cursor(), Cursor::Arrow);
   }
 }
 
