@@ -85,6 +85,15 @@ void WindowResizeClass::Resize() {
       p = q;
     }
   }
+  // Maximised, the controls spread over the whole area shown; on a screen smaller
+  // than the definition they keep the definition's size where the minimum holds.
+  if (window_->maximized()) {
+    p = window_->area();
+    if (minimumSize_) {
+      p.w = std::max(p.w, origin_.w);
+      p.h = std::max(p.h, origin_.h);
+    }
+  }
   if (strategy_ != kSpread || origin_.w <= 0 || origin_.h <= 0 || p.w <= 0 || p.h <= 0) return;
 
   // Each control keeps its share of its frame: the control it stands on, or the

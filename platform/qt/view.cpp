@@ -700,7 +700,9 @@ void View::reportPlace() {
   if (!w_) return;
   const bool mx = isMaximized(), mn = isMinimized();
   const ui::Rect actual = actualPlace();
-  if (mx == appliedMax_ && mn == appliedMin_ && (mx || mn || actual == lastActual_)) return;
+  // Maximised, a new size is reported too (the window manager may give it late).
+  if (mx == appliedMax_ && mn == appliedMin_ && (mn || actual == (mx ? lastMaxArea_ : lastActual_))) return;
+  if (mx) lastMaxArea_ = actual;
   ui::Rect p = appliedPlace_;
   if (!mx && !mn) {
     p = actual;
@@ -709,7 +711,7 @@ void View::reportPlace() {
   appliedPlace_ = p;
   appliedMax_ = mx;
   appliedMin_ = mn;
-  act([&] { w_->userResize(p, mx, mn); });
+  act([&] { w_->userResize(p, mx, mn, mx ? actual : ui::Rect{}); });
 }
 
 void View::changeEvent(QEvent* e) {

@@ -137,6 +137,7 @@ class View : public QMainWindow, public ListHost {
   ui::Rect appliedPlace_;
   bool appliedMax_ = false, appliedMin_ = false;
   ui::Rect lastActual_;
+  ui::Rect lastMaxArea_;  // reported while maximised
   QTimer placeTimer_;
   QTimer delay_;
   std::chrono::steady_clock::time_point lastPass_{};

@@ -401,6 +401,10 @@ void Window::setMaximized(bool on) {
   }
   notify(0);
 }
+Rect Window::area() const {
+  std::lock_guard g(m_);
+  return maximized_ && maximizedArea_.w > 0 && maximizedArea_.h > 0 ? maximizedArea_ : place_;
+}
 void Window::setMinimized(bool on) {
   {
     std::lock_guard g(m_);
@@ -679,13 +683,14 @@ void Window::userActivate() {
   backend().eventQueued(*this);
 }
 
-void Window::userResize(Rect p, bool max, bool min) {
+void Window::userResize(Rect p, bool max, bool min, Rect area) {
   if (!isOpen()) return;
   {
     std::lock_guard g(m_);
     place_ = p;
     maximized_ = max;
     minimized_ = min;
+    maximizedArea_ = max ? area : Rect{};
     queue({Event::Sized});
   }
   backend().eventQueued(*this);

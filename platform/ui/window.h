@@ -143,13 +143,17 @@ class Window {
   int focus() const;                   // the control with the focus, 0 none
   void setCursor(Cursor c);
 
-  // The window's place and state, in dialog units.
+  // The window's place and state, in dialog units. The place is the window's when it
+  // is neither maximised nor minimised (restore gives it back).
   Rect place() const;
   void setPlace(Rect r);
   bool maximized() const;
   bool minimized() const;
   void setMaximized(bool on);
   void setMinimized(bool on);
+  // The size of the window's client area as shown: the maximised size while it is
+  // maximised (once the backend has said it), else the place's.
+  Rect area() const;
 
   // USE variables: display copies variables into their controls (all when ctl is 0:
   // only the controls whose variable changed since it was last shown); update copies
@@ -202,7 +206,8 @@ class Window {
   void userKey(int ctl, int keyCode, int row = 0);  // AlertKey when alerted
   void userChoose(int ctl, int choice);          // a tab (NewSelection) or a radio (Accepted on its option)
   void userActivate();                           // GainFocus
-  void userResize(Rect place, bool maximized, bool minimized);  // Sized
+  // Sized; area: the client area's size while maximised (none: the place's).
+  void userResize(Rect place, bool maximized, bool minimized, Rect area = {});
   void userClose();                              // CloseWindow
   void setVisibleRows(int ctl, int n);           // the backend reports the list's height in rows
 
@@ -226,6 +231,7 @@ class Window {
   std::deque<EventRec> events_;
   std::string title_;
   Rect place_;
+  Rect maximizedArea_;  // the backend's, while maximized_
   bool maximized_ = false, minimized_ = false;
   bool open_ = false;
   int focus_ = 0;

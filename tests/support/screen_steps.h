@@ -64,11 +64,13 @@ class TestScreen {
 };
 
 // A step of the person: when the window titled title (UTF-8) is the innermost one of
-// its thread and has been drawn and has settled, act runs. An empty title waits for
-// the screen's open-file dialog instead (the window is then null).
+// its thread and has been drawn and has settled (and, where given, is ready), act
+// runs. An empty title waits for the screen's open-file dialog instead (the window is
+// then null).
 struct ScreenStep {
   std::string title;
   std::function<void(ui::Window*, QWidget*)> act;
+  std::function<bool(ui::Window*, QWidget*)> ready = {};
 };
 
 // Runs procedure while the steps are played; a window that does not come within 20
@@ -100,7 +102,7 @@ inline void playSteps(std::vector<ScreenStep> steps, const std::function<void()>
         if (w->innermost() && w->title() == ansi(steps[next].title)) found = w;
       view = found ? TestScreen::get().widgetOf(*found) : nullptr;
     }
-    if (!view || !view->isVisible()) {
+    if (!view || !view->isVisible() || (steps[next].ready && !steps[next].ready(found, view))) {
       steady.invalidate();
       return;
     }

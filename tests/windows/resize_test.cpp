@@ -72,6 +72,37 @@ TEST(ResizeTest, AMinimisedWindowIsLeftAlone) {
   EXPECT_EQ(w.rect(1), (ui::Rect{10, 20, 100, 50}));
 }
 
+// Maximised, the controls spread over the area the window is shown in, its place kept
+// for the restore; restored, they come back.
+TEST(ResizeTest, MaximiseAndRestoreSpreadTheControlsOverTheAreaShown) {
+  User user;
+  user.install();
+  ui::Window w(resizedDef());
+  w.open();
+  WindowResizeClass r;
+  r.Init(2, true, false);
+  r.SetParentDefaults();
+  r.attach(w);
+  const ui::Rect normal{0, 0, 200, 100};
+  w.userResize(normal, true, false, {0, 0, 400, 200});
+  r.Resize();
+  EXPECT_EQ(w.place(), normal);
+  EXPECT_EQ(w.area(), (ui::Rect{0, 0, 400, 200}));
+  EXPECT_EQ(w.rect(1), (ui::Rect{20, 40, 200, 100}));
+  EXPECT_EQ(w.rect(4), (ui::Rect{260, 40, 100, 10}));
+  // On a screen smaller than the definition the controls keep its size.
+  w.userResize(normal, true, false, {0, 0, 150, 200});
+  r.Resize();
+  EXPECT_EQ(w.rect(1), (ui::Rect{10, 40, 100, 100}));
+  w.userResize(normal, false, false);
+  r.Resize();
+  EXPECT_EQ(w.area(), normal);
+  EXPECT_EQ(w.rect(1), (ui::Rect{10, 20, 100, 50}));
+  EXPECT_EQ(w.rect(4), (ui::Rect{130, 20, 50, 10}));
+  w.close();
+  user.uninstall();
+}
+
 TEST(SelectFileTest, TitleMaskFlagsAndTheAnswer) {
   User user;
   user.install();
