@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QTreeView>
@@ -262,6 +265,32 @@ void fitFileDialog(QFileDialog& d) {
   }
 }
 
+// The file dialog's sizes, dates and folder type in the program's language: the file
+// system model gives them in the system locale's (the environment's), which the
+// program leaves as it is.
+class RussianFileTexts : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || !index.isValid()) return QIdentityProxyModel::data(index, role);
+    const QModelIndex at = mapToSource(index);
+    enum { kSize = 1, kType = 2, kDate = 3 };
+    switch (index.column()) {
+      case kSize:
+        return files->isDir(at) ? QString() : QLocale().formattedDataSize(files->size(at));
+      case kType:
+        if (files->isDir(at)) return QFileDialog::tr("Folder");
+        break;
+      case kDate:
+        return QLocale().toString(files->lastModified(at), QLocale::ShortFormat);
+      default:
+        break;
+    }
+    return QIdentityProxyModel::data(index, role);
+  }
+};
+
 // Runs a dialog for the calling thread: on the GUI thread in its own nested loop; for
 // another thread it is opened on the GUI thread without a nested loop there (the
 // GUI thread's own windows go on) and the calling thread waits for its answer.
@@ -317,6 +346,7 @@ std::optional<std::string> QtBackend::askOpenFile(ui::Window& w, const FileDialo
     }
     if (!filters.isEmpty()) dlg->setNameFilters(filters);
     dlg->setViewMode(QFileDialog::Detail);
+    dlg->setProxyModel(new RussianFileTexts(dlg));
     dlg->setWindowModality(Qt::WindowModal);
     fitFileDialog(*dlg);
     return dlg;

@@ -3,12 +3,16 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTreeView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <thread>
@@ -66,6 +70,46 @@ TEST(QtDialogs, OpenFileAnswersTheChosenFullNameIn1251) {
   EXPECT_TRUE(roomy);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, ansi(file));
+  w.close();
+}
+
+// Qt's own texts of the dialog's files in Russian: sizes, dates, a folder's type.
+TEST(QtDialogs, OpenFileShowsSizesDatesAndFoldersInRussian) {
+  TempDir dir;
+  const std::string file = dir / "выписка.txt";
+  std::ofstream(file) << std::string(384, 'x');
+  std::filesystem::create_directory(dir / "архив");
+  ui::Window w(listWindow("Импорт"));
+  w.open();
+  QString size, date, fileType, folderType;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(pumpUntil([] { return openDialog<QFileDialog>() != nullptr; }));
+    QFileDialog* d = openDialog<QFileDialog>();
+    d->setDirectory(QString::fromStdString(dir.path().string()));
+    auto* details = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(details, nullptr);
+    auto cellOf = [&](const QString& name, int column) {
+      const QAbstractItemModel* m = details->model();
+      for (int r = 0; r < m->rowCount(details->rootIndex()); ++r)
+        if (m->index(r, 0, details->rootIndex()).data().toString() == name)
+          return m->index(r, column, details->rootIndex()).data().toString();
+      return QString();
+    };
+    // The folder is read in the background.
+    EXPECT_TRUE(pumpUntil([&] { return !cellOf(u("выписка.txt"), 1).isEmpty() && !cellOf(u("архив"), 2).isEmpty(); }));
+    size = cellOf(u("выписка.txt"), 1);
+    date = cellOf(u("выписка.txt"), 3);
+    fileType = cellOf(u("выписка.txt"), 2);
+    folderType = cellOf(u("архив"), 2);
+    d->reject();
+  });
+  EXPECT_FALSE(ui::backend().askOpenFile(w, statementDialog()).has_value());
+  EXPECT_TRUE(size.startsWith(u("384 байт"))) << size.toStdString();  // Qt's own Russian unit
+  EXPECT_EQ(size, QLocale(QLocale::Russian).formattedDataSize(384));
+  EXPECT_EQ(date, QLocale(QLocale::Russian).toString(QFileInfo(QString::fromStdString(file)).lastModified(),
+                                                     QLocale::ShortFormat));
+  EXPECT_EQ(folderType, u("Папка"));
+  EXPECT_FALSE(fileType.isEmpty());
   w.close();
 }
 
