@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev
   qt6-base-dev qt6-translations-l10n
-  xvfb xauth openbox
+  xvfb xauth openbox x11-utils xdotool
   python3 python3-dbfread dbview
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql sqlite3
 )

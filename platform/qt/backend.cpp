@@ -125,7 +125,7 @@ void QtBackend::destroy(ui::Window& w) {
   for (auto& [id, other] : views_)
     if (other->parentWidget() == view) {
       bool visible = other->isVisible();
-      other->setParent(nullptr, other->windowFlags());
+      other->setParent(nullptr, (other->windowFlags() & ~Qt::WindowType_Mask) | Qt::Window);
       if (visible) other->show();
     }
   // The window it was opened over becomes the active one again.

@@ -179,8 +179,10 @@ View::View(QtBackend& backend, ui::Window& w, Peer& peer, QWidget* parent)
   appliedPlace_ = w.place();
   appliedMax_ = w.maximized();
   appliedMin_ = w.minimized();
-  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
+  // A window with an owner is of the type the window system keeps above its owner
+  // (transient for it: WM_TRANSIENT_FOR under X), with the buttons of a window.
+  Qt::WindowFlags flags = (parent ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
   if (w.def().maximizeBox || w.def().kind == ui::WindowKind::AppFrame) flags |= Qt::WindowMaximizeButtonHint;
   setWindowFlags(flags);
   placeTimer_.setSingleShot(true);

@@ -1,5 +1,6 @@
 // Windows opened from others: owned by them on the screen (kept above them by the
 // window manager), and centred over them when their definition gives no place.
+#include <QWindow>
 #include <atomic>
 
 #include "app/startup.h"
@@ -36,6 +37,11 @@ TEST(QtOwners, AWindowOpenedFromAnotherIsOwnedByItAndCentredOverIt) {
   EXPECT_EQ(inner.opener(), &outer);
   EXPECT_EQ(i->parentWidget(), o);
   EXPECT_TRUE(i->isWindow());
+  // Transient for its owner, of a type the window system keeps above it.
+  EXPECT_EQ(i->windowType(), Qt::Dialog);
+  ASSERT_NE(i->windowHandle(), nullptr);
+  EXPECT_EQ(i->windowHandle()->transientParent(), o->windowHandle());
+  EXPECT_EQ(o->windowType(), Qt::Window);
   EXPECT_EQ(i->windowModality(), Qt::WindowModal);  // its owner waits for it
   EXPECT_LE(offCentre(i, o), 4);  // rounding of the halves
   // A place the definition gives stays.
@@ -64,6 +70,8 @@ TEST(QtOwners, AWindowOpenedFromAnotherIsOwnedByItAndCentredOverIt) {
   EXPECT_EQ(other.load()->opener(), &third);
   EXPECT_EQ(a->parentWidget(), t);
   EXPECT_TRUE(a->isWindow());
+  EXPECT_EQ(a->windowType(), Qt::Dialog);
+  EXPECT_EQ(a->windowHandle()->transientParent(), t->windowHandle());
   EXPECT_EQ(a->windowModality(), Qt::NonModal);
   EXPECT_LE(offCentre(a, t), 4);
   other.load()->userClose();

@@ -7,8 +7,10 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <optional>
 #include <thread>
 
 #include "demo_windows.h"
@@ -17,6 +19,28 @@
 
 namespace zelk::test {
 namespace {
+
+// What an X tool prints (xprop, xdotool); empty when it cannot run.
+std::string xtool(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen((command + " 2>&1").c_str(), "r")) {
+    char buf[512];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+  }
+  return out;
+}
+
+// An X window's id as xprop prints it.
+std::string xid(const QWidget* w) { return QStringLiteral("0x%1").arg(w->winId(), 0, 16).toStdString(); }
+
+// The window manager is told that w is transient for its owner.
+void expectTransientFor(const QWidget* w, const QWidget* owner) {
+  ASSERT_TRUE(w && owner);
+  const std::string said = xtool("xprop -id " + xid(w) + " WM_TRANSIENT_FOR");
+  EXPECT_NE(said.find("window id # " + xid(owner)), std::string::npos) << said;
+}
 
 class Screenshots : public ::testing::Test {
  protected:
@@ -91,11 +115,14 @@ TEST_F(Screenshots, TestWindows) {
   });
   pumpUntil([&] { return listUp; });
   screenShot("screen");
+  for (ui::Window* w : ui::allWindows())
+    if (w->owner() != std::this_thread::get_id()) expectTransientFor(screen().widgetOf(*w), screen().widgetOf(form));
 
   // A question box, drawn while the worker's window waits.
   QTimer::singleShot(300, [&] {
     for (QWidget* t : QApplication::topLevelWidgets())
       if (auto* b = qobject_cast<QMessageBox*>(t); b && b->isVisible()) {
+        expectTransientFor(b, screen().widgetOf(form));
         b->grab().save(dir_ + "/box.png");
         screenShot("screen-box");
         b->done(0);
@@ -113,6 +140,40 @@ TEST_F(Screenshots, TestWindows) {
     if (w->owner() != std::this_thread::get_id()) w->userClose();
   pumpUntil([&] { return listDone; });
   worker.join();
+  form.close();
+  frame.close();
+}
+
+// A click on the owner of a modal window (its title bar, or a corner the modal window
+// leaves free) under the window manager: the modal window stays in front.
+TEST_F(Screenshots, AClickOnTheOwnerLeavesTheModalWindowInFront) {
+  ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+  ASSERT_NE(xtool("command -v xdotool"), "") << "xdotool is missing: run scripts/deps.sh";
+  ui::Window frame(appFrame());
+  frame.open();
+  FormVars v;
+  ui::Window form(firmForm(v));
+  form.open();
+  form.display();
+  QWidget* owner = screen().widgetOf(form.opener() ? *form.opener() : frame);
+  QWidget* modal = screen().widgetOf(form);
+  ASSERT_EQ(owner, screen().widgetOf(frame));
+  pump(500);  // placed by the window manager
+  expectTransientFor(modal, owner);
+
+  const QRect o = owner->frameGeometry().adjusted(8, 6, -8, -8);
+  std::optional<QPoint> free;
+  for (QPoint p : {QPoint(o.center().x(), o.top()), o.topLeft(), o.topRight(), o.bottomLeft(), o.bottomRight()})
+    if (!free && !modal->frameGeometry().contains(p)) free = p;
+  ASSERT_TRUE(free.has_value()) << "the modal window covers its owner";
+  xtool("xdotool mousemove " + std::to_string(free->x()) + " " + std::to_string(free->y()) + " click 1");
+  screenShot("owner-clicked");
+  // Bottom to top: the modal window above its owner.
+  const std::string stacking = xtool("xprop -root _NET_CLIENT_LIST_STACKING");
+  const std::size_t at = stacking.find(xid(owner)), modalAt = stacking.find(xid(modal));
+  ASSERT_NE(at, std::string::npos) << stacking;
+  EXPECT_GT(modalAt, at) << stacking;
+  EXPECT_NE(modalAt, std::string::npos) << stacking;
   form.close();
   frame.close();
 }
