@@ -116,7 +116,7 @@ TEST_F(Screenshots, TestWindows) {
   pumpUntil([&] { return listUp; });
   screenShot("screen");
   for (ui::Window* w : ui::allWindows())
-    if (w->owner() != std::this_thread::get_id()) expectTransientFor(screen().widgetOf(*w), screen().widgetOf(form));
+    if (ui::Window* owner = w->opener()) expectTransientFor(screen().widgetOf(*w), screen().widgetOf(*owner));
 
   // A question box, drawn while the worker's window waits.
   QTimer::singleShot(300, [&] {
@@ -161,9 +161,12 @@ TEST_F(Screenshots, AClickOnTheOwnerLeavesTheModalWindowInFront) {
   pump(500);  // placed by the window manager
   expectTransientFor(modal, owner);
 
-  const QRect o = owner->frameGeometry().adjusted(8, 6, -8, -8);
+  // On the title between the window manager's icon and buttons, else a lower corner.
+  const QRect o = owner->frameGeometry();
   std::optional<QPoint> free;
-  for (QPoint p : {QPoint(o.center().x(), o.top()), o.topLeft(), o.topRight(), o.bottomLeft(), o.bottomRight()})
+  for (int x = o.left() + 30; x < o.right() - 70 && !free; x += 10)
+    if (!modal->frameGeometry().contains(x, o.top() + 8)) free = QPoint(x, o.top() + 8);
+  for (QPoint p : {o.bottomLeft() + QPoint(20, -20), o.bottomRight() + QPoint(-20, -20)})
     if (!free && !modal->frameGeometry().contains(p)) free = p;
   ASSERT_TRUE(free.has_value()) << "the modal window covers its owner";
   xtool("xdotool mousemove " + std::to_string(free->x()) + " " + std::to_string(free->y()) + " click 1");
