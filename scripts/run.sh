@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and starts it.
+# Installs what is missing, sets up the partner register, builds the program and
+# starts it. Prints nothing when everything is ready.
 #
 #   scripts/run.sh           starts in the user's own folder, $XDG_DATA_HOME/zelk (else
 #                            ~/.local/share/zelk), filled with a copy of examples/ the
-#                            first time (when it holds no firm list yet)
+#                            first time (when it holds no firm list yet); a new partner
+#                            register gets the example partners
 #   scripts/run.sh FOLDER    starts in FOLDER, where the firm list F_NAME.DAT is kept
 #   scripts/run.sh --where [FOLDER]
-#                            prepares the folder as above and prints it; builds and starts
-#                            nothing
+#                            prepares the folder and the data source as above and prints
+#                            the folder; installs, builds and starts nothing
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -21,6 +23,9 @@ if (($# > 1)); then
   exit 2
 fi
 
+$where || "$top/scripts/deps.sh"
+
+setup=("$top/scripts/odbc-setup.sh")
 if (($# == 1)); then
   [ -d "$1" ] || { echo "run: no folder \"$1\"" >&2; exit 1; }
   folder=$(cd "$1" && pwd)
@@ -33,6 +38,13 @@ else
     cp -R -n "$top/examples/." "$folder/"
     echo "run: copied the example firms into $folder" >&2
   fi
+  # The examples' partners go into a register made now, never into one that stands.
+  setup+=(--examples)
+fi
+
+if ! "${setup[@]}" >&2; then
+  echo "run: the partner register (data source \"zlk\") could not be set up; the program is not started" >&2
+  exit 1
 fi
 
 if $where; then
@@ -40,16 +52,37 @@ if $where; then
   exit 0
 fi
 
-"$top/scripts/deps.sh"
-log="$top/build/run-build.log"
-mkdir -p "$top/build"
-echo "run: building the program in $top/build (the first build takes a few minutes) ..." >&2
-if ! { cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
-       cmake --build "$top/build" --target zelk --parallel "$(nproc)"; } >"$log" 2>&1; then
+build=$top/build
+log=$build/run-build.log
+mkdir -p "$build"
+configured=true
+[ -e "$build/build.ninja" ] || configured=false
+if ! {
+  # Said only when there is something to build.
+  if ! $configured; then
+    echo "run: building the program in $build (the first build takes a few minutes) ..." >&3
+    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  elif cmake --build "$build" --target zelk -- -n | grep -q -e ' Building ' -e ' Linking '; then
+    echo "run: building the program in $build ..." >&3
+  fi &&
+    cmake --build "$build" --target zelk --parallel "$(nproc)"
+} 3>&2 >"$log" 2>&1; then
   tail -n 40 "$log" >&2
   echo "run: the build failed (the whole output is in $log)" >&2
   exit 1
 fi
-"$top/scripts/odbc-setup.sh" || echo "run: the data source \"zlk\" is not ready (see above)" >&2
+
+# Qt keeps its runtime files in a folder of the user's own, mode 0700.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  runtime=${TMPDIR:-/tmp}/zelk-runtime-$(id -u)
+  mkdir -p -m 700 "$runtime" 2>/dev/null || true
+  if [ -d "$runtime" ] && [ ! -L "$runtime" ] && [ -O "$runtime" ]; then
+    chmod 700 "$runtime"
+  else
+    runtime=$(mktemp -d "${TMPDIR:-/tmp}/zelk-runtime-XXXXXX")
+  fi
+  export XDG_RUNTIME_DIR=$runtime
+fi
+
 cd "$folder"
-exec "$top/build/zelk"
+exec "$build/zelk"
