@@ -54,6 +54,7 @@ ScriptedUser& ScriptedUser::then(Step s) {
 
 void ScriptedUser::play() {
   for (;;) {
+    settleThreads();
     Step s;
     {
       std::lock_guard g(m_);
@@ -96,8 +97,16 @@ ui::Window& ScriptedUser::window(std::string_view title) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     std::vector<ui::Window*> all = ui::allWindows();
-    for (auto it = all.rbegin(); it != all.rend(); ++it)
-      if ((*it)->title() == title) return **it;
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+      {
+        // A window counted open under the lock is alive: closed() takes the lock first.
+        std::lock_guard g(m_);
+        if (!isOpen(**it) || (*it)->title() != title) continue;
+      }
+      // One of another thread counts once its thread has taken what it was sent: a
+      // window that was closing is gone by then.
+      if (settle(**it, deadline) != Settled::Closed) return **it;
+    }
     if (std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
@@ -121,9 +130,8 @@ ui::Window& ScriptedUser::wait(std::string_view title) {
   std::size_t before = failures().size();
   ui::Window& w = window(title);
   if (failures().size() != before) return w;
-  settle(w);
   std::lock_guard g(m_);
-  current_ = &w;
+  if (isOpen(w)) current_ = &w;
   return w;
 }
 
@@ -138,28 +146,78 @@ ui::Window& ScriptedUser::current() {
 bool ScriptedUser::isOpen(ui::Window& w) const { return open_.count(&w) || inRegistry(&w); }
 
 bool ScriptedUser::settle(ui::Window& w) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
+  return settle(w, std::chrono::steady_clock::now() + timeout) == Settled::Yes;
+}
+
+ScriptedUser::Settled ScriptedUser::settle(ui::Window& w, std::chrono::steady_clock::time_point deadline) {
   for (;;) {
+    std::thread::id owner;
     {
-      // A window counted open under the lock is alive: closed() takes the lock first.
       std::lock_guard g(m_);
-      if (!isOpen(w)) return false;
-      std::thread::id owner = w.owner();
-      if (owner == std::this_thread::get_id()) return true;
+      if (!isOpen(w)) return Settled::Closed;
+      owner = w.owner();
+      if (owner == std::this_thread::get_id()) return Settled::Yes;
+      if (open_.count(&w)) {
+        // Its thread is watched from its first window on (opened()), so it leaves the
+        // touched ones when it ends.
+        std::lock_guard t(threads_->m);
+        threads_->touched[owner] = w.title();
+      }
       auto it = waiting_.find(owner);
-      if (it != waiting_.end() && !it->second->hasEvents()) return true;
+      if (it != waiting_.end() && !it->second->hasEvents()) return Settled::Yes;
     }
-    // A thread busy for longer than the timeout: the step goes on with it busy.
-    if (std::chrono::steady_clock::now() >= deadline) return true;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      busy(owner);
+      return Settled::Busy;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
 
-bool ScriptedUser::takesInput(ui::Window& w) {
-  if (!settle(w)) {
-    fail("the window is closed");
-    return false;
+bool ScriptedUser::settleThreads() {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    std::optional<std::thread::id> unsettled;
+    {
+      std::lock_guard g(m_);
+      std::lock_guard t(threads_->m);
+      for (const auto& [thread, title] : threads_->touched) {
+        if (thread == std::this_thread::get_id()) continue;
+        auto it = waiting_.find(thread);
+        if (it == waiting_.end() || it->second->hasEvents()) {
+          unsettled = thread;
+          break;
+        }
+      }
+    }
+    if (!unsettled) return true;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      busy(*unsettled);
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+}
+
+void ScriptedUser::busy(std::thread::id thread) {
+  std::string title;
+  {
+    std::lock_guard t(threads_->m);
+    auto it = threads_->touched.find(thread);
+    if (it != threads_->touched.end()) title = it->second;
+  }
+  fail("the thread of window \"" + title + "\" is still busy after " +
+       number(static_cast<int>(timeout.count())) + " ms");
+}
+
+bool ScriptedUser::ready(ui::Window& w) {
+  Settled r = settle(w, std::chrono::steady_clock::now() + timeout);
+  if (r == Settled::Closed) fail("the window is closed");
+  return r == Settled::Yes;
+}
+
+bool ScriptedUser::takesInput(ui::Window& w) {
+  if (!ready(w)) return false;
   if (w.innermost()) return true;
   std::string above;
   for (ui::Window* o : ui::allWindows())
@@ -339,10 +397,7 @@ bool ScriptedUser::expectNoBox() {
 // Reading.
 
 std::optional<std::string> ScriptedUser::property(ui::Window& w, std::string_view name, std::string_view prop) {
-  if (!settle(w)) {
-    fail("the window is closed");
-    return std::nullopt;
-  }
+  if (!ready(w)) return std::nullopt;
   auto is = [&](std::string_view p) { return cp::sameName(prop, p); };
   auto nameOf = [&](int ctl) { return ctl == 0 ? std::string() : w.control(ctl).name; };
   if (name.empty()) {
@@ -365,10 +420,7 @@ std::optional<std::string> ScriptedUser::property(ui::Window& w, std::string_vie
 }
 
 std::optional<ui::Window::Row> ScriptedUser::row(ui::Window& w, std::string_view name, int r) {
-  if (!settle(w)) {
-    fail("the window is closed");
-    return std::nullopt;
-  }
+  if (!ready(w)) return std::nullopt;
   int n = control(w, name);
   if (n == 0) return std::nullopt;
   std::vector<ui::Window::Row> rows = w.rows(n);
@@ -454,8 +506,29 @@ int ScriptedUser::printerSetups() const {
 // Backend.
 
 void ScriptedUser::opened(ui::Window& w) {
+  if (std::this_thread::get_id() != scriptThread_) watchThisThread();
   std::lock_guard g(m_);
   open_.insert(&w);
+}
+
+void ScriptedUser::watchThisThread() {
+  // Destroyed when the thread ends, after its procedure and its thread-end steps.
+  struct Watch {
+    std::vector<std::weak_ptr<Threads>> users;
+    ~Watch() {
+      const std::thread::id me = std::this_thread::get_id();
+      for (const std::weak_ptr<Threads>& u : users)
+        if (std::shared_ptr<Threads> t = u.lock()) {
+          std::lock_guard g(t->m);
+          t->touched.erase(me);
+        }
+    }
+  };
+  thread_local Watch watch;
+  std::erase_if(watch.users, [](const std::weak_ptr<Threads>& u) { return u.expired(); });
+  for (const std::weak_ptr<Threads>& u : watch.users)
+    if (u.lock() == threads_) return;
+  watch.users.push_back(threads_);
 }
 
 void ScriptedUser::closed(ui::Window& w) {
@@ -485,6 +558,8 @@ void ScriptedUser::waitForEvent(ui::Window& w) {
     return;
   }
   while (!w.hasEvents()) {
+    settleThreads();
+    if (w.hasEvents()) break;
     Step s;
     {
       std::lock_guard g(m_);

@@ -3,8 +3,9 @@
 // script. Whenever a window of the script's thread waits with no event queued, the
 // next step of the script runs there; a step acts on windows as a person would
 // (presses, types, chooses), on any thread's windows. Windows of other threads
-// simply wait for the events the steps queue for them; a step that acts on or reads
-// such a window first lets its thread take the events queued so far (settle()).
+// simply wait for the events the steps queue for them. Every step first lets each
+// other thread the script has touched (found, acted on or read a window of) settle:
+// take what it was sent until it waits for the user with nothing queued, or end.
 //
 // Texts given to and read from the user are 1251, as the windows hold them.
 // Failures are recorded (failures()), never thrown.
@@ -13,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -50,7 +52,8 @@ class ScriptedUser : public ui::Backend {
   void play();
 
   // What a step finds. window(title) waits up to the timeout for an open window
-  // whose title (1251) equals title; window() is the innermost window of the
+  // whose title (1251) equals title, of another thread only once that thread has
+  // settled (so never one that is closing); window() is the innermost window of the
   // script's thread. A missing window fails the script.
   ui::Window& window(std::string_view title);
   ui::Window& window();
@@ -62,8 +65,12 @@ class ScriptedUser : public ui::Backend {
   ui::Window& wait(std::string_view title);
   ui::Window& current();
   // Waits (up to the timeout) until the thread of w waits for the user with no
-  // event queued; at once for the script's own thread. False when w is closed.
+  // event queued; at once for the script's own thread. False when w is closed, and
+  // when the thread is still busy at the timeout (a failure).
   bool settle(ui::Window& w);
+  // Waits (up to the timeout) until every other thread the script has touched has
+  // settled or ended; run before every step. False (a failure) when one is still busy.
+  bool settleThreads();
 
   // What a step does, on a window and a control named like "?OK" (0 for the window).
   // Acting on a window that is closed, or that another window of its thread covers,
@@ -134,6 +141,11 @@ class ScriptedUser : public ui::Backend {
   void printerSetup(ui::Window& w) override;
 
  private:
+  enum class Settled { Yes, Closed, Busy };
+  Settled settle(ui::Window& w, std::chrono::steady_clock::time_point deadline);
+  void busy(std::thread::id thread);  // fails: the thread is still busy at the timeout
+  bool ready(ui::Window& w);          // settled; a closed window fails
+  void watchThisThread();             // the calling thread leaves threads_ when it ends
   int control(ui::Window& w, std::string_view name);
   int actOn(ui::Window& w, std::string_view name);  // settled, takes input, has the control
   bool takesInput(ui::Window& w);
@@ -152,6 +164,13 @@ class ScriptedUser : public ui::Backend {
   std::function<void(const std::string&)> onFailure_;
   std::set<const ui::Window*> open_;                   // opened and not yet closed
   std::map<std::thread::id, ui::Window*> waiting_;     // other threads' windows waiting for the user
+  // Other threads the script has touched, each with the title of the window it
+  // touched last; a thread leaves when it ends (under the threads' own lock).
+  struct Threads {
+    std::mutex m;
+    std::map<std::thread::id, std::string> touched;
+  };
+  std::shared_ptr<Threads> threads_ = std::make_shared<Threads>();
   ui::Window* current_ = nullptr;
   fw::ScriptedBoxes* boxes_ = nullptr;
   std::size_t boxesSeen_ = 0;

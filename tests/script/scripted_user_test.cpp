@@ -1,8 +1,11 @@
 // The scripted user on a small test window: a person's actions and the events they
 // cause, reading and asserting properties, message boxes, the open-file dialog, a
-// window on another thread, and failures recorded instead of thrown.
+// window on another thread (the steps waiting for its thread), and failures recorded
+// instead of thrown.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "platform/core/codepage.h"
@@ -216,6 +219,57 @@ TEST_F(ScriptedUserTest, DrivesAWindowOfAnotherThread) {
   owner.join();
   EXPECT_EQ(failures(), std::vector<std::string>{});
   EXPECT_EQ(tw.log, (std::vector<std::string>{"accepted ?NAME", "accepted ?OK", "accepted ?ASK"}));
+}
+
+// A window of another thread that takes its time to close once pressed: the next step
+// runs only when that thread has settled (in the window it opens next) or ended, and
+// never finds the closing window.
+TEST_F(ScriptedUserTest, AStepWaitsForTheThreadsItTouchedAndNeverFindsAClosingWindow) {
+  const std::string other = ansi("Второе окно");
+  for (bool opensAnother : {true, false}) {
+    SCOPED_TRACE(opensAnother ? "a window of the same title next" : "the thread ends");
+    std::atomic<bool> closed{false}, ended{false};
+    TestWindow next;
+    ScriptedUser u;
+    u.install();
+    u.useBoxes(boxes);
+    std::thread owner([&] {
+      ui::WindowDef def;
+      def.title = other;
+      def.controls = {control(Kind::Button, "?OK")};
+      {
+        ui::Window w(def);
+        w.open();
+        for (ui::Event e = ui::Event::None; e != ui::Event::Accepted && e != ui::Event::CloseWindow;)
+          e = w.wait().event;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the next step comes meanwhile
+        w.close();
+      }
+      closed = true;
+      if (opensAnother) next.run(other);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      ended = true;
+    });
+    bool closedSeen = false, endedSeen = false;
+    u.then([&](ScriptedUser& s) { s.press(s.wait(other), "?OK"); }).then([&](ScriptedUser&) {
+      closedSeen = closed;
+      if (!opensAnother) endedSeen = ended;
+    });
+    if (opensAnother)
+      u.then([&](ScriptedUser& s) { s.expect(s.wait(other), "?BUTTON4", "hidden", "true"); })
+          .then([](ScriptedUser& s) { s.close(s.current()); });
+    u.play();
+    while (!ended) {  // a failed step leaves a window open
+      ui::postToOtherThreads(ui::Event::CloseWindow);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    owner.join();
+    std::vector<std::string> f;
+    for (const std::string& m : u.failures()) f.push_back(cp::toUtf8(m));
+    EXPECT_EQ(f, std::vector<std::string>{});
+    EXPECT_TRUE(closedSeen);
+    EXPECT_EQ(endedSeen, !opensAnother);
+  }
 }
 
 }  // namespace

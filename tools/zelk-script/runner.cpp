@@ -707,6 +707,7 @@ class Parser {
 
 void execute(Context& c, const Command& cmd) {
   c.line = cmd.line;
+  c.user.settleThreads();
   if (!cmd.isRun) return cmd.act(c);
   for (const Command& s : cmd.steps)
     c.user.then([&c, &s](ScriptedUser&) {
