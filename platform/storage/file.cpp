@@ -239,6 +239,7 @@ int File::unlock() {
   return finish(backend_->unlock());
 }
 int File::reset(std::string_view p) { ZELK_NEED_OPEN(); return finish(backend_->reset(p)); }
+int File::reget(std::string_view p) { ZELK_NEED_OPEN(); return reading(backend_->reget(p, buf_)); }
 int File::hold(std::string_view p) { ZELK_NEED_OPEN(); return finish(backend_->hold(p)); }
 int File::release(std::string_view p) { ZELK_NEED_OPEN(); return finish(backend_->release(p)); }
 int File::heldElsewhere(std::string_view p, bool& held) {

@@ -135,6 +135,11 @@ class Backend {
   // RESET: the following next() reads the record position() was taken on (and goes
   // on from there in the order that was set when it was taken).
   virtual ErrorState reset(std::string_view position) = 0;
+  // REGET: reads exactly the record position() was taken on into rec and makes it
+  // current; the following next() goes on from it in the order the position was taken
+  // in. A record no longer there (deleted, its key value changed, a position that
+  // names none) is 33 and no current record, never another record in its place.
+  virtual ErrorState reget(std::string_view position, char* rec) = 0;
   virtual void watch() = 0;  // the next read is watched: a later put() fails with 89
                              // when another station changed the record since
   virtual bool eof() const = 0;  // the last next() read the last record of the sequence;
@@ -221,6 +226,7 @@ class File {
   std::uint64_t records();
   std::string position();
   int reset(std::string_view position);
+  int reget(std::string_view position);  // into the record buffer
   void watch();
   bool eof() const;
   // Holds of records at positions (Backend::hold).

@@ -388,6 +388,69 @@ TEST_F(Dat21Test, SequenceEndsPositionsAndReset) {
   }
 }
 
+// REGET gives the record at a position or 33, never the next entry: a record another
+// opener deleted, one whose key value it changed (in that key's order), a live one.
+TEST_F(Dat21Test, RegetGivesTheRecordAtThePositionOrFails) {
+  makeFile<PlnRec>(plnDecl, "pln.dat",
+                   {pln(1, "60", "a", 1), pln(2, "60", "b", 2), pln(3, "62", "c", 1), pln(4, "70", "d", 1)});
+  Opened<PlnRec> a(plnDecl, path("pln.dat")), b(plnDecl, path("pln.dat"));
+  ASSERT_EQ(a.open(kShared), 0);
+  ASSERT_EQ(b.open(kShared), 0);
+  std::vector<std::string> byNomer, byRecord;
+  a.set(1);
+  while (a.next() == 0) byNomer.push_back(a.position());
+  a.set();
+  while (a.next() == 0) byRecord.push_back(a.position());
+  ASSERT_EQ(byNomer.size(), 4u);
+  ASSERT_EQ(byRecord.size(), 4u);
+  b.clearBuffer();
+  b.rec.KOD = 1;
+  ASSERT_EQ(b.get(0), 0);
+  ASSERT_EQ(b.erase(), 0);
+  b.rec.KOD = 3;
+  ASSERT_EQ(b.get(0), 0);
+  b.rec.NOMER = "61";
+  ASSERT_EQ(b.put(), 0);
+
+  struct Case {
+    std::string at;
+    int code, kod, after;  // the code; the record read and the next one in the position's order (0 none)
+  } cases[] = {
+      {byNomer[0], kRecordNotAvailable, 0, 0},  // deleted
+      {byRecord[0], kRecordNotAvailable, 0, 0},
+      {byNomer[2], kRecordNotAvailable, 0, 0},  // its key value changed
+      {byRecord[2], 0, 3, 4},                   // in record order it is the same record
+      {byNomer[1], 0, 2, 3},                    // live: then the next by number, 61
+      {byRecord[1], 0, 2, 3},
+      {"R9", kRecordNotAvailable, 0, 0},
+      {"nonsense", kRecordNotAvailable, 0, 0},
+  };
+  for (const Case& c : cases) {
+    a.clearBuffer();
+    a.rec.KOD = 99;
+    a.watch();
+    EXPECT_EQ(a.reget(c.at), c.code) << c.at;
+    if (c.code != 0) {
+      EXPECT_EQ(a.rec.KOD.get(), 99) << c.at;  // nothing read in its place
+      EXPECT_EQ(a.put(), kRecordNotAvailable) << c.at;
+      continue;
+    }
+    EXPECT_EQ(a.rec.KOD.get(), c.kod) << c.at;
+    EXPECT_EQ(a.position(), c.at);
+    ASSERT_EQ(a.next(), 0) << c.at;
+    EXPECT_EQ(a.rec.KOD.get(), c.after) << c.at;
+  }
+  // A watched re-read: another opener's change since is not overwritten.
+  a.watch();
+  ASSERT_EQ(a.reget(byNomer[3]), 0);
+  b.rec.KOD = 4;
+  ASSERT_EQ(b.get(0), 0);
+  b.rec.NAME = "e";
+  ASSERT_EQ(b.put(), 0);
+  a.rec.NAME = "f";
+  EXPECT_EQ(a.put(), kRecordChanged);
+}
+
 TEST_F(Dat21Test, SendTakesRecoverAndIgnoresTheRest) {
   makeFile<PrtRec>(prtDecl(), "prt.dat", {});
   Opened<PrtRec> f(prtDecl(), path("prt.dat"));

@@ -423,6 +423,44 @@ TEST_F(DbaseTest, PositionResetAndPut) {
   EXPECT_EQ(f->reset("x"), storage::kRecordNotAvailable);
 }
 
+// REGET gives the very record at a position or 33, never the next live one: another
+// station's delete (also under its lock, written back), a position past the end.
+TEST_F(DbaseTest, RegetGivesTheRecordAtThePositionOrFails) {
+  auto a = postings();
+  auto b = postings("dbi.dbf", false);
+  for (int i = 1; i <= 4; ++i) addPosting(*a, i);
+  a->set();
+  std::vector<std::string> at;
+  while (a->next() == 0) at.push_back(a->position());
+  ASSERT_EQ(at.size(), 4u);
+  b->set();
+  ASSERT_EQ(b->next(), 0);
+  ASSERT_EQ(b->next(), 0);
+  ASSERT_EQ(b->erase(), 0);  // 2, by another station
+  ASSERT_EQ(b->lock(), 0);
+  ASSERT_EQ(b->next(), 0);
+  ASSERT_EQ(b->erase(), 0);  // 3, written back at UNLOCK
+  ASSERT_EQ(b->unlock(), 0);
+
+  a->rec.NNOPER = 99;
+  a->watch();
+  ASSERT_EQ(a->reget(at[0]), 0);  // live
+  EXPECT_EQ(a->rec.NNOPER, 1.0);
+  ASSERT_EQ(a->next(), 0);  // and on from it
+  EXPECT_EQ(a->rec.NNOPER, 4.0);
+  for (const std::string& gone : {at[1], at[2], std::string("5"), std::string("x")}) {
+    a->rec.NNOPER = 99;
+    EXPECT_EQ(a->reget(gone), storage::kRecordNotAvailable) << gone;
+    EXPECT_EQ(a->rec.NNOPER, 99.0) << gone;  // no neighbour read in its place
+    EXPECT_EQ(a->put(), storage::kRecordNotAvailable) << gone;
+  }
+  ASSERT_EQ(a->reget(at[3]), 0);
+  a->rec.SUMMA = 7;
+  ASSERT_EQ(a->put(), 0);
+  EXPECT_EQ(live(*b), (std::vector<int>{1, 4}));
+  EXPECT_EQ(b->rec.SUMMA, 7.0);
+}
+
 // --- columns -------------------------------------------------------------------------
 
 struct Short {

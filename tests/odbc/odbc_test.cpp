@@ -246,6 +246,65 @@ TEST_P(OdbcTest, PositionAndResetReadTheRecordAgain) {
   EXPECT_EQ(f->reset("garbage"), storage::kRecordNotAvailable);
 }
 
+// REGET gives the record whose order fields the position holds, or 33: one another
+// connection deleted, one whose key value it changed (in that key's order), a live one.
+TEST_P(OdbcTest, RegetGivesTheRecordAtThePositionOrFails) {
+  auto a = partners();
+  auto b = partners();
+  for (const char* c : {"000001", "000002", "000003", "000004"}) addPartner(*a, c, "Same");
+  std::vector<std::string> byCode, byName;
+  for (auto [key, into] : {std::pair{int(par::FULLCODE), &byCode}, std::pair{int(par::NAME), &byName}}) {
+    ASSERT_EQ(a->set(key), 0);
+    while (a->next() == 0) into->push_back(a->position());
+    ASSERT_EQ(into->size(), 4u);
+  }
+  b->clearBuffer();
+  b->rec.FLD_CODE = "000001";
+  ASSERT_EQ(b->get(par::FULLCODE), 0);
+  ASSERT_EQ(b->erase(), 0);
+  b->rec.FLD_CODE = "000003";
+  ASSERT_EQ(b->get(par::FULLCODE), 0);
+  b->rec.SHORTNAME = "Other";
+  ASSERT_EQ(b->put(), 0);
+
+  struct Case {
+    std::string at;
+    const char *code, *after;  // the record read and the next in the position's order; null: 33
+  } cases[] = {
+      {byCode[0], nullptr, nullptr},     // deleted
+      {byName[0], nullptr, nullptr},
+      {byName[2], nullptr, nullptr},     // its name changed
+      {byCode[2], "000003", "000004"},   // its code did not
+      {byName[1], "000002", "000004"},   // live, then the next by name
+      {"garbage", nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    a->clearBuffer();
+    a->rec.FLD_CODE = "999999";
+    a->watch();
+    if (!c.code) {
+      EXPECT_EQ(a->reget(c.at), storage::kRecordNotAvailable) << c.at;
+      EXPECT_EQ(a->rec.FLD_CODE, "999999") << c.at;  // nothing read in its place
+      EXPECT_EQ(a->put(), storage::kRecordNotAvailable) << c.at;
+      continue;
+    }
+    ASSERT_EQ(a->reget(c.at), 0) << c.at;
+    EXPECT_EQ(a->rec.FLD_CODE, c.code) << c.at;
+    EXPECT_EQ(a->position(), c.at);
+    ASSERT_EQ(a->next(), 0) << c.at;
+    EXPECT_EQ(a->rec.FLD_CODE, c.after) << c.at;
+  }
+  // The re-read is watched: another connection's change since is not overwritten.
+  a->watch();
+  ASSERT_EQ(a->reget(byCode[1]), 0);
+  b->rec.FLD_CODE = "000002";
+  ASSERT_EQ(b->get(par::FULLCODE), 0);
+  b->rec.ORGNAME = "Changed";
+  ASSERT_EQ(b->put(), 0);
+  a->rec.ORGNAME = "Mine";
+  EXPECT_EQ(a->put(), storage::kRecordChanged);
+}
+
 // --- writes ------------------------------------------------------------------------------
 
 TEST_P(OdbcTest, InsertsAndReportsADuplicatePrimaryKey) {

@@ -243,6 +243,14 @@ TEST_F(TextFileTest, EofPositionAndReset) {
   ASSERT_EQ(f->reset(at), 0);
   ASSERT_EQ(f->next(), 0);
   EXPECT_EQ(f->rec.BIX.str(), "two");
+  // REGET: the line at the position, then on from it; past the end and a position
+  // that is no number 33.
+  ASSERT_EQ(f->reget("0"), 0);
+  EXPECT_EQ(f->rec.BIX.str(), "one");
+  ASSERT_EQ(f->next(), 0);
+  EXPECT_EQ(f->rec.BIX.str(), "two");
+  EXPECT_EQ(f->reget("99"), storage::kRecordNotAvailable);
+  EXPECT_EQ(f->reget("x"), storage::kRecordNotAvailable);
 }
 
 TEST_F(TextFileTest, StatementErrors) {

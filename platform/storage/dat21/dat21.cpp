@@ -92,6 +92,7 @@
 #include <limits>
 #include <memory>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/storage/dat21/format.h"
@@ -390,6 +391,7 @@ class Dat21File final : public Backend {
   ErrorState records(std::uint64_t& n) override;
   std::string position() override;
   ErrorState reset(std::string_view position) override;
+  ErrorState reget(std::string_view position, char* rec) override;
   void watch() override { watchNext_ = true; }
   ErrorState hold(std::string_view position) override;
   ErrorState release(std::string_view position) override;
@@ -470,6 +472,7 @@ class Dat21File final : public Backend {
   ErrorState deliver(std::uint64_t recno, const char* stored, char* out, int verifyKey, std::string_view expectSk);
   void setCurrent(std::uint64_t recno, const char* stored);
 
+  bool parsePosition(std::string_view p, int& order, Cursor& c) const;
   ErrorState step(char* rec, bool forward);
   bool atEnd();
   ErrorState findActive(std::uint64_t from, bool forward, std::uint64_t& found);
@@ -1272,27 +1275,64 @@ std::string Dat21File::position() {
   return out;
 }
 
-ErrorState Dat21File::reset(std::string_view p) {
-  if (p.empty()) return make(kRecordNotAvailable);
+// The order and the place a position names: NEXT and PREVIOUS read its record first.
+bool Dat21File::parsePosition(std::string_view p, int& order, Cursor& c) const {
+  if (p.empty()) return false;
   const char kind = p.front();
   p.remove_prefix(1);
   std::uint64_t rec = 0, key = 0;
-  Cursor c;
+  c = Cursor{};
   c.set = true;
   if (kind == 'R') {
-    if (!takeNumber(p, rec, 0) || !p.empty() || rec == 0) return make(kRecordNotAvailable);
-    order_ = -1;
+    if (!takeNumber(p, rec, 0) || !p.empty() || rec == 0) return false;
+    order = -1;
   } else if (kind == 'K') {
     if (!takeNumber(p, key, ':') || key >= keys_.size() || !takeNumber(p, rec, ':') ||
         !fromHex(p, c.lowSk) || c.lowSk.size() != keys_[key].codec.length())
-      return make(kRecordNotAvailable);
+      return false;
     c.highSk = c.lowSk;
-    order_ = static_cast<int>(key);
+    order = static_cast<int>(key);
   } else {
-    return make(kRecordNotAvailable);
+    return false;
   }
   c.lowRec = c.highRec = rec;
+  return true;
+}
+
+ErrorState Dat21File::reset(std::string_view p) {
+  int order = -1;
+  Cursor c;
+  if (!parsePosition(p, order, c)) return make(kRecordNotAvailable);
+  order_ = order;
   cursor_ = std::move(c);
+  return {};
+}
+
+// The record of the position's slot while it is active and, in a key order, still
+// holds the key value the position names.
+ErrorState Dat21File::reget(std::string_view p, char* rec) {
+  const bool watch = std::exchange(watchNext_, false);  // a failed re-read watches nothing
+  int order = -1;
+  Cursor c;
+  if (!parsePosition(p, order, c)) return make(kRecordNotAvailable);
+  Statement s(*this, false);
+  if (s.e.code) return s.e;
+  curRec_ = 0;
+  watched_ = false;
+  const std::uint64_t recno = c.lowRec;
+  if (recno > hdr_.slotCount) return make(kRecordNotAvailable);
+  unsigned char status = 0;
+  const char* bytes = nullptr;
+  if (ErrorState e = readSlot(recno, status, bytes); e.code) return e;
+  if (status != kSlotActive) return make(kRecordNotAvailable);
+  if (order >= 0) {
+    Index& idx = keys_[static_cast<std::size_t>(order)].index;
+    if (findEntry(idx, c.lowSk, recno) == idx.end()) return make(kRecordNotAvailable);
+  }
+  watchNext_ = watch;
+  if (ErrorState d = deliver(recno, bytes, rec, order, c.lowSk); d.code) return d;
+  order_ = order;
+  cursorOn(cursor_, c.lowSk, recno);
   return {};
 }
 

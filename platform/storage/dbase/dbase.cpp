@@ -135,17 +135,15 @@ class Table final : public Backend {
   std::string position() override { return have_ ? std::to_string(cur_ + 1) : std::string(); }
 
   ErrorState reset(std::string_view position) override {
-    std::uint64_t k = 0;
-    auto r = std::from_chars(position.data(), position.data() + position.size(), k);
-    if (r.ec != std::errc() || r.ptr != position.data() + position.size() || k == 0 ||
-        k > static_cast<std::uint64_t>(INT64_MAX))
-      return fail(kRecordNotAvailable);
+    std::int64_t i = 0;
+    if (!recordIndex(position, i)) return fail(kRecordNotAvailable);
     at_ = At::Before;
-    cur_ = static_cast<std::int64_t>(k - 1);
+    cur_ = i;
     have_ = false;
     scanValid_ = false;
     return {};
   }
+  ErrorState reget(std::string_view position, char* rec) override;
 
   void watch() override { watchNext_ = true; }
 
@@ -159,6 +157,17 @@ class Table final : public Backend {
   // Where the position stands: before the first record (SET), on record cur_ (read,
   // deleted or added), or just before record cur_ (RESET, or past an end).
   enum class At { Start, Record, Before };
+
+  // The record index a position names (its record number less one).
+  static bool recordIndex(std::string_view position, std::int64_t& i) {
+    std::uint64_t k = 0;
+    auto r = std::from_chars(position.data(), position.data() + position.size(), k);
+    if (r.ec != std::errc() || r.ptr != position.data() + position.size() || k == 0 ||
+        k > static_cast<std::uint64_t>(INT64_MAX))
+      return false;
+    i = static_cast<std::int64_t>(k - 1);
+    return true;
+  }
 
   std::int64_t nextFrom() const { return at_ == At::Start ? 0 : at_ == At::Before ? cur_ : cur_ + 1; }
   std::int64_t previousFrom() const {
@@ -496,6 +505,29 @@ ErrorState Table::read(char* rec, bool forward) {
   have_ = true;
   watched_ = watch;
   if (rec) decode(raw_.data(), rec);
+  return {};
+}
+
+// The record at the position, read as the table holds it now: a deleted record, or
+// one past the table's end, is not there.
+ErrorState Table::reget(std::string_view position, char* rec) {
+  const bool watch = std::exchange(watchNext_, false);
+  std::int64_t i = 0;
+  if (!recordIndex(position, i)) return fail(kRecordNotAvailable);
+  have_ = false;
+  at_ = At::Before;
+  cur_ = i;
+  if (!keepScan()) scanValid_ = false;
+  if (ErrorState e = refreshCount(); e.code) return e;
+  if (static_cast<std::uint64_t>(i) >= count_) return fail(kRecordNotAvailable);
+  std::vector<char> now;
+  if (ErrorState e = recordNow(i, now); e.code) return e;
+  if (now[0] == kDeleted || now[0] == kEndMarker) return fail(kRecordNotAvailable);
+  std::memcpy(raw_.data(), now.data(), layout_.recordLength);
+  at_ = At::Record;
+  have_ = true;
+  watched_ = watch;
+  decode(raw_.data(), rec);
   return {};
 }
 

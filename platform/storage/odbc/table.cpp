@@ -102,6 +102,7 @@ class OdbcFile final : public Backend {
   }
   std::string position() override;
   ErrorState reset(std::string_view position) override;
+  ErrorState reget(std::string_view position, char* rec) override;
   void watch() override { watchNext_ = true; }
   bool eof() const override { return eof_; }
 
@@ -116,6 +117,8 @@ class OdbcFile final : public Backend {
   std::string condition(std::size_t count, bool forward, bool inclusive, const char* image,
                         std::vector<Param>& params) const;
   std::string identityCondition(const char* image, std::vector<Param>& params) const;
+  std::string sameValues(const std::vector<int>& fields, const char* image, std::vector<Param>& params) const;
+  bool parsePosition(std::string_view p, int& key, std::string& image) const;
 
   Prepared* prepare(const std::string& sql, bool readsRows, ErrorState& e);
   ErrorState execute(Prepared& st, const std::vector<Param>& params);
@@ -325,8 +328,13 @@ std::string OdbcFile::condition(std::size_t count, bool forward, bool inclusive,
 }
 
 std::string OdbcFile::identityCondition(const char* image, std::vector<Param>& params) const {
+  return sameValues(identity_, image, params);
+}
+
+// The records whose fields hold image's values.
+std::string OdbcFile::sameValues(const std::vector<int>& fields, const char* image, std::vector<Param>& params) const {
   std::string s;
-  for (int f : identity_) {
+  for (int f : fields) {
     if (!s.empty()) s += " AND ";
     s += columns_[f] + " = ?";
     params.push_back({f, image});
@@ -697,20 +705,21 @@ std::string OdbcFile::position() {
   return out;
 }
 
-ErrorState OdbcFile::reset(std::string_view p) {
-  int key = -1;
+// The order a position was taken in, and a record image holding its order fields.
+bool OdbcFile::parsePosition(std::string_view p, int& key, std::string& image) const {
+  key = -1;
   if (p.size() >= 2 && p[0] == 'R' && p[1] == ':') {
     p.remove_prefix(2);
   } else if (!p.empty() && p[0] == 'K') {
     auto r = std::from_chars(p.data() + 1, p.data() + p.size(), key);
     if (r.ec != std::errc() || r.ptr == p.data() + p.size() || *r.ptr != ':' || key < 0 ||
         static_cast<std::size_t>(key) >= decl_.keys.size())
-      return make(kRecordNotAvailable);
+      return false;
     p.remove_prefix(static_cast<std::size_t>(r.ptr - p.data()) + 1);
   } else {
-    return make(kRecordNotAvailable);
+    return false;
   }
-  std::string image(decl_.recordSize, '\0');
+  image.assign(decl_.recordSize, '\0');
   clearRecord(decl_, image.data());
   auto nibble = [](char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -728,11 +737,44 @@ ErrorState OdbcFile::reset(std::string_view p) {
       if (ok) image[f.offset + i] = static_cast<char>(hi << 4 | lo);
     }
   }
-  if (!ok || at != p.size()) return make(kRecordNotAvailable);
+  return ok && at == p.size();
+}
+
+ErrorState OdbcFile::reset(std::string_view p) {
+  int key = -1;
+  std::string image;
+  if (!parsePosition(p, key, image)) return make(kRecordNotAvailable);
   order_ = key;
   anchor_.kind = Anchor::AtRow;
   anchor_.image = std::move(image);
   forgetPage();
+  eof_ = false;
+  return {};
+}
+
+// The record whose order fields hold the position's values: the order's fields
+// identify one record (a key that allows duplicates is ordered by the identity too).
+ErrorState OdbcFile::reget(std::string_view p, char* rec) {
+  const bool watch = std::exchange(watchNext_, false);  // a failed re-read watches nothing
+  int key = -1;
+  std::string image;
+  if (!parsePosition(p, key, image)) return make(kRecordNotAvailable);
+  current_.clear();
+  watched_ = false;
+  std::vector<int> fields;
+  for (const OrderCol& c : orderOf(key)) fields.push_back(c.field);
+  std::vector<Param> params;
+  std::vector<std::string> rows;
+  if (ErrorState e = readRows(selectFrom() + " WHERE " + sameValues(fields, image.data(), params), params, 1, rows);
+      e.code)
+    return e;
+  if (rows.empty()) return make(kRecordNotAvailable);
+  order_ = key;
+  forgetPage();
+  watchNext_ = watch;
+  deliver(rows.front(), rec);
+  anchor_.kind = Anchor::OnRow;
+  anchor_.image = current_;
   eof_ = false;
   return {};
 }

@@ -106,6 +106,12 @@ class TextFile final : public Backend {
     line_ = -1;
     return {};
   }
+  // A statement is only read, never changed under the reader: the line that starts at
+  // the position; 33 past the end.
+  ErrorState reget(std::string_view position, char* rec) override {
+    if (ErrorState e = reset(position); e.code) return e;
+    return next(rec);
+  }
   void watch() override {}
   // A read error is not the end: the NEXT that follows reports it.
   bool eof() const override {
