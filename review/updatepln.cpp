@@ -1,5 +1,6 @@
 // UPDATEPLN: the chart form, one PLN row for the chart list's request. Every refresh
-// stamps the row with the current firm FIR, and OK also flushes the chart file.
+// stamps the row with the current firm FIR, and OK also flushes the chart file. A row
+// of another firm (one another station changed) is neither changed nor deleted here.
 #include "app/patterns/controls.h"
 #include "app/patterns/form.h"
 #include "dictionary/files.h"
@@ -65,6 +66,7 @@ app::FormSetup formSetup() {
 }
 
 void stampFirm() { dict::PLN().rec.FIR = dict::FIR.load(); }
+bool ownRow() { return dict::PLN().rec.FIR.get() == dict::FIR.load(); }
 
 class ThisWindow : public app::FormPattern {
  public:
@@ -87,9 +89,21 @@ class ThisWindow : public app::FormPattern {
   }
 
  protected:
+  // The row the list read, and for a change the row read again: another firm's row
+  // opens no form to change or delete it (message 7), so no stamp moves it here.
   std::uint8_t PrepareRecord() override {
+    const bool edit = Request == fw::request::kChange || Request == fw::request::kDelete;
+    if (edit && !ownRow()) return notOurs();
     stampFirm();
-    return FormPattern::PrepareRecord();
+    const std::uint8_t r = FormPattern::PrepareRecord();
+    if (r == 0 && edit && !ownRow()) return notOurs();
+    return r;
+  }
+
+ private:
+  static std::uint8_t notOurs() {
+    dict::Access::PLN->Throw(fw::msg::kConcurrency);
+    return fw::kNotify;
   }
 };
 

@@ -119,6 +119,16 @@ std::uint8_t ViewManager::ResetAt(std::string_view position) {
   return View->reset(position) == 0 ? kLevelOk : std::uint8_t{kNotify};
 }
 
+std::uint8_t ViewManager::RegetAt(std::string_view position) {
+  prepareFilter();
+  FileManager* fm = access();
+  if (fm && fm->UseFile(kUseOpen) != kLevelOk) return kNotify;
+  if ((fm ? fm->TryReget(position) : View->reget(position)) != 0) return kNotify;
+  ++Reads;
+  if (filter_ && !filter_->test()) return kNotify;
+  return ValidateRecord() == record::kOk ? kLevelOk : std::uint8_t{kNotify};
+}
+
 std::uint8_t ViewManager::read(bool forward) {
   FileManager* fm = access();
   for (;;) {
@@ -398,6 +408,9 @@ std::string BrowseClass::locate(Anchor a, const std::string& position) {
   if (a == Anchor::Buffer) {
     r = ResetToBuffer();
   } else {
+    // The row's own record while it is there and still a row of the view; else the
+    // first row after the place where it stood.
+    if (RegetAt(position) == kLevelOk) return Position();
     r = ResetAt(position);
     if (r != kLevelOk) r = Reset();  // a position the file no longer knows: from the start
   }
@@ -629,19 +642,34 @@ void BrowseClass::Reset(bool force) {
 }
 
 void BrowseClass::Update() {
+  lost_ = 0;
   if (killed_ || !queue_) return;
   if (choice_ < 0 || choice_ >= Records()) {
     View->clearBuffer();
     return;
   }
   takeRow();
-  // The whole record, as it is in the file now, for the form that follows.
+  // The row's own record, whole and as it is in the file now, for the form that
+  // follows; when it is no longer there the buffer keeps the row's values.
   FileManager* fm = access();
   const std::string& pos = queue_->rows[static_cast<std::size_t>(choice_)].position;
-  if (View->reset(pos) != 0) return;
   View->watch();
-  if ((fm ? fm->TryNext() : View->next()) == 0) ++Reads;
-  else takeRow();
+  const int r = fm ? fm->TryReget(pos) : View->reget(pos);
+  if (r == 0) {
+    ++Reads;
+    return;
+  }
+  lost_ = r;
+  takeRow();
+}
+
+void BrowseClass::rowLost() {
+  const std::string saved = queue_->rows[static_cast<std::size_t>(choice_)].position;
+  const int code = std::exchange(lost_, 0);
+  if (FileManager* fm = access()) fm->RegetFailed(code);
+  if (locator_) locator_->Clear();
+  refill(Anchor::Position, saved);
+  if (ui::Window* w = window()) w->select(ListControl);
 }
 
 bool BrowseClass::ResetRequired() { return std::exchange(needReset_, false); }
@@ -720,6 +748,8 @@ void BrowseClass::TakeAccepted(int control) {
                                                 : request::kNone;
   if (req == request::kNone) return;
   manager_->Update();
+  // The record of the row is gone: no form opens on it, nor on another in its place.
+  if (lost_ != 0 && req != request::kInsert) return rowLost();
   Ask(req);
 }
 

@@ -66,6 +66,10 @@ class ViewManager {
   std::uint8_t Reset();                            // the view to its first row (or its last, for Previous)
   std::uint8_t ResetToBuffer();                    // at the key value in the record buffer
   std::uint8_t ResetAt(std::string_view position); // the next row read is the row at position
+  // The row at position read again: 0 when its record is there and still a row of the
+  // view (the filter and ValidateRecord pass it), kNotify when not; the view goes on
+  // from it.
+  std::uint8_t RegetAt(std::string_view position);
   std::uint8_t Next();
   std::uint8_t Previous();
   std::string Position();  // the position of the row read last ("" none)
@@ -297,6 +301,9 @@ class BrowseClass : public ViewManager, public WindowComponent {
   void changed();  // the highlight moved: into the sources, shown, a window reset wanted
   int findRow(const std::string& position) const;
   void press(int control);
+  // The highlighted row's record was not read again (Update): why is shown, the list
+  // filled anew at its place.
+  void rowLost();
 
   WindowManager* manager_ = nullptr;
   ListQueue* queue_ = nullptr;
@@ -311,6 +318,7 @@ class BrowseClass : public ViewManager, public WindowComponent {
   bool killed_ = false;
   int ownSelections_ = 0;  // new-selection events the list posted itself, not yet taken
   int fetched_ = 0;        // rows the last Fetch added
+  int lost_ = 0;           // the storage code of Update's failed re-read of the row, 0 none
   bool rowsChanged_ = true;  // the window's rows are to be formatted again
 };
 

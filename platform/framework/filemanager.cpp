@@ -373,8 +373,7 @@ std::uint8_t FileManager::PrimeAutoInc() {
 std::uint8_t FileManager::CancelAutoInc() {
   if (!AutoIncDone) return kLevelOk;
   int id = SaveBuffer();
-  int r = File->reset(reservedPosition_);
-  if (r == 0) r = File->next();
+  int r = File->reget(reservedPosition_);
   if (r == 0) r = File->erase();
   RestoreBuffer(id);
   if (r != 0) return Throw(msg::kDeleteFailed);
@@ -388,8 +387,7 @@ int FileManager::TryInsert() {
   if (!AutoIncDone) return File->add();
   // The record that reserved the number is rewritten with the form's values.
   int id = SaveBuffer();
-  int r = File->reset(reservedPosition_);
-  if (r == 0) r = File->next();
+  int r = File->reget(reservedPosition_);
   RestoreBuffer(id);
   if (r == 0) r = File->put();
   if (r == 0) {
@@ -461,6 +459,22 @@ std::uint8_t FileManager::Previous() {
   if (r == 0) return kLevelOk;
   if (r == storage::kRecordNotAvailable) return kNotify;
   return Throw(msg::kRecordAccess);
+}
+
+int FileManager::TryReget(std::string_view position) {
+  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
+  return readRebuilding([&] { return File->reget(position); });
+}
+
+std::uint8_t FileManager::Reget(std::string_view position) {
+  int r = TryReget(position);
+  return r == 0 ? kLevelOk : RegetFailed(r);
+}
+
+std::uint8_t FileManager::RegetFailed(int code) {
+  if (code == storage::kFileNotOpen) return kNotify;  // UseFile has shown why
+  Throw(code == storage::kRecordNotAvailable ? msg::kConcurrency : msg::kRecordAccess);
+  return kNotify;
 }
 
 void RelationManager::Init(FileManager* me, int logout) {

@@ -80,6 +80,14 @@ class FileManager {
   virtual std::uint8_t Next();
   virtual int TryPrevious();
   virtual std::uint8_t Previous();
+  // The record at a position the file gave (File::position), read again: that very
+  // record, or a failure (33 when it is no longer there), never another one.
+  virtual int TryReget(std::string_view position);
+  // TryReget, a failure shown by RegetFailed.
+  std::uint8_t Reget(std::string_view position);
+  // Shows why TryReget failed with code: message 7 for a record that is no longer
+  // there (another station deleted it or changed its key), else message 1; kNotify.
+  std::uint8_t RegetFailed(int code);
 
   // A read of the file: when it finds the file damaged (46), notice 30 and the
   // rebuild (fatal 29 when that fails), then the read once again; the storage code of

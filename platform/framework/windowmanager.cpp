@@ -455,13 +455,14 @@ std::uint8_t WindowManager::PrimeUpdate() {
   fm->UseFile(kUseOpen);
   if (Request == request::kChange) {
     // The record is read again, watched: writing it fails when another station
-    // changes it meanwhile.
+    // changes it meanwhile. A record no longer there opens no form.
     std::string at = fm->File->position();
     if (!at.empty()) {
       int id = fm->SaveBuffer();
       fm->File->watch();
-      bool read = fm->File->reset(at) == storage::kNoError && fm->File->next() == storage::kNoError;
-      fm->RestoreBuffer(id, !read);
+      const std::uint8_t read = fm->Reget(at);
+      fm->RestoreBuffer(id, read != kLevelOk);
+      if (read != kLevelOk) return kNotify;
     }
   }
   l.snapshot.assign(fm->Buffer, fm->Buffer + fm->File->decl().recordSize);
