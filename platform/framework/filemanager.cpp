@@ -330,7 +330,7 @@ void FileManager::removeUnfinishedAdds() {
     storage::ErrorState failure;
     for (const std::string& at : found) {
       // Read again under the lock: the same record, still abandoned, or none.
-      if (File->reset(at) != 0 || File->next() != 0 || File->position() != at || !abandonedHere(at)) continue;
+      if (File->reget(at) != 0 || !abandonedHere(at)) continue;
       if (File->erase() != 0) {
         failure = storage::lastError();
         failed = true;
