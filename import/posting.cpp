@@ -135,9 +135,11 @@ bool Run::emptyPostings() {
       return false;
     }
   }
-  // A lock that cannot be had leaves each statement to take its own.
-  lockedDbi_ = dbi.lock() == 0;
-  lockedPrt_ = prt.lock() == 0;
+  // A run that another station would come in between does not start either.
+  if (dbi.lock() != 0) return fail(kLockFailed, dbi);
+  lockedDbi_ = true;
+  if (prt.lock() != 0) return fail(kLockFailed, prt);
+  lockedPrt_ = true;
   for (fw::FileManager* m : {dict::Access::DBI, dict::Access::PRT, dict::Access::LVO}) {
     if (auto e = readThrough(*m)) {
       failure_ = std::move(e);

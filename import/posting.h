@@ -16,7 +16,8 @@
 //
 // A run holds the write locks of DBI and PRT from its emptying pass to its end: the
 // statements of another station wait for the whole run instead of coming in between
-// its statements.
+// its statements. A run that cannot take them (another station holds one) does not
+// start.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -50,7 +51,8 @@ inline constexpr std::string_view kMessageTooMany = "Более 32767 докум
 inline constexpr std::uint16_t kAddFailed = fw::msg::kAddFailed;        // 4: ADD
 inline constexpr std::uint16_t kDeleteFailed = fw::msg::kDeleteFailed;  // 13: DELETE in the emptying pass
 inline constexpr std::uint16_t kPutFailed = fw::msg::kPutFailed;        // 28: PUT or FLUSH
-inline constexpr std::uint16_t kReadFailed = 31;                        // 31: a read failing before the end
+inline constexpr std::uint16_t kReadFailed = fw::msg::kReadFailed;     // 31: a read failing before the end
+inline constexpr std::uint16_t kLockFailed = fw::msg::kFileAccess;     // 6: the run's LOCK refused
 
 enum class Outcome {
   Done,     // every document posted: "Задание выполнено"
@@ -61,7 +63,7 @@ enum class Outcome {
 
 // A failed file statement, with what its message needs: %File and the error details.
 struct Failure {
-  std::uint16_t message = 0;  // kAddFailed, kDeleteFailed, kPutFailed or kReadFailed
+  std::uint16_t message = 0;  // kAddFailed, kDeleteFailed, kPutFailed, kReadFailed or kLockFailed
   std::string file;           // the file's name as messages show it
   storage::ErrorState error;  // the storage error of the statement
 };
@@ -133,8 +135,8 @@ class Run {
   // Checks that DBI, PRT and LVO are open for writing, takes the write locks of DBI
   // and PRT for the run (other stations wait for the whole run, not between its
   // statements), reads DBI, PRT and LVO through, then empties DBI, then PRT; false when a
-  // check, a read or a delete failed (the run ends, the count untouched). Nothing is
-  // deleted unless every check and read succeeded.
+  // check, a lock, a read or a delete failed (the run ends, the count untouched).
+  // Nothing is deleted unless every check, lock and read succeeded.
   bool emptyPostings();
   // The documents begin: the counter and the row number start at 0.
   void begin() { counting_ = true; }

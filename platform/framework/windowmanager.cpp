@@ -8,6 +8,7 @@
 #include "platform/framework/bind.h"
 #include "platform/framework/resize.h"
 #include "platform/storage/file.h"
+#include "platform/storage/sharelock.h"
 
 namespace zelk::fw {
 
@@ -149,6 +150,10 @@ void WindowManager::Ask() {
   if (Dead || !window_) return;
   while (window_->isOpen()) {
     event_ = window_->wait();
+    // Each event is an action of the user of its own; the window's opening goes on
+    // with the action that called the window.
+    storage::BusyAction action(event_.event == Event::OpenWindow ? storage::BusyAction::Begin::Within
+                                                                 : storage::BusyAction::Begin::Afresh);
     TakeEvent();
     if (!window_->isOpen()) break;
     bool reset = false;

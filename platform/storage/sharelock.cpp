@@ -121,6 +121,17 @@ std::function<bool(const std::string&)>& busyQuestion() {
 }
 std::mutex busyQuestionMutex;
 
+thread_local BusyAction* currentAction = nullptr;
+
+ErrorState lockedElsewhere() {
+  ErrorState e;
+  e.code = kFileLocked;
+  e.text = std::string(errorText(kFileLocked));
+  e.fileCode = EAGAIN;
+  e.fileText = "the file is locked by another program";
+  return e;
+}
+
 // The name of the file open on fd, for the question.
 std::string nameOf(int fd) {
   char link[64];
@@ -131,6 +142,12 @@ std::string nameOf(int fd) {
 }
 
 }  // namespace
+
+BusyAction::BusyAction(Begin begin)
+    : outer_(currentAction), givenUp_(begin == Begin::Within && outer_ ? outer_->givenUp_ : &own_) {
+  currentAction = this;
+}
+BusyAction::~BusyAction() { currentAction = outer_; }
 
 void setLockBusyQuestion(std::function<bool(const std::string& file)> ask) {
   std::lock_guard g(busyQuestionMutex);
@@ -226,17 +243,16 @@ ErrorState ShareLock::take(short type) {
       return {};
     }
     if (errno != EAGAIN && errno != EACCES && errno != EINTR) return lockRefused(errno);
+    if (currentAction && *currentAction->givenUp_) return lockedElsewhere();
     if (std::chrono::steady_clock::now() >= deadline) {
-      if (waitSeconds_ > 0 && askToWaitAgain(nameOf(fd_))) {
-        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds_);
-        continue;
+      if (waitSeconds_ > 0) {
+        if (askToWaitAgain(nameOf(fd_))) {
+          deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds_);
+          continue;
+        }
+        if (currentAction) *currentAction->givenUp_ = true;
       }
-      ErrorState e;
-      e.code = kFileLocked;
-      e.text = std::string(errorText(kFileLocked));
-      e.fileCode = EAGAIN;
-      e.fileText = "the file is locked by another program";
-      return e;
+      return lockedElsewhere();
     }
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }

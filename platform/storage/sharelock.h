@@ -65,6 +65,29 @@ void setLockBusyQuestion(std::function<bool(const std::string& file)> ask);
 // again; false when told to give up or when no question is set.
 bool askToWaitAgain(const std::string& file);
 
+// One action of the user (a window's event) on the calling thread: once the busy
+// question is answered with give-up, every later statement of the action that finds
+// a lock held elsewhere gives up at once (kFileLocked), without waiting or asking. An
+// action begun afresh within another (an event of a window called from an event)
+// leaves the outer one's answer as it was; one begun within it (the opening of that
+// window) shares it.
+class BusyAction {
+ public:
+  enum class Begin : std::uint8_t { Afresh, Within };
+  explicit BusyAction(Begin begin = Begin::Afresh);
+  ~BusyAction();
+  BusyAction(const BusyAction&) = delete;
+  BusyAction& operator=(const BusyAction&) = delete;
+
+  bool givenUp() const { return *givenUp_; }
+
+ private:
+  friend class ShareLock;
+  BusyAction* outer_;
+  bool own_ = false;
+  bool* givenUp_;  // own_, or the outer action's
+};
+
 // errno as an ErrorState: ENOENT 2, EACCES/EPERM/EROFS 5, anything else 90 with the
 // system's text.
 ErrorState fromErrno(int err, int fallback = kFileSystemError);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "import/loko.h"
+#include "support/station.h"
 #include "tests/import/fixture.h"
 
 namespace zelk::test {
@@ -344,6 +345,47 @@ TEST_F(LokoImport, AnotherStationWaitsForTheWholeRun) {
   other.clearBuffer();
   other.rec.KOD = 1000;
   EXPECT_EQ(other.add(), 0);  // after the run
+}
+
+// A run that cannot hold DBI and PRT for its whole length does not start: another
+// station holds one of them, the question whether to wait again is answered Cancel,
+// and the run ends with message 6 before anything is read or deleted.
+TEST_F(LokoImport, ARunWhoseFileAnotherStationHoldsDoesNotStart) {
+  struct Case {
+    std::string name;
+    const storage::FileDecl& decl;
+    storage::File& file;
+  } cases[] = {{"dbi.dbf", DBI_DECL, DBI()}, {"prt.dat", PRT_DECL, PRT()}};
+  previousRun(1);
+  const std::string statement = lokoStatement({doc("100"), doc("200")});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LockingStation other(c.decl, dir / c.name);
+    ASSERT_TRUE(other.held());
+    c.file.send("Recover=1");  // a short wait where the driver keeps one
+    boxes.clear();
+    reports.clear();
+    const auto r = run(statement);
+    EXPECT_EQ(r.outcome, Outcome::Failed);
+    EXPECT_TRUE(r.message.empty());
+    EXPECT_FALSE(r.count);
+    EXPECT_TRUE(reports.empty());
+    ASSERT_TRUE(r.failure);
+    EXPECT_EQ(r.failure->message, import::kLockFailed);
+    EXPECT_EQ(r.failure->file, dir / c.name);
+    EXPECT_EQ(r.failure->error.code, storage::kFileLocked);
+    EXPECT_EQ(boxCaptions(), std::vector<std::string>{"Файл занят"});
+    import::raiseFailure(*r.failure);
+    EXPECT_EQ(cp::toUtf8(boxes.last().caption), "Ошибка доступа к файлу");
+    EXPECT_EQ(cp::toUtf8(boxes.last().text),
+              "Ошибка: (File Is Already Locked (32)) возникла при доступе к файлу " + dir / c.name + ".");
+    EXPECT_EQ(other.release(), 0);
+    c.file.send("Recover=10");
+    EXPECT_EQ(postings().size(), 1u);
+    EXPECT_EQ(utf8(postings().at(0).NAMEOPER.view()), "old");
+    EXPECT_EQ(rows().size(), 1u);
+    EXPECT_EQ(balances().at(0).OST.get(), 777);
+  }
 }
 
 TEST_F(LokoImport, TheExampleStatement) {
