@@ -1,6 +1,8 @@
 // DBI_TAB: the postings list, every posting of DBI in record order with its
 // counterparty text, and beneath it the firm, the incoming balance, the turnovers,
 // the balance and the row count.
+#include <optional>
+
 #include "app/patterns/controls.h"
 #include "app/patterns/list.h"
 #include "dictionary/declarations.h"
@@ -9,6 +11,7 @@
 #include "dictionary/managers.h"
 #include "platform/core/codepage.h"
 #include "platform/framework/bind.h"
+#include "platform/framework/filemanager.h"
 #include "platform/ui/window.h"
 #include "review/postings.h"
 #include "review/totals.h"
@@ -24,6 +27,7 @@ struct Locals {
   RowFigures row;  // N_PART, S_DT, S_KT of the row read last or highlighted
   Totals totals;   // N_STR, S_DT_T, S_KT_T
   double SAL = 0;
+  bool balanceRead = true;  // false: the balance line and SAL show no figure
   std::size_t debitColumn = 0, creditColumn = 0;  // of S_DT and S_KT in the list's rows
 };
 
@@ -126,12 +130,20 @@ class Brw1 : public app::ListBrowse {
   // are read without locking and checking the file once each.
   std::uint8_t ValidateRecord() override {
     if (!counterpartiesLocked_) counterpartiesLocked_ = dict::PRT().lock() == 0;
-    computeRow(locals_.row);
+    if (!computeRow(locals_.row) && !counterpartiesUnread_) counterpartiesUnread_ = storage::lastError();
     return ListBrowse::ValidateRecord();
   }
   void unlockCounterparties() {
     if (counterpartiesLocked_) dict::PRT().unlock();
     counterpartiesLocked_ = false;
+  }
+  // The rows whose counterparty row could not be read show a blank text: said once
+  // for the event (message 31, with the first failure).
+  void reportUnreadCounterparties() {
+    if (!counterpartiesUnread_) return;
+    storage::setLastError(*counterpartiesUnread_);
+    counterpartiesUnread_.reset();
+    dict::Relate::PRT->Me->Throw(fw::msg::kReadFailed);
   }
 
   // ImportTotals, after every filling anew: the count and turnovers of the rows the
@@ -147,24 +159,29 @@ class Brw1 : public app::ListBrowse {
   Locals& locals_;
   ui::Window& window_;
   bool counterpartiesLocked_ = false;
+  std::optional<storage::ErrorState> counterpartiesUnread_;
 };
 
 class ThisWindow : public app::ListPattern {
  public:
   ThisWindow(ui::Window& w, Brw1& brw, Locals& l)
-      : ListPattern(w, windowSetup(), listSetup(), brw), brw_(brw), locals_(l) {}
+      : ListPattern(w, windowSetup(), listSetup(), brw),
+        brw_(brw),
+        locals_(l),
+        balanceFigures_{control("?LVO:DATA"), control("?LVO:OST"), control("?SAL")} {}
 
   // No counterparty lock outlives the event that took it.
   std::uint8_t TakeEvent() override {
     const std::uint8_t r = ListPattern::TakeEvent();
     brw_.unlockCounterparties();
+    brw_.reportUnreadCounterparties();
     return r;
   }
 
   void Reset(bool force) override {
     ForcedReset += force ? 1 : 0;
     if (AcceptingAll()) return;
-    locals_.SAL = balance(dict::LVO().rec.OST, locals_.totals);
+    if (locals_.balanceRead) locals_.SAL = balance(dict::LVO().rec.OST, locals_.totals);
     ListPattern::Reset(force);
   }
 
@@ -178,10 +195,17 @@ class ThisWindow : public app::ListPattern {
     fw::bindName("s_kt", {nullptr, nullptr, {}, [this] { return locals_.row.S_KT; }});
   }
 
-  // The balance record, read once when the files are open.
+  // The balance record, read once when the files are open. One that cannot be read
+  // is reported (message 31), and no figure is shown from it.
   std::uint8_t PrepareRecord() override {
-    readBalance();
+    locals_.balanceRead = readBalance();
+    if (!locals_.balanceRead) dict::Relate::LVO->Me->Throw(fw::msg::kReadFailed);
     return 0;
+  }
+  void AfterOpen() override {
+    ListPattern::AfterOpen();
+    if (locals_.balanceRead) return;
+    for (int figure : balanceFigures_) win().hide(figure);
   }
 
   void AddFields() override {
@@ -199,6 +223,7 @@ class ThisWindow : public app::ListPattern {
  private:
   Brw1& brw_;
   Locals& locals_;
+  const int balanceFigures_[3];  // ?LVO:DATA, ?LVO:OST, ?SAL
 };
 
 }  // namespace

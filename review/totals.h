@@ -16,9 +16,11 @@ namespace zelk::review {
 std::optional<std::int16_t> counterpartyNumber(double nnoper);
 
 // Reads the counterparty row of the posting's number into the thread's PRT buffer by
-// PRT:KEY_1 (PRT held open by the caller); the buffer is cleared when there is none.
-// A damaged file is rebuilt and read again (FileManager::readRebuilding).
-void readCounterparty(double nnoper);
+// PRT:KEY_1 (PRT held open by the caller); the buffer is cleared when there is none
+// or it cannot be read. A damaged file is rebuilt and read again
+// (FileManager::readRebuilding). False when it cannot be read (the storage layer's
+// last error says why); a posting without a row is no failure.
+bool readCounterparty(double nnoper);
 
 // The figures of one list row.
 struct RowFigures {
@@ -28,8 +30,8 @@ struct RowFigures {
 };
 
 // The figures of the posting in the thread's DBI buffer; its counterparty row is left
-// in the PRT buffer.
-void computeRow(RowFigures& row);
+// in the PRT buffer. False when that row could not be read (readCounterparty).
+bool computeRow(RowFigures& row);
 
 struct Totals {
   std::int32_t rows = 0;
@@ -44,8 +46,9 @@ Totals importTotals(const fw::ListQueue& rows, std::size_t debitColumn, std::siz
 double balance(double incoming, const Totals& t);
 
 // The first record of LVO into the thread's buffer (LVO held open by the caller);
-// the buffer is cleared when the file holds none. A damaged file is rebuilt and read
-// again.
-void readBalance();
+// the buffer is cleared when the file holds none or it cannot be read. A damaged file
+// is rebuilt and read again. False when it cannot be read (the storage layer's last
+// error says why), also when the rebuild had to drop it.
+bool readBalance();
 
 }  // namespace zelk::review

@@ -367,7 +367,8 @@ int BrowseClass::readRows(std::vector<ListQueue::Row>& out, Direction d, int max
   int n = 0;
   bool first = true;
   while (max < 0 || n < max) {
-    if ((d == Direction::Forward ? Next() : Previous()) != kLevelOk) {
+    if (const std::uint8_t r = d == Direction::Forward ? Next() : Previous(); r != kLevelOk) {
+      if (r == kFatal) readFailed_ = true;
       (d == Direction::Forward ? atBottom_ : atTop_) = true;
       break;
     }
@@ -414,7 +415,9 @@ std::string BrowseClass::locate(Anchor a, const std::string& position) {
     r = ResetAt(position);
     if (r != kLevelOk) r = Reset();  // a position the file no longer knows: from the start
   }
-  if (r != kLevelOk || Next() != kLevelOk) return {};
+  if (r == kLevelOk) r = Next();
+  if (r == kFatal) readFailed_ = true;
+  if (r != kLevelOk) return {};
   return Position();
 }
 
@@ -441,6 +444,7 @@ void BrowseClass::refill(Anchor a, std::string position) {
   if (!w || !queue_ || killed_) return;
   ui::WaitCursor wait(w);  // the reading and ResetFromView's work
   prepareFilter();
+  readFailed_ = false;
   std::string start;
   if (a == Anchor::Position || a == Anchor::Buffer) {
     start = locate(a, position);
@@ -457,7 +461,8 @@ void BrowseClass::refill(Anchor a, std::string position) {
     rows.reserve(static_cast<std::size_t>(View->records()));
     const bool hint = QuickScan && Primary;
     if (hint) Primary->SetQuickScan(true);
-    if (Reset() == kLevelOk) readRows(rows, Direction::Forward, -1, {});
+    if (const std::uint8_t r = Reset(); r == kLevelOk) readRows(rows, Direction::Forward, -1, {});
+    else if (r == kFatal) readFailed_ = true;
     if (hint) Primary->SetQuickScan(false);
     atBottom_ = true;
     if (!rows.empty()) {
@@ -467,13 +472,25 @@ void BrowseClass::refill(Anchor a, std::string position) {
   } else if (a == Anchor::Top || a == Anchor::Bottom) {
     bool forward = a == Anchor::Top;
     (forward ? atTop_ : atBottom_) = true;
-    if (Reset() == kLevelOk) readRows(rows, forward ? Direction::Forward : Direction::Backward, pageSize(), {});
+    if (const std::uint8_t r = Reset(); r == kLevelOk)
+      readRows(rows, forward ? Direction::Forward : Direction::Backward, pageSize(), {});
+    else if (r == kFatal) readFailed_ = true;
     if (!forward) std::reverse(rows.begin(), rows.end());
     if (!rows.empty()) choice_ = forward ? 0 : static_cast<int>(rows.size()) - 1;
   } else {
     readPage(start);
   }
   loaded_ = true;
+  if (readFailed_) {
+    // The error was reported (message 1): the list closes, showing nothing of the
+    // part of the view read before it, and its owner computes nothing from that part.
+    rows.clear();
+    choice_ = -1;
+    show();
+    UpdateWindow();
+    manager_->PostClose();
+    return;
+  }
   ResetFromView();
   takeRow();
   show();

@@ -252,7 +252,8 @@ class BrowseClass : public ViewManager, public WindowComponent {
   // Reads a page (file-loaded: every remaining row) beyond the queue's edge in the
   // given direction.
   virtual void Fetch(Direction d);
-  // Called each time the list has been filled from the view anew.
+  // Called each time the list has been filled from the view anew; not after a filling
+  // that a read error stopped (the list then closes, its rows cleared).
   virtual void ResetFromView() {}
   // Fills the list again, at the record in the record buffer.
   void ResetFromBuffer();
@@ -320,6 +321,7 @@ class BrowseClass : public ViewManager, public WindowComponent {
   int fetched_ = 0;        // rows the last Fetch added
   int lost_ = 0;           // the storage code of Update's failed re-read of the row, 0 none
   bool rowsChanged_ = true;  // the window's rows are to be formatted again
+  bool readFailed_ = false;  // a read of the view failed during the filling under way
 };
 
 }  // namespace zelk::fw

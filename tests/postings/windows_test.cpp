@@ -2,13 +2,17 @@
 // and figures, the buttons and keys, the form's titles, view mode, the typed and
 // picked codes and accounts, the saved posting and the list refilled after it.
 #include <atomic>
+#include <cerrno>
+#include <filesystem>
 #include <limits>
 #include <future>
 #include <memory>
 
 #include "fixture.h"
 #include "platform/core/picture.h"
+#include "platform/storage/sharelock.h"
 #include "review/totals.h"
+#include "support/station.h"
 
 namespace zelk::test {
 namespace {
@@ -24,6 +28,58 @@ std::string trimmed(std::string s) {
   s.erase(0, s.find_first_not_of(' '));
   return s;
 }
+
+// dbi.dbf read through the dBase driver, one of its reads failing as on a disk with
+// a bad sector.
+class FailingReads : public storage::Backend {
+ public:
+  // Every dBase file opened from now on fails its n-th read (NEXT).
+  static void install(int n) {
+    failingRead = n;
+    storage::registerDriver(storage::DriverKind::Dbase, {&open, storage::dbase::driver().create,
+                                                         storage::dbase::driver().build,
+                                                         storage::dbase::driver().createMissing});
+  }
+  static void uninstall() { storage::registerDriver(storage::DriverKind::Dbase, storage::dbase::driver()); }
+
+  explicit FailingReads(std::unique_ptr<storage::Backend> inner) : inner_(std::move(inner)) {}
+  storage::ErrorState next(char* rec) override {
+    if (++reads_ == failingRead) return storage::fromErrno(EIO);
+    return inner_->next(rec);
+  }
+  storage::ErrorState close() override { return inner_->close(); }
+  storage::ErrorState setRecordOrder() override { return inner_->setRecordOrder(); }
+  storage::ErrorState setKeyOrder(int key, const char* at) override { return inner_->setKeyOrder(key, at); }
+  storage::ErrorState previous(char* rec) override { return inner_->previous(rec); }
+  storage::ErrorState get(int key, char* rec) override { return inner_->get(key, rec); }
+  storage::ErrorState add(char* rec) override { return inner_->add(rec); }
+  storage::ErrorState put(const char* rec) override { return inner_->put(rec); }
+  storage::ErrorState erase() override { return inner_->erase(); }
+  storage::ErrorState flush() override { return inner_->flush(); }
+  storage::ErrorState send(std::string_view command, std::string& reply) override {
+    return inner_->send(command, reply);
+  }
+  storage::ErrorState lock() override { return inner_->lock(); }
+  storage::ErrorState unlock() override { return inner_->unlock(); }
+  storage::ErrorState records(std::uint64_t& n) override { return inner_->records(n); }
+  std::string position() override { return inner_->position(); }
+  storage::ErrorState reset(std::string_view position) override { return inner_->reset(position); }
+  storage::ErrorState reget(std::string_view position, char* rec) override { return inner_->reget(position, rec); }
+  void watch() override { inner_->watch(); }
+  bool eof() const override { return inner_->eof(); }
+
+ private:
+  static storage::ErrorState open(const storage::FileDecl& decl, const std::string& name, std::uint8_t mode,
+                                  std::unique_ptr<storage::Backend>& out) {
+    std::unique_ptr<storage::Backend> inner;
+    storage::ErrorState e = storage::dbase::driver().open(decl, name, mode, inner);
+    if (e.code == 0) out = std::make_unique<FailingReads>(std::move(inner));
+    return e;
+  }
+  static inline int failingRead = 0;
+  std::unique_ptr<storage::Backend> inner_;
+  int reads_ = 0;
+};
 
 class WindowsTest : public PostingsTest {
  protected:
@@ -163,6 +219,95 @@ TEST_F(WindowsTest, NoBalanceRecordShowsZeroAndNoDate) {
   });
   runList();
   EXPECT_EQ(figures, (std::vector<std::string>{"", "0.00", "259.50"}));
+}
+
+// Another station holds prt.dat's write lock: the filling asks once whether to wait
+// again, and Cancel ends the waiting for the whole filling. The rows show without
+// their counterparty texts, with every figure, and one notice says so.
+TEST_F(WindowsTest, ACancelledWaitForTheCounterpartyFileIsAskedOnceAndToldOnce) {
+  LockingStation other(dict::PRT_DECL, dir / "prt.dat");
+  ASSERT_TRUE(other.held());
+  ASSERT_EQ(dict::Relate::PRT->Open(), 0);  // held open across the list, with a short wait
+  dict::PRT().send("Recover=1");
+  std::vector<std::string> captions, figures, counterparties;
+  std::string notice;
+  on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
+    captions = boxCaptions();
+    notice = cp::toUtf8(boxes.last().text);
+    for (const char* c : {"?N_STR", "?S_DT_T", "?S_KT_T", "?SAL"}) figures.push_back(figure(w, c));
+    u.selectRow(w, "?BROWSE:1", 1);
+  });
+  for (int n : {2, 3, 4, 0}) {
+    then([&, n](ScriptedUser& u, ui::Window& w) {
+      counterparties.push_back(text(w, "?N_PART"));
+      if (n != 0) u.selectRow(w, "?BROWSE:1", n);
+      else u.press(w, "?CLOSE");
+    });
+  }
+  EXPECT_EQ(runList(), response::kCompleted);
+  dict::Relate::PRT->Close();
+  EXPECT_EQ(captions, (std::vector<std::string>{"Файл занят", "Запись не читается"}));
+  EXPECT_EQ(notice, "Ошибка: (File Is Already Locked (32)) возникла при чтении записи из файла " + dir / "prt.dat" + ".");
+  EXPECT_EQ(boxCount(), 2u);
+  EXPECT_EQ(figures, (std::vector<std::string>{"4", "300.00", "40.50", "1,259.50"}));
+  EXPECT_EQ(counterparties, (std::vector<std::string>{"", "", "", ""}));
+  EXPECT_EQ(other.release(), 0);
+}
+
+// A balance record that cannot be read (damaged, so that the rebuild drops it;
+// another station's lock, waiting cancelled) is reported, and neither it nor the
+// balance is shown as a figure; the count and the turnovers are.
+TEST_F(WindowsTest, ABalanceThatCannotBeReadIsToldAndShowsNoFigure) {
+  struct Case {
+    const char* name;
+    bool busy;
+    std::vector<std::string> captions;
+  } cases[] = {{"damaged", false, {"Неверный ключ", "Файл восстановлен", "Запись не читается"}}, {"busy", true, {"Файл занят", "Запись не читается"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir / "lvo.dat");
+    fill([&] { setBalance(1000, day(2024, 3, 1)); });
+    boxes.clear();
+    if (!c.busy) damageStatus("lvo.dat", sizeof(dict::LvoRecord), 1);
+    std::unique_ptr<LockingStation> other;
+    if (c.busy) {
+      other = std::make_unique<LockingStation>(dict::LVO_DECL, dir / "lvo.dat");
+      ASSERT_TRUE(other->held());
+    }
+    ASSERT_EQ(dict::Relate::LVO->Open(), 0);
+    dict::LVO().send("Recover=1");
+    std::vector<std::string> captions, figures;
+    std::vector<bool> hiddenFigures;
+    on(kPostingsListTitle, [&](ScriptedUser& u, ui::Window& w) {
+      captions = boxCaptions();
+      for (const char* f : {"?LVO:DATA", "?LVO:OST", "?SAL", "?N_STR", "?S_DT_T", "?S_KT_T"}) {
+        hiddenFigures.push_back(hidden(w, f));
+        figures.push_back(figure(w, f));
+      }
+      u.close(w);
+    });
+    runList();
+    dict::Relate::LVO->Close();
+    if (other) {
+      EXPECT_EQ(other->release(), 0);
+    }
+    EXPECT_EQ(captions, c.captions);
+    EXPECT_EQ(hiddenFigures, (std::vector<bool>{true, true, true, false, false, false}));
+    EXPECT_EQ(std::vector<std::string>(figures.begin() + 3, figures.end()),
+              (std::vector<std::string>{"4", "300.00", "40.50"}));
+    EXPECT_EQ(figures[2], "0.00");  // nothing computed from the unread balance
+  }
+}
+
+// A read of dbi.dbf that fails midway (the third record, as on a failing disk) is
+// reported with message 1 and closes the list: it shows none of the rows read before
+// it and no figure from them.
+TEST_F(WindowsTest, AFailedReadOfThePostingsClosesTheList) {
+  FailingReads::install(3);
+  runList();
+  FailingReads::uninstall();
+  EXPECT_TRUE(user.finished());
+  EXPECT_EQ(boxCaptions(), std::vector<std::string>{"Ошибка доступа к записи"});
 }
 
 // A double click opens the form with the change request; OK saves the typed codes
