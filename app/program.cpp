@@ -11,7 +11,7 @@ namespace zelk::app {
 
 void registerProgramProcedures() {
   registerProcedure("MAIN", MAIN);
-  registerStarter(START);
+  registerStarter(START, endThreadsStartedFrom);
   firms::registerProcedures();
   import::registerProcedures();
   review::registerProcedures();

@@ -3,10 +3,13 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <thread>
+#include <list>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "app/messages.h"
 #include "platform/core/codepage.h"
@@ -35,7 +38,48 @@ std::function<void()> frameProcedure;
 
 thread_local std::unique_ptr<dict::Dictionary> dictionary;
 
-std::atomic<int> running{0};  // threads START started that have not ended
+// A thread START started that has not ended.
+struct Started {
+  std::uint64_t from;  // the window it was started from; 0 none
+  std::thread::id id;  // once it runs
+};
+std::mutex startedMutex;
+std::list<Started> started;  // under startedMutex
+
+struct Job {
+  std::function<void()> procedure;
+  std::uint64_t from = 0;
+  std::list<Started>::iterator self;
+};
+
+// Closes the windows of the started threads chosen and waits until they have ended,
+// calling pump meanwhile; asked again now and then, so a window that opened meanwhile
+// closes too. Gives up after limit (none: never); answers whether they all ended.
+bool endThreads(const std::function<bool(const Started&)>& chosen, const std::function<void()>& pump,
+                std::optional<std::chrono::milliseconds> limit) {
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  constexpr auto kAskAgain = std::chrono::milliseconds(500);
+  auto nextAsk = start;
+  for (;;) {
+    std::vector<std::thread::id> left;
+    {
+      std::lock_guard g(startedMutex);
+      for (const Started& s : started)
+        if (chosen(s)) left.push_back(s.id);
+    }
+    if (left.empty()) return true;
+    const auto now = Clock::now();
+    if (limit && now - start >= *limit) return false;
+    if (now >= nextAsk) {
+      for (std::thread::id id : left)
+        if (id != std::thread::id{}) ui::postToThread(id, ui::Event::CloseWindow);
+      nextAsk = now + kAskAgain;
+    }
+    if (pump) pump();
+    else std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
 
 // The arguments of the two dragging calls, as the desktop service takes them.
 constexpr int kDragOn = 1;
@@ -104,55 +148,65 @@ void START(std::function<void()> procedure, std::size_t stackSize) {
   // The requested stack is a floor: the library code under a procedure needs more
   // than the original platform did.
   constexpr std::size_t kMinimumStack = std::size_t{8} << 20;
-  // The new thread's windows are opened from the window that started it.
-  auto* job = new std::function<void()>([procedure = std::move(procedure), starter = ui::threadStarter()] {
-    ui::setThreadStarter(starter);
-    procedure();
-  });
-  ++running;
+  // The new thread's windows are opened from the window that started it, which
+  // owns the thread.
+  const std::uint64_t from = ui::threadStarter();
+  auto job = std::make_unique<Job>();
+  job->procedure = std::move(procedure);
+  job->from = from;
+  {
+    std::lock_guard g(startedMutex);
+    job->self = started.insert(started.end(), Started{from, {}});
+  }
   pthread_attr_t attr;
   pthread_attr_init(&attr);
   pthread_attr_setstacksize(&attr, std::max(stackSize, kMinimumStack));
   pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
   pthread_t t;
-  int rc = pthread_create(
+  Job* const handed = job.release();  // the thread's once it runs
+  const int rc = pthread_create(
       &t, &attr,
       [](void* p) -> void* {
-        std::unique_ptr<std::function<void()>> fn(static_cast<std::function<void()>*>(p));
+        std::unique_ptr<Job> job(static_cast<Job*>(p));
+        {
+          std::lock_guard g(startedMutex);
+          job->self->id = std::this_thread::get_id();
+        }
         threadStart();
-        (*fn)();
+        ui::setThreadStarter(job->from);
+        job->procedure();
         threadEnd();
-        --running;
+        const auto self = job->self;
+        job.reset();
+        std::lock_guard g(startedMutex);
+        started.erase(self);
         return nullptr;
       },
-      job);
+      handed);
   pthread_attr_destroy(&attr);
   if (rc != 0) {
-    delete job;
-    --running;
+    job.reset(handed);
+    {
+      std::lock_guard g(startedMutex);
+      started.erase(job->self);
+    }
     reportThreadNotStarted(rc);
   }
 }
 
-int startedThreads() { return running.load(); }
+int startedThreads() {
+  std::lock_guard g(startedMutex);
+  return static_cast<int>(started.size());
+}
 
 bool endStartedThreads(const std::function<void()>& pump, std::chrono::milliseconds limit) {
-  using Clock = std::chrono::steady_clock;
-  const auto until = Clock::now() + limit;
-  // Asked again now and then: a window that opened meanwhile closes too.
-  constexpr auto kAskAgain = std::chrono::milliseconds(500);
-  auto nextAsk = Clock::now();
-  while (running.load() > 0) {
-    const auto now = Clock::now();
-    if (now >= until) return false;
-    if (now >= nextAsk) {
-      ui::postToOtherThreads(ui::Event::CloseWindow);
-      nextAsk = now + kAskAgain;
-    }
-    if (pump) pump();
-    else std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
+  return endThreads([](const Started&) { return true; }, pump, limit);
+}
+
+void endThreadsStartedFrom(std::uint64_t window) {
+  if (window == 0) return;
+  endThreads([window](const Started& s) { return s.from == window; },
+             [] { ui::backend().pause(std::chrono::milliseconds(10)); }, std::nullopt);
 }
 
 }  // namespace zelk::app

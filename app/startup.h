@@ -3,6 +3,7 @@
 // end, and the program's main procedure.
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
@@ -33,7 +34,8 @@ void _main();
 
 // START: runs procedure on a thread of its own, with the thread's start and end
 // steps around it, without waiting for it. A thread the system cannot start is
-// reported in a notice (kThreadNotStarted...).
+// reported in a notice (kThreadNotStarted...). The thread belongs to the window it
+// was started from (the starting thread's innermost), if any.
 void START(std::function<void()> procedure, std::size_t stackSize);
 // Threads started by START that have not ended yet.
 int startedThreads();
@@ -42,6 +44,10 @@ int startedThreads();
 // threads to end, calling pump meanwhile (the screen's events). Gives up after
 // limit; answers whether every such thread has ended.
 bool endStartedThreads(const std::function<void()>& pump, std::chrono::milliseconds limit);
+// When a window closes: closes the windows of the threads started from it (serial;
+// a form among them cancels, as above) and waits, the screen staying live, until
+// those threads have ended.
+void endThreadsStartedFrom(std::uint64_t window);
 inline constexpr std::string_view kThreadNotStartedCaption = "Процедура не запущена";
 inline constexpr std::string_view kThreadNotStartedText = "Не удалось запустить поток процедуры.  Ошибка: ";
 

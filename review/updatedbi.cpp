@@ -116,6 +116,13 @@ class ThisWindow : public app::FormPattern {
     return FormPattern::Init();
   }
 
+  // The credit look-ups have closed with the form: a pick one left is nobody's.
+  std::uint8_t Kill() override {
+    const std::uint8_t r = FormPattern::Kill();
+    dict::PLN_AK = 0;
+    return r;
+  }
+
   // The counterparty text and the picks waiting, into the record buffer.
   void Reset(bool force) override {
     ForcedReset += force ? 1 : 0;

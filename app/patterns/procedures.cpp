@@ -98,14 +98,22 @@ void addProcedure(std::string name, Procedure p) {
 
 namespace {
 std::atomic<Starter> starter{nullptr};
+std::atomic<Ender> ender{nullptr};
 }  // namespace
 
-void registerStarter(Starter s) { starter = s; }
+void registerStarter(Starter s, Ender e) {
+  starter = s;
+  ender = e;
+}
 
 void startProcedure(std::string_view name, std::size_t stackSize) {
   const Starter s = starter.load();
   if (!s) throw std::logic_error("no thread starter registered for " + std::string(name));
   s(procedure(name), stackSize);
+}
+
+void endProceduresStartedFrom(std::uint64_t window) {
+  if (const Ender e = ender.load()) e(window);
 }
 
 }  // namespace zelk::app

@@ -9,6 +9,7 @@
 //   - a procedure of the program not built yet (planProcedure): it does nothing;
 //   - anything else: calling it raises message 27 through the error manager.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,11 +37,17 @@ std::vector<std::string> procedureNames();
 void addProcedure(std::string name, Procedure p);
 
 // START: how the program runs a procedure on a thread of its own (with the thread's
-// start and end steps around it), registered once by the program.
+// start and end steps around it), and how it ends the threads a window started when
+// that window closes; registered once by the program.
 using Starter = void (*)(std::function<void()> procedure, std::size_t stackSize);
-void registerStarter(Starter s);
+using Ender = void (*)(std::uint64_t window);
+void registerStarter(Starter s, Ender e);
 // Runs the procedure called name on a thread of its own without waiting for it
-// (std::logic_error when the program registered no starter).
+// (std::logic_error when the program registered no starter). The thread belongs to
+// the calling thread's innermost window.
 void startProcedure(std::string_view name, std::size_t stackSize);
+// Closes what runs on the threads started from the window (its serial) and waits for
+// them to end; nothing when none was started or the program registered no starter.
+void endProceduresStartedFrom(std::uint64_t window);
 
 }  // namespace zelk::app

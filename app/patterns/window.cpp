@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "app/patterns/procedures.h"
 #include "dictionary/globals.h"
 #include "platform/core/codepage.h"
 #include "platform/framework/errors.h"
@@ -75,6 +76,8 @@ std::uint8_t WindowPattern::Init() {
 }
 
 std::uint8_t WindowPattern::Kill() {
+  // The look-ups started from the window close with it, before it goes.
+  if (!Dead) endProceduresStartedFrom(window_.serial());
   if (std::uint8_t r = fw::WindowManager::Kill(); r != 0) return r;
   if (FilesOpened) closeFiles(setup_.files.size());
   if (!setup_.iniSection.empty() && Opened) fw::globalIni().Update(setup_.iniSection, window_);

@@ -76,7 +76,8 @@ class WindowPattern : public fw::WindowManager {
   // restored from the settings (the resizer fits the controls to it at once);
   // SetAlerts.
   std::uint8_t Init() override;
-  // Kill: WindowManager::Kill (a level other than 0 is returned at once); the files
+  // Kill: the threads started from the window ended (their windows closed, waited
+  // for); WindowManager::Kill (a level other than 0 is returned at once); the files
   // closed when they were opened; the place stored when the window was opened; the
   // procedure's name dropped.
   std::uint8_t Kill() override;

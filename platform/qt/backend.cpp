@@ -226,6 +226,17 @@ void QtBackend::eventQueued(ui::Window& w) {
   else QMetaObject::invokeMethod(this, [this] { wakeWaiters(); }, Qt::QueuedConnection);
 }
 
+// The GUI thread goes on serving the other threads' windows meanwhile.
+void QtBackend::pause(std::chrono::milliseconds ms) {
+  if (!onGuiThread()) {
+    std::this_thread::sleep_for(ms);
+    return;
+  }
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
 void QtBackend::beep() {
   if (onGuiThread()) QApplication::beep();
   else QMetaObject::invokeMethod(this, [] { QApplication::beep(); }, Qt::QueuedConnection);

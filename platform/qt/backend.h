@@ -59,6 +59,7 @@ class QtBackend : public QObject, public ui::Backend, public fw::BoxService {
   void setCursor(ui::Cursor c) override;
   std::optional<std::string> askOpenFile(ui::Window& w, const FileDialog& d) override;
   void printerSetup(ui::Window& w) override;
+  void pause(std::chrono::milliseconds ms) override;
 
   // fw::BoxService
   unsigned show(const fw::Box& box) override;

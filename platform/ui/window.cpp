@@ -78,6 +78,8 @@ std::string formatUse(const ControlDef& d, const Use& u) {
 
 }  // namespace
 
+void Backend::pause(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+
 void setBackend(Backend* b) { current = b ? b : &headless; }
 Backend& backend() { return *current.load(); }
 
@@ -226,15 +228,12 @@ std::vector<Window*> allWindows() {
   return openOrder();
 }
 
-int postToOtherThreads(Event e) {
+int postToThread(std::thread::id t, Event e) {
   std::lock_guard g(registryMutex);  // a window leaves the registry before it goes
-  int n = 0;
-  for (Window* w : openOrder())
-    if (w->owner() != std::this_thread::get_id()) {
-      w->post(e);
-      ++n;
-    }
-  return n;
+  auto it = registry().find(t);
+  if (it == registry().end()) return 0;
+  for (Window* w : it->second) w->post(e);
+  return static_cast<int>(it->second.size());
 }
 
 // Properties.

@@ -9,6 +9,7 @@
 // change what the user can change (an entry's text, a list's highlighted row, the
 // window's place) and queue the events for the owner. Every operation takes the
 // window's lock; none calls the backend while holding it.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -85,6 +86,9 @@ class Backend {
   };
   virtual std::optional<std::string> askOpenFile(Window& w, const FileDialog& d) = 0;
   virtual void printerSetup(Window& w) = 0;
+  // The calling thread waits about ms while the screen stays live: a window of
+  // another thread may need the screen's thread meanwhile (to open, draw or close).
+  virtual void pause(std::chrono::milliseconds ms);
 };
 
 // The backend of the process (the screen's, or the scripted user's in tests).
@@ -276,8 +280,8 @@ void setThreadStarter(std::uint64_t starter);
 std::vector<Window*> threadWindows();
 // Every open window of every thread (for the backends), oldest first.
 std::vector<Window*> allWindows();
-// Posts e to every open window of the threads other than the calling one (none of
-// them closes meanwhile); answers how many there were.
-int postToOtherThreads(Event e);
+// Posts e to every open window of thread t (none of them closes meanwhile); answers
+// how many there were.
+int postToThread(std::thread::id t, Event e);
 
 }  // namespace zelk::ui

@@ -13,6 +13,8 @@
 #include "platform/storage/sharelock.h"
 #include "review/totals.h"
 #include "support/station.h"
+#include "review/chart.h"
+#include "support/wait.h"
 
 namespace zelk::test {
 namespace {
@@ -20,6 +22,7 @@ namespace {
 namespace response = fw::response;
 using script::ScriptedUser;
 
+constexpr const char* kChartListTitle = "Фрагмент плана счетов для корреспонденции с расчетным счетом";
 constexpr const char* kLookups[] = {"PLN_TAB", "PLN_TAB1", "PR_TTT", "PR_TTT1"};
 constexpr const char* kEntries[] = {"?DBI:DT_SCHET", "?DBI:DT_CODE", "?DBI:KT_SCHET", "?DBI:KT_CODE"};
 constexpr const char* kButtons[] = {"?BUTTON4", "?BUTTON6", "?BUTTON5", "?BUTTON7"};
@@ -121,6 +124,7 @@ class WindowsTest : public PostingsTest {
     return dict::GLOBALRESPONSE;
   }
   void onForm(std::string title, std::function<void(ScriptedUser&, ui::Window&)> step) { on(title, std::move(step)); }
+  std::uint8_t closeWithLookUpOpen(const std::function<void(ScriptedUser&, ui::Window&)>& close);
 
   std::int16_t account601 = 0, account621 = 0;
 };
@@ -550,6 +554,92 @@ TEST_F(WindowsTest, PicksLeftFromEarlierWindowsAreDropped) {
   EXPECT_EQ(shown, (std::vector<std::string>{"51", "", "", ""}));
   EXPECT_EQ(dict::PLN_AD, 0);
   EXPECT_EQ(dict::PAR_AK, 0);
+}
+
+// The credit look-ups still open (the chart list of the look-up's own definition).
+std::vector<ui::Window*> openCreditLookUps() {
+  std::vector<ui::Window*> r;
+  for (ui::Window* w : ui::allWindows())
+    if (w->def().key == "ZELK$zelk014") r.push_back(w);
+  return r;
+}
+
+// The form on posting 1 with its credit look-up open (its rows read), closed as given.
+std::uint8_t WindowsTest::closeWithLookUpOpen(const std::function<void(ScriptedUser&, ui::Window&)>& close) {
+  app::addProcedure("PLN_TAB1", review::PLN_TAB1);
+  onForm(kFormTitle, [](ScriptedUser& u, ui::Window& w) { u.press(w, "?BUTTON5"); });
+  onForm(kFormTitle, [&close](ScriptedUser& u, ui::Window& w) {
+    ui::Window& list = u.wait(ansi(kChartListTitle));
+    EXPECT_TRUE(waitUntil([&] { return list.rowCount(list.number("?BROWSE:1")) == 2; }));
+    close(u, w);
+  });
+  return runForm(fw::request::kChange, 1);
+}
+
+// A credit look-up belongs to the form that started it: however the form closes, the
+// look-up has closed and its thread ended when the form returns, so no pick of it
+// lands in the posting opened next.
+TEST_F(WindowsTest, ACreditLookUpClosesWithItsFormAndPicksIntoNoOtherPosting) {
+  struct Way {
+    const char* what;
+    std::function<void(ScriptedUser&, ui::Window&)> close;
+    std::uint8_t response;
+  };
+  const Way ways[] = {
+      {"OK", [](ScriptedUser& u, ui::Window& w) { u.press(w, "?OK"); }, response::kCompleted},
+      {"Закрыть", [](ScriptedUser& u, ui::Window& w) { u.press(w, "?CANCEL"); }, response::kCancelled},
+      {"close box", [](ScriptedUser& u, ui::Window& w) { u.close(w); }, response::kCancelled},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.what);
+    EXPECT_EQ(closeWithLookUpOpen(way.close), way.response);
+    EXPECT_EQ(app::startedThreads(), 0);
+    EXPECT_TRUE(openCreditLookUps().empty());
+    // The next posting's form; a look-up left over picks 62.1 meanwhile.
+    std::string shown;
+    onForm(kFormTitle, [](ScriptedUser& u, ui::Window& w) {
+      for (ui::Window* list : openCreditLookUps()) {
+        u.selectRow(*list, "?BROWSE:1", 2);
+        u.press(*list, "?SELECT:2");
+      }
+      EXPECT_TRUE(waitUntil([] { return app::startedThreads() == 0; }));
+      w.userActivate();
+    });
+    onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
+      shown = text(w, "?DBI:KT_SCHET");
+      u.press(w, "?CANCEL");
+    });
+    runForm(fw::request::kChange, 2);
+    EXPECT_EQ(shown, "51");
+  }
+}
+
+// A look-up never outlives the firm it was opened for: once the form has closed and
+// another firm is chosen, nothing is left to add a row stamped with the new firm into
+// the old firm's chart.
+TEST_F(WindowsTest, NoCreditLookUpIsLeftToAddARowOfTheNextFirm) {
+  const std::string oldChart = dict::P_PLN.str();
+  closeWithLookUpOpen([](ScriptedUser& u, ui::Window& w) { u.press(w, "?CANCEL"); });
+  dict::FIR = 2;  // another firm chosen, with a chart folder of its own
+  dict::P_PLN = dir / "pln2.dat";
+  for (ui::Window* list : openCreditLookUps()) {
+    user.press(*list, "?INSERT:4");
+    ui::Window& form = user.window(ansi("Добавить ???"));
+    user.type(form, "?PLN:NOMER", "76");
+    user.type(form, "?PLN:NAME", ansi("Расчеты с прочими"));
+    user.press(form, "?OK");
+    user.press(*list, "?CLOSE");
+  }
+  EXPECT_TRUE(waitUntil([] { return app::startedThreads() == 0; }));
+  dict::FIR = 0;
+  dict::P_PLN = oldChart;
+  openAll();
+  std::vector<int> firms;
+  auto& pln = dict::PLN();
+  ASSERT_EQ(pln.set(dict::pln::KEY_1), 0);
+  while (pln.next() == 0) firms.push_back(pln.rec.FIR.get());
+  closeAll();
+  EXPECT_EQ(firms, (std::vector<int>{0, 0}));
 }
 
 TEST_F(WindowsTest, ViewModeChangesNothingAndAnswersCancelled) {

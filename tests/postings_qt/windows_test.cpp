@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/startup.h"
 #include "dictionary/globals.h"
 #include "platform/core/codepage.h"
 #include "platform/qt/screen.h"
@@ -25,6 +26,8 @@ class PostingsWindows : public ImportTest {
   static void SetUpTestSuite() { TestScreen::start(); }
   static void TearDownTestSuite() { TestScreen::stop(); }
   static int item(ui::Window& w, const char* name) { return w.number(ansi(name)); }
+
+  // The example statement imported into the firm's files, left closed.
   void importExample() {
     dict::P_PLN = dir / "pln.dat";
     dict::N_FIR_A = ansi("ООО Пример (Локо-Банк)");
@@ -106,6 +109,25 @@ TEST_F(PostingsWindows, MaximisedTheListGrowsAndRestoredItComesBack) {
        }},
   }, review::DBI_TAB);
   EXPECT_TRUE(normal.isValid());
+}
+
+// The credit look-up runs on a thread of its own, drawn by the GUI thread: when its
+// form closes, the look-up closes with it while the GUI thread keeps serving it.
+TEST_F(PostingsWindows, TheCreditLookUpClosesWithItsForm) {
+  importExample();
+  bool lookUpLeft = true;
+  playSteps({
+      {"Дополнительная обработка по импорту", [&](ui::Window* w, QWidget*) { w->userAccept(item(*w, "?CHANGE:4")); }},
+      {"Изменить ???", [&](ui::Window* w, QWidget*) { w->userAccept(item(*w, "?BUTTON5")); }},
+      {"Фрагмент плана счетов для корреспонденции с расчетным счетом", [&](ui::Window*, QWidget*) {}},
+      {"Изменить ???", [&](ui::Window* w, QWidget*) { w->userAccept(item(*w, "?CANCEL")); }},
+      {"Дополнительная обработка по импорту",
+       [&](ui::Window* w, QWidget*) {
+         lookUpLeft = app::startedThreads() != 0 || ui::allWindows().size() != 1;
+         w->userAccept(item(*w, "?CLOSE"));
+       }},
+  }, review::DBI_TAB);
+  EXPECT_FALSE(lookUpLeft);
 }
 
 }  // namespace
