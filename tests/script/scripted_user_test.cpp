@@ -260,7 +260,7 @@ TEST_F(ScriptedUserTest, AStepWaitsForTheThreadsItTouchedAndNeverFindsAClosingWi
           .then([](ScriptedUser& s) { s.close(s.current()); });
     u.play();
     while (!ended) {  // a failed step leaves a window open
-      ui::postToOtherThreads(ui::Event::CloseWindow);
+      ui::postToThread(owner.get_id(), ui::Event::CloseWindow);
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     owner.join();
