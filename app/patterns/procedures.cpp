@@ -69,7 +69,7 @@ void planProcedure(std::string name) {
 Procedure findProcedure(std::string_view name) {
   Registry& r = registry();
   std::lock_guard g(r.m);
-  if (Procedure* p = find(r.added, name)) return *p;
+  if (Procedure* p = find(r.added, name); p && *p) return *p;
   if (Procedure* p = find(r.program, name)) return *p;
   return {};
 }

@@ -33,7 +33,8 @@ Procedure procedure(std::string_view name);
 // added ones.
 std::vector<std::string> procedureNames();
 // Adds a procedure of a test (or replaces one added before under the same name); it
-// stands in for the program's procedure of that name.
+// stands in for the program's procedure of that name. An empty one stands in for
+// nothing: the program's procedure is called again.
 void addProcedure(std::string name, Procedure p);
 
 // START: how the program runs a procedure on a thread of its own (with the thread's
