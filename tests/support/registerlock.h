@@ -5,54 +5,22 @@
 // LOCK TABLE "PARTNER" in an open transaction (as VACUUM FULL or ALTER TABLE take it).
 #include <sql.h>
 #include <sqlext.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "support/heldbychild.h"
+
 namespace zelk::test {
 
-class RegisterLock {
+class RegisterLock : public HeldByChild {
  public:
-  RegisterLock(const std::string& connection, bool postgres) {
-    int held[2], release[2];
-    if (::pipe(held) != 0 || ::pipe(release) != 0) return;
-    std::fflush(nullptr);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(held[0]);
-      ::close(release[1]);
-      char c = hold(connection, postgres) ? 'h' : 'f';
-      if (::write(held[1], &c, 1) != 1 || c != 'h') _exit(1);
-      if (::read(release[0], &c, 1) < 0) _exit(2);  // the parent writes or closes the pipe
-      _exit(0);  // the connection's end ends its transaction
-    }
-    ::close(held[1]);
-    ::close(release[0]);
-    release_ = release[1];
-    char c = 0;
-    held_ = pid_ > 0 && ::read(held[0], &c, 1) == 1 && c == 'h';
-    ::close(held[0]);
-  }
-  RegisterLock(const RegisterLock&) = delete;
-  RegisterLock& operator=(const RegisterLock&) = delete;
-  ~RegisterLock() { release(); }
-
-  bool held() const { return held_; }
-
-  // The other station's transaction ends; back once its process has.
-  void release() {
-    if (release_ >= 0) ::close(release_);
-    release_ = -1;
-    if (pid_ > 0) {
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-    }
-    pid_ = -1;
-    held_ = false;
-  }
+  // The connection's end, with the child's, ends its transaction.
+  RegisterLock(const std::string& connection, bool postgres)
+      : HeldByChild([&](const std::function<void()>& holdUntilReleased) {
+          if (!hold(connection, postgres)) return 1;
+          holdUntilReleased();
+          return 0;
+        }) {}
 
  private:
   // In the child: connects and takes the lock; the handles live until the process ends.
@@ -76,10 +44,6 @@ class RegisterLock {
     text.push_back(0);
     return SQL_SUCCEEDED(SQLExecDirect(st, text.data(), SQL_NTS));
   }
-
-  pid_t pid_ = -1;
-  int release_ = -1;
-  bool held_ = false;
 };
 
 }  // namespace zelk::test
