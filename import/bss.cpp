@@ -14,12 +14,6 @@ namespace {
 using Statement = storage::TypedFile<dict::VixRecord<dict::kBssLine>>;
 using AmountText = Text<32>;  // the buffer an amount text is held in
 
-std::string_view trimLeft(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  return s.substr(i);
-}
-
 }  // namespace
 
 std::string_view Columns::of(std::string_view line) const {
@@ -84,7 +78,7 @@ ImportResult runBss(std::string_view statementPath, const Progress& progress) {
     dict::DbiRecord& rec = run.newPosting();
     rec.NNDOC = bss::kDocNumber.of(line);
     rec.DATAOPER = readStatementDate(bss::kDocDate.of(line));
-    const AmountText amount(trimLeft(trimRight(bss::kAmount.of(line))));
+    const AmountText amount(trim(bss::kAmount.of(line)));
     rec.SUMMA = decimalCommaAmount(amount.view());
     const bool paid = textEqual(bss::kPayerAccount.of(line), ownAccount.view());
     applyDirection(rec, paid ? Direction::Paid : Direction::Received, bank.view());

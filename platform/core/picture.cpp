@@ -20,12 +20,6 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string_view trimBlanks(std::string_view s) {
-  s = trimRight(s);
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  return s;
-}
-
 // Reads an unsigned count of at most three digits from the front of s.
 bool takeCount(std::string_view& s, int& out) {
   std::size_t k = 0;
@@ -234,7 +228,7 @@ std::string Picture::formatText(std::string_view text) const {
 }
 
 std::optional<double> Picture::read(std::string_view text) const {
-  const std::string_view s = trimBlanks(text);
+  const std::string_view s = trim(text);
 
   switch (kind_) {
     case Kind::Text:

@@ -29,6 +29,29 @@ inline std::string_view trimRight(std::string_view s) {
   return s.substr(0, n);
 }
 
+// The value without its leading blanks.
+inline std::string_view trimLeft(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  return s.substr(i);
+}
+
+// The value without its leading and trailing blanks.
+inline std::string_view trim(std::string_view s) { return trimLeft(trimRight(s)); }
+
+// The same, with each byte of `blanks` taken as a blank (" \t" in a line of a text file).
+inline std::string_view trimLeft(std::string_view s, std::string_view blanks) {
+  std::size_t i = s.find_first_not_of(blanks);
+  return i == std::string_view::npos ? std::string_view() : s.substr(i);
+}
+inline std::string_view trimRight(std::string_view s, std::string_view blanks) {
+  std::size_t i = s.find_last_not_of(blanks);
+  return i == std::string_view::npos ? std::string_view() : s.substr(0, i + 1);
+}
+inline std::string_view trim(std::string_view s, std::string_view blanks) {
+  return trimLeft(trimRight(s, blanks), blanks);
+}
+
 // Compares two texts as if the shorter were padded with blanks (bytes unsigned).
 inline std::strong_ordering compareText(std::string_view a, std::string_view b) {
   std::size_t n = std::max(a.size(), b.size());

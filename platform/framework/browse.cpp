@@ -71,8 +71,7 @@ void ViewManager::prepareFilter() {
   if (!filterChanged_) return;
   filterChanged_ = false;
   filter_.reset();
-  std::string_view t = trimRight(filterText_);
-  while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+  std::string_view t = trim(filterText_);
   if (t.empty()) return;
   Filter::Error err;
   filter_ = Filter::compile(t, &err);

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/core/codepage.h"
+#include "platform/core/text.h"
 #include "platform/storage/io.h"
 #include "platform/ui/window.h"
 
@@ -19,11 +20,9 @@ constexpr int kMaxSectors = 10000;
 
 using Lines = std::vector<std::string>;
 
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
+constexpr std::string_view kBlanks = " \t";
+
+std::string_view trim(std::string_view s) { return zelk::trim(s, kBlanks); }
 
 // "[name]": the section's name.
 bool sectionLine(std::string_view line, std::string_view& name) {

@@ -9,17 +9,13 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "platform/core/text.h"
+
 namespace zelk::qtui {
 
 namespace {
 
 constexpr int kThumbMax = 100;
-
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  return s;
-}
 
 }  // namespace
 
@@ -57,7 +53,7 @@ QVariant RowsModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::DisplayRole) {
     const ui::Window::Row& r = rows_[index.row()];
     if (index.column() >= static_cast<int>(r.size())) return QString();
-    return qs(trimmed(r[index.column()]));
+    return qs(trim(r[index.column()]));
   }
   if (role == Qt::TextAlignmentRole) {
     const ui::ListColumn* c = column(index.column());

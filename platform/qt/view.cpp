@@ -22,6 +22,7 @@
 #include <optional>
 
 #include "platform/core/picture.h"
+#include "platform/core/text.h"
 #include "platform/qt/backend.h"
 #include "platform/qt/icons.h"
 #include "platform/qt/wallpaper.h"
@@ -44,12 +45,6 @@ bool byPerson(Qt::FocusReason r) {
 bool hasWindowManager() {
   const QString p = QGuiApplication::platformName();
   return p != QLatin1String("offscreen") && p != QLatin1String("minimal");
-}
-
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  return s;
 }
 
 bool isMenuKind(Kind k) { return k == Kind::MenuBar || k == Kind::Menu || k == Kind::Item; }
@@ -513,8 +508,8 @@ void View::passControl(Ctl& c) {
   const std::string text = w_->text(n);
   switch (d.kind) {
     case Kind::Entry: {
-      std::string_view want = trimmed(text);
-      if (std::string(trimmed(ansiOf(c.entry->text()))) != want) c.entry->setText(qs(want));
+      std::string_view want = trim(text);
+      if (std::string(trim(ansiOf(c.entry->text()))) != want) c.entry->setText(qs(want));
       const bool ro = w_->readOnly(n);
       if (c.entry->isReadOnly() != ro) {
         c.entry->setReadOnly(ro);
@@ -545,7 +540,7 @@ void View::passControl(Ctl& c) {
       QString t;
       Qt::Alignment a = Qt::AlignLeft;
       if (d.kind == Kind::String && d.use) {
-        t = qs(trimmed(text));
+        t = qs(trim(text));
         if (c.numeric) a = Qt::AlignRight;
       } else {
         t = c.mnemonic ? qs(text) : withoutMnemonic(qs(text));

@@ -7,6 +7,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/picture.h"
+#include "platform/core/text.h"
 
 namespace zelk::ui {
 
@@ -485,8 +486,7 @@ bool Window::update(int ctl) {
       if (pic) v = pic->read(c.text);
       else {
         double x = 0;
-        std::string_view t = trimRight(c.text);
-        while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+        std::string_view t = trim(c.text);
         auto r = std::from_chars(t.data(), t.data() + t.size(), x);
         if (t.empty()) v = 0;
         else if (r.ec == std::errc() && r.ptr == t.data() + t.size()) v = x;

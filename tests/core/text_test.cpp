@@ -54,6 +54,21 @@ TEST(Text, TrimmedAndBlank) {
   EXPECT_EQ(trimRight("a\t"), "a\t");  // only blanks are trailing blanks
 }
 
+TEST(Text, TrimsEitherSide) {
+  struct Case {
+    std::string_view in, left, right, both;
+  };
+  for (const Case& c : {Case{"  a b  ", "a b  ", "  a b", "a b"}, Case{"   ", "", "", ""}, Case{"", "", "", ""},
+                        Case{"\ta ", "\ta ", "\ta", "\ta"}}) {
+    EXPECT_EQ(trimLeft(c.in), c.left) << c.in;
+    EXPECT_EQ(trimRight(c.in), c.right) << c.in;
+    EXPECT_EQ(trim(c.in), c.both) << c.in;
+  }
+  EXPECT_EQ(trim(" \ta b\t \r", " \t\r"), "a b");
+  EXPECT_EQ(trimLeft("\t \t", " \t"), "");
+  EXPECT_EQ(trimRight("x\t\r", "\r"), "x\t");
+}
+
 TEST(Text, ComparesAsIfPadded) {
   struct Case {
     std::string a, b;

@@ -20,6 +20,7 @@
 #include "dictionary/globals.h"
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
+#include "platform/core/text.h"
 #include "platform/framework/scriptedboxes.h"
 #include "platform/script/scripted_user.h"
 #include "platform/storage/odbc/odbc.h"
@@ -363,9 +364,9 @@ class Parser {
       }
       line_ = static_cast<int>(i) + 1;
       std::string_view l = lines_[i];
-      std::size_t first = l.find_first_not_of(" \t");
-      if (first == std::string_view::npos || l[first] == '#') continue;
-      if (trimRight(l.substr(first)) == "end") break;
+      std::string_view body = trimLeft(l, " \t");
+      if (body.empty() || body[0] == '#') continue;
+      if (trimRight(body) == "end") break;
       std::string why;
       std::optional<JsonObject> o = parseJsonObject(l, why);
       if (!o) error("not a JSON object: " + why);

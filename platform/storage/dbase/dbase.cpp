@@ -15,6 +15,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
+#include "platform/core/text.h"
 #include "platform/storage/dbase/dbf_codec.h"
 #include "platform/storage/paths.h"
 #include "platform/storage/io.h"
@@ -751,14 +752,10 @@ ErrorState Table::erase() {
 ErrorState Table::send(std::string_view command, std::string& reply) {
   reply.clear();
   std::size_t eq = command.find('=');
-  std::string key = lowerAscii(command.substr(0, eq));
-  while (!key.empty() && key.back() == ' ') key.pop_back();
-  while (!key.empty() && key.front() == ' ') key.erase(key.begin());
+  std::string key = lowerAscii(trim(command.substr(0, eq)));
   if (key == "quickscan") {
     if (eq != std::string_view::npos) {
-      std::string v = lowerAscii(command.substr(eq + 1));
-      while (!v.empty() && v.back() == ' ') v.pop_back();
-      while (!v.empty() && v.front() == ' ') v.erase(v.begin());
+      std::string v = lowerAscii(trim(command.substr(eq + 1)));
       if (v == "on") quickScan_ = true;
       else if (v == "off") quickScan_ = false;
       scanValid_ = false;

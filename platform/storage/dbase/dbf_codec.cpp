@@ -10,6 +10,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
 #include "platform/core/fields.h"
+#include "platform/core/text.h"
 #include "platform/storage/record.h"
 
 namespace zelk::storage::dbase {
@@ -147,8 +148,7 @@ ErrorState parseHeader(std::string_view bytes, Layout& out) {
     Column c;
     std::size_t n = 0;
     while (n < 11 && d[n] != '\0') ++n;
-    while (n > 0 && d[n - 1] == ' ') --n;
-    c.name.assign(d, n);
+    c.name = trimRight(std::string_view(d, n));
     c.type = asciiUpper(d[11]);
     c.width = static_cast<unsigned char>(d[16]);
     c.decimals = static_cast<unsigned char>(d[17]);
@@ -211,8 +211,7 @@ ErrorState columnFor(const FieldDesc& f, Column& out) {
 
   std::string_view columnType;
   if (std::size_t eq = f.external.find('='); eq != std::string_view::npos) columnType = f.external.substr(eq + 1);
-  while (!columnType.empty() && columnType.front() == ' ') columnType.remove_prefix(1);
-  while (!columnType.empty() && columnType.back() == ' ') columnType.remove_suffix(1);
+  columnType = trim(columnType);
 
   if (columnType.empty()) {
     switch (f.type) {
@@ -529,9 +528,8 @@ void decodeField(const FieldDesc& f, char* rec, const Column& c, const char* raw
       break;
     case Kind::Number:
       if (isText(f)) {
-        std::size_t a = 0;
-        while (a < text.size() && text[a] == ' ') ++a;
-        copyPadded(dst, f.size, raw + a, c.width - a);
+        std::string_view digits = trimLeft(text);
+        copyPadded(dst, f.size, digits.data(), digits.size());
       } else {
         setNumber(f, rec, parseNumber(text));
       }

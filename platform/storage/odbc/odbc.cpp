@@ -4,6 +4,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/core/text.h"
 #include "platform/storage/odbc/connection.h"
 #include "platform/storage/odbc/table.h"
 #include "platform/storage/sharelock.h"
@@ -40,9 +41,9 @@ ErrorState runScript(const std::string& connection, std::string_view script) {
     std::size_t nl = script.find('\n');
     std::string_view line = script.substr(0, nl);
     script = nl == std::string_view::npos ? std::string_view() : script.substr(nl + 1);
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-    std::size_t lead = line.find_first_not_of(" \t");
-    if (lead == std::string_view::npos || line.substr(lead, 2) == "--") continue;
+    line = trimRight(line, " \t\r");
+    std::string_view body = trimLeft(line, " \t");
+    if (body.empty() || body.starts_with("--")) continue;
     if (!statement.empty()) statement += '\n';
     statement += line;
     if (line.back() == ';') {
