@@ -76,14 +76,16 @@
 // the first record whose key value is >= value, PREVIOUS the last one <= value. GET
 // and ADD make a record current (for PUT, DELETE, POSITION) without moving the
 // sequence. EOF looks at the file as it stands: no record follows the position.
+//
+// The parts: keyindex.h a key's set in memory, keylog.h the key files, position.h
+// positions and their text, create.h new files, rebuild.h the build, format.h the
+// bytes on disk, sortkey.h the sort bytes of a key value; this file the driver.
 #include "platform/storage/dat21/dat21.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
 #include <cerrno>
 #include <charconv>
@@ -91,11 +93,16 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <set>
 #include <utility>
 #include <vector>
 
+#include "platform/storage/dat21/create.h"
+#include "platform/storage/dat21/fileio.h"
 #include "platform/storage/dat21/format.h"
+#include "platform/storage/dat21/keyindex.h"
+#include "platform/storage/dat21/keylog.h"
+#include "platform/storage/dat21/position.h"
+#include "platform/storage/dat21/rebuild.h"
 #include "platform/storage/dat21/sortkey.h"
 #include "platform/storage/paths.h"
 #include "platform/storage/io.h"
@@ -107,197 +114,7 @@ namespace {
 
 // A log that has grown beyond twice its live entries plus this many is rewritten.
 constexpr std::uint64_t kCompactSlack = 1024;
-// Bytes read at once when scanning slots or loading a key log.
-constexpr std::size_t kChunkBytes = 1 << 16;
-// Staged bytes that make a write-back before the lock is released.
-constexpr std::size_t kWriteBackBytes = 1 << 20;
 constexpr std::uint64_t kMaxRecno = 0xFFFFFFFFu;
-
-ErrorState make(int code) { return errorOf(code); }
-
-ErrorState lastErrno() { return fromErrno(errno); }
-// A failed openRegular, a folder, a FIFO or a device being no data file.
-ErrorState openErrno() { return fromOpenErrno(errno, kInvalidDataFile); }
-// One key entry in memory.
-struct Entry {
-  Entry(std::string_view s, std::uint32_t r) : sk(s), rec(r) {}
-  std::string sk;
-  std::uint32_t rec;
-};
-// A place between entries: (sort bytes, record number) with a wider record number.
-struct Probe {
-  std::string_view sk;
-  std::uint64_t rec;
-};
-struct EntryLess {
-  using is_transparent = void;
-  static int cmp(std::string_view a, std::uint64_t ra, std::string_view b, std::uint64_t rb) {
-    if (int c = compareSortBytes(a, b); c != 0) return c;
-    return ra < rb ? -1 : (ra > rb ? 1 : 0);
-  }
-  bool operator()(const Entry& a, const Entry& b) const { return cmp(a.sk, a.rec, b.sk, b.rec) < 0; }
-  bool operator()(const Entry& a, const Probe& b) const { return cmp(a.sk, a.rec, b.sk, b.rec) < 0; }
-  bool operator()(const Probe& a, const Entry& b) const { return cmp(a.sk, a.rec, b.sk, b.rec) < 0; }
-};
-
-// Memory for the nodes of one key's set: a freed node is kept for the next one, and
-// the blocks go when the pool goes. Each block holds twice the nodes of the one
-// before: a large set takes few of them.
-class NodePool {
- public:
-  void* take(std::size_t bytes) {
-    if (size_ == 0) size_ = kPooled ? (std::max(bytes, sizeof(void*)) + kAlign - 1) / kAlign * kAlign : 0;
-    if (bytes > size_) return ::operator new(bytes);
-    if (free_) {
-      void* p = free_;
-      free_ = *static_cast<void**>(p);
-      return p;
-    }
-    if (left_ == 0) {
-      left_ = blocks_.empty() ? kFirstBlock : std::min(2 * perBlock_, kLargestBlock);
-      perBlock_ = left_;
-      blocks_.push_back(std::make_unique_for_overwrite<char[]>(size_ * left_));
-      at_ = blocks_.back().get();
-    }
-    void* p = at_;
-    at_ += size_;
-    --left_;
-    return p;
-  }
-  void give(void* p, std::size_t bytes) {
-    if (bytes > size_) return ::operator delete(p);
-    *static_cast<void**>(p) = free_;
-    free_ = p;
-  }
-
- private:
-  static constexpr std::size_t kAlign = alignof(std::max_align_t), kFirstBlock = 256, kLargestBlock = 1 << 16;
-#if defined(__SANITIZE_ADDRESS__)
-  static constexpr bool kPooled = false;  // every node its own allocation, for the address checks
-#else
-  static constexpr bool kPooled = true;
-#endif
-  std::size_t size_ = 0;
-  void* free_ = nullptr;
-  char* at_ = nullptr;
-  std::size_t left_ = 0, perBlock_ = 0;
-  std::vector<std::unique_ptr<char[]>> blocks_;
-};
-
-template <class T>
-struct PoolAllocator {
-  using value_type = T;
-  explicit PoolAllocator(NodePool* p) : pool(p) {}
-  template <class U>
-  PoolAllocator(const PoolAllocator<U>& o) : pool(o.pool) {}
-  T* allocate(std::size_t n) { return static_cast<T*>(pool->take(n * sizeof(T))); }
-  void deallocate(T* p, std::size_t n) { pool->give(p, n * sizeof(T)); }
-  bool operator==(const PoolAllocator& o) const { return pool == o.pool; }
-  NodePool* pool;
-};
-
-using Index = std::set<Entry, EntryLess, PoolAllocator<Entry>>;
-
-// The entry (sk, rec), else end(). Records deleted in the order of a pass over the
-// file are mostly the first or the last entry: those are looked at before a search.
-Index::iterator findEntry(Index& idx, std::string_view sk, std::uint64_t rec) {
-  if (idx.empty()) return idx.end();
-  const auto is = [&](const Entry& e) { return e.rec == rec && e.sk == sk; };
-  if (auto first = idx.begin(); is(*first)) return first;
-  if (auto last = std::prev(idx.end()); is(*last)) return last;
-  return idx.find(Probe{sk, rec});
-}
-
-void appendEntry(std::string& out, unsigned char op, std::uint32_t rec, std::string_view sk) {
-  char entry[64];
-  const bool whole = 5 + sk.size() <= sizeof entry;  // one append for a short key
-  entry[0] = static_cast<char>(op);
-  put32(reinterpret_cast<unsigned char*>(entry + 1), rec);
-  if (whole) std::memcpy(entry + 5, sk.data(), sk.size());
-  out.append(entry, whole ? 5 + sk.size() : 5);
-  if (!whole) out.append(sk);
-}
-
-std::string keyHeaderBytes(const SortKey& codec, std::size_t index) {
-  KeyFileHeader kh;
-  kh.keyNumber = static_cast<std::uint32_t>(index + 1);
-  kh.keyLength = static_cast<std::uint32_t>(codec.length());
-  kh.layout = codec.layout();
-  std::string out(kKeyHeaderSize, '\0');
-  encodeKeyHeader(kh, reinterpret_cast<unsigned char*>(out.data()));
-  return out;
-}
-
-// Writes a key file holding the entries (in order) as inserts to path + "~" and
-// renames it over path. Hands the open new file to fdOut (or closes it when fdOut is
-// null), and what the header must commit of it.
-template <class Entries>
-ErrorState writeKeySnapshot(const std::string& path, const SortKey& codec, std::size_t index,
-                            const Entries& entries, KeyCommit& commit, Fd* fdOut, bool writable) {
-  const std::string tmp = path + "~";
-  Fd fd(openRegular(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC));
-  if (!fd.valid()) return openErrno();
-  std::string buf = keyHeaderBytes(codec, index);
-  std::uint64_t at = 0, length = 0;
-  std::uint32_t crc = 0;
-  std::size_t skip = kKeyHeaderSize;  // the first buffer starts with the header
-  auto write = [&] {
-    crc = crc32(crc, buf.data() + skip, buf.size() - skip);
-    length += buf.size() - skip;
-    bool ok = writeAt(fd.get(), buf.data(), buf.size(), at);
-    at += buf.size();
-    buf.clear();
-    skip = 0;
-    return ok;
-  };
-  bool ok = true;
-  for (const Entry& e : entries) {
-    appendEntry(buf, kEntryInsert, e.rec, e.sk);
-    if (buf.size() >= kWriteBackBytes && !(ok = write())) break;
-  }
-  ok = ok && write() && ::rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ErrorState e = lastErrno();
-    ::unlink(tmp.c_str());
-    return e;
-  }
-  commit.length = length;
-  commit.crc = crc;
-  if (fdOut) {
-    if (writable) {
-      *fdOut = std::move(fd);
-    } else {
-      Fd ro(openRegular(path.c_str(), O_RDONLY));
-      if (!ro.valid()) return openErrno();
-      *fdOut = std::move(ro);
-    }
-  }
-  return {};
-}
-
-// Writes bytes as the whole new content of path (through path + "~" and a rename).
-ErrorState writeWholeFile(const std::string& path, const std::string& bytes) {
-  std::string tmp = path + "~";
-  Fd fd(openRegular(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC));
-  if (!fd.valid()) return openErrno();
-  if (!writeAt(fd.get(), bytes.data(), bytes.size(), 0) || ::rename(tmp.c_str(), path.c_str()) != 0) {
-    ErrorState e = lastErrno();
-    ::unlink(tmp.c_str());
-    return e;
-  }
-  return {};
-}
-
-std::uint32_t declFlags(const FileDecl& d) {
-  return (d.reclaim ? kFlagReclaim : 0) | (d.oem ? kFlagOem : 0);
-}
-
-ErrorState writeHeader(int fd, const DataHeader& h) {
-  unsigned char buf[kHeaderCopySize];
-  encodeHeader(h, buf);
-  if (!writeAt(fd, buf, sizeof buf, (h.generation % 2) * kHeaderCopySize)) return lastErrno();
-  return {};
-}
 
 // Reads and checks the data header and the file's length against it.
 ErrorState readHeader(int fd, const FileDecl& decl, DataHeader& h) {
@@ -308,55 +125,6 @@ ErrorState readHeader(int fd, const FileDecl& decl, DataHeader& h) {
   if (h.recordSize != decl.recordSize) return make(kInvalidRecordDeclaration);
   if (fileSize(fd) < kHeaderSize + h.slotCount * slotSize(h.recordSize)) return make(kKeysMustBeRebuilt);
   return {};
-}
-
-void toHex(std::string& out, std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  for (unsigned char c : bytes) {
-    out.push_back(kDigits[c >> 4]);
-    out.push_back(kDigits[c & 15]);
-  }
-}
-
-bool fromHex(std::string_view hex, std::string& out) {
-  if (hex.size() % 2) return false;
-  out.clear();
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    unsigned v = 0;
-    auto r = std::from_chars(hex.data() + i, hex.data() + i + 2, v, 16);
-    if (r.ec != std::errc() || r.ptr != hex.data() + i + 2) return false;
-    out.push_back(static_cast<char>(v));
-  }
-  return true;
-}
-
-void appendNumber(std::string& out, std::uint64_t v) {
-  char buf[24];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.append(buf, r.ptr);
-}
-
-// Reads a decimal number at the front of s and drops it and the separator after it.
-bool takeNumber(std::string_view& s, std::uint64_t& v, char sep) {
-  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (r.ec != std::errc() || r.ptr == s.data()) return false;
-  s.remove_prefix(static_cast<std::size_t>(r.ptr - s.data()));
-  if (sep) {
-    if (s.empty() || s.front() != sep) return false;
-    s.remove_prefix(1);
-  }
-  return true;
-}
-
-// The record number a position names, 0 when it names none.
-std::uint64_t recordAt(std::string_view p) {
-  if (p.empty()) return 0;
-  const char kind = p.front();
-  p.remove_prefix(1);
-  std::uint64_t rec = 0, key = 0;
-  if (kind == 'R') return takeNumber(p, rec, 0) && p.empty() ? rec : 0;
-  if (kind == 'K') return takeNumber(p, key, ':') && takeNumber(p, rec, ':') ? rec : 0;
-  return 0;
 }
 
 class Dat21File final : public Backend {
@@ -401,37 +169,11 @@ class Dat21File final : public Backend {
   bool eof() const override { return const_cast<Dat21File*>(this)->atEnd(); }
 
  private:
-  struct Key {
-    explicit Key(SortKey c)
-        : codec(std::move(c)),
-          oldSk(codec.length(), '\0'),
-          newSk(codec.length(), '\0'),
-          pool(std::make_unique<NodePool>()),
-          index(EntryLess{}, PoolAllocator<Entry>(pool.get())) {}
-    SortKey codec;
-    std::string oldSk, newSk;  // a statement's sort bytes of the record before and after
-    std::string path;
-    Fd fd;
-    std::unique_ptr<NodePool> pool;  // before index: it outlives it
-    Index index;
-    std::uint64_t loaded = 0;  // committed log bytes applied to index
-    std::uint32_t crc = 0;     // their CRC
-    std::uint32_t epoch = 0;
-    bool fresh = false;  // index matches (epoch, loaded, crc)
-    std::string staged;  // entries applied to index, not yet written
-  };
   // A change to one key, written as one log entry (sk: the key's oldSk or newSk).
   struct Change {
     std::size_t key;
     unsigned char op;
     std::string_view sk;
-  };
-  // Where NEXT and PREVIOUS go on: NEXT reads the first entry >= (lowSk, lowRec),
-  // PREVIOUS the last entry <= (highSk, highRec); unset: the first and the last.
-  struct Cursor {
-    bool set = false;
-    std::string lowSk, highSk;
-    std::uint64_t lowRec = 0, highRec = 0;
   };
   // A statement's hold on the file's lock, with the header and keys brought up to
   // date. A writing statement ends with done(), which writes its changes back unless
@@ -461,9 +203,6 @@ class Dat21File final : public Backend {
   };
 
   ErrorState refresh();
-  ErrorState catchUp(std::size_t i, const KeyCommit& c, std::uint64_t slots);
-  ErrorState loadKey(std::size_t i, const KeyCommit& c, std::uint64_t slots);
-  bool applyLog(Key& k, const unsigned char* p, std::size_t n, std::uint64_t slots);
 
   const char* images(const char* rec, const char*& stored);
   const char* keySource(const char* stored, std::string& image) const;
@@ -487,18 +226,6 @@ class Dat21File final : public Backend {
   void compact();
   void checkInvariants() const;
 
-  static void cursorOn(Cursor& c, std::string_view sk, std::uint64_t rec) {
-    c.set = true;
-    if (sk.empty()) {  // record order
-      c.lowSk.clear();
-      c.highSk.clear();
-    } else {
-      c.lowSk = sk;
-      c.highSk = sk;
-    }
-    c.lowRec = rec + 1;
-    c.highRec = rec - 1;
-  }
 
   const FileDecl& decl_;
   const std::size_t rsize_, ssize_;
@@ -602,7 +329,7 @@ ErrorState Dat21File::refresh() {
   if (fileSize(fd_.get()) < kHeaderSize + h.slotCount * ssize_) return make(kKeysMustBeRebuilt);
   if (h.keyCount != keys_.size() || h.pending != 0) return make(kKeysMustBeRebuilt);
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    ErrorState e = catchUp(i, h.keys[i], h.slotCount);
+    ErrorState e = keys_[i].catchUp(i, h.keys[i], h.slotCount, writable_);
     if (e.code) return e;
     const Key& k = keys_[i];
     bool opt = decl_.keys[i].attrs & kOpt;
@@ -614,81 +341,6 @@ ErrorState Dat21File::refresh() {
   hdr_ = disk_ = h;
   stale_ = false;
   return {};
-}
-
-ErrorState Dat21File::catchUp(std::size_t i, const KeyCommit& c, std::uint64_t slots) {
-  Key& k = keys_[i];
-  if (!k.fresh || c.epoch != k.epoch || c.length < k.loaded) return loadKey(i, c, slots);
-  if (c.length == k.loaded) return c.crc == k.crc ? ErrorState{} : loadKey(i, c, slots);
-  const std::size_t es = entrySize(k.codec.length());
-  std::uint64_t add = c.length - k.loaded;
-  if (add % es != 0 || fileSize(k.fd.get()) < kKeyHeaderSize + c.length) return loadKey(i, c, slots);
-  std::vector<unsigned char> buf(static_cast<std::size_t>(add));
-  if (readAt(k.fd.get(), buf.data(), buf.size(), kKeyHeaderSize + k.loaded) != static_cast<ssize_t>(buf.size()))
-    return loadKey(i, c, slots);
-  std::uint32_t crc = crc32(k.crc, buf.data(), buf.size());
-  if (crc != c.crc || !applyLog(k, buf.data(), buf.size(), slots)) return loadKey(i, c, slots);
-  k.loaded = c.length;
-  k.crc = crc;
-  return {};
-}
-
-// Loads key i from the start of its log, from a fresh open of its file.
-ErrorState Dat21File::loadKey(std::size_t i, const KeyCommit& c, std::uint64_t slots) {
-  Key& k = keys_[i];
-  k.fresh = false;
-  k.index.clear();
-  k.fd.reset(openRegular(k.path.c_str(), writable_ ? O_RDWR : O_RDONLY));
-  if (!k.fd.valid()) return errno == ENOENT ? make(kKeysMustBeRebuilt) : fromOpenErrno(errno, kKeysMustBeRebuilt);
-  const std::size_t es = entrySize(k.codec.length());
-  unsigned char head[kKeyHeaderSize];
-  KeyFileHeader kh;
-  if (readAt(k.fd.get(), head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) || !decodeKeyHeader(head, kh) ||
-      kh.keyNumber != i + 1 || kh.keyLength != k.codec.length() || kh.layout != k.codec.layout() ||
-      c.length % es != 0 || fileSize(k.fd.get()) < kKeyHeaderSize + c.length)
-    return make(kKeysMustBeRebuilt);
-  const std::size_t step = std::max<std::size_t>(1, kWriteBackBytes / es) * es;
-  std::vector<unsigned char> buf(static_cast<std::size_t>(std::min<std::uint64_t>(step, c.length)));
-  std::uint32_t crc = 0;
-  for (std::uint64_t at = 0; at < c.length;) {
-    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(step, c.length - at));
-    if (readAt(k.fd.get(), buf.data(), n, kKeyHeaderSize + at) != static_cast<ssize_t>(n) ||
-        !applyLog(k, buf.data(), n, slots)) {
-      k.index.clear();
-      return make(kKeysMustBeRebuilt);
-    }
-    crc = crc32(crc, buf.data(), n);
-    at += n;
-  }
-  if (crc != c.crc) {
-    k.index.clear();
-    return make(kKeysMustBeRebuilt);
-  }
-  k.loaded = c.length;
-  k.crc = crc;
-  k.epoch = c.epoch;
-  k.fresh = true;
-  return {};
-}
-
-bool Dat21File::applyLog(Key& k, const unsigned char* p, std::size_t n, std::uint64_t slots) {
-  const std::size_t len = k.codec.length(), es = entrySize(len);
-  for (std::size_t at = 0; at + es <= n; at += es) {
-    const unsigned char* e = p + at;
-    std::uint32_t rec = get32(e + 1);
-    if (rec == 0 || rec > slots) return false;
-    const std::string_view sk(reinterpret_cast<const char*>(e + 5), len);
-    if (e[0] == kEntryInsert) {
-      if (!k.index.emplace(sk, rec).second) return false;
-    } else if (e[0] == kEntryRemove) {
-      auto it = findEntry(k.index, sk, rec);
-      if (it == k.index.end()) return false;
-      k.index.erase(it);
-    } else {
-      return false;
-    }
-  }
-  return true;
 }
 
 // The stored form of a program-side record (rec itself unless texts are stored in
@@ -1258,44 +910,23 @@ ErrorState Dat21File::records(std::uint64_t& n) {
 // "R<record>" in record order, "K<key>:<record>:<sort bytes in hex>" in a key order.
 std::string Dat21File::position() {
   if (curRec_ == 0) return {};
-  std::string out;
-  if (order_ < 0) {
-    out = "R";
-    appendNumber(out, curRec_);
-    return out;
-  }
+  if (order_ < 0) return encodePosition(-1, curRec_, {});
   std::string sk, image;
   keys_[static_cast<std::size_t>(order_)].codec.make(keySource(curStored_.data(), image), sk);
-  out = "K";
-  appendNumber(out, static_cast<std::uint64_t>(order_));
-  out.push_back(':');
-  appendNumber(out, curRec_);
-  out.push_back(':');
-  toHex(out, sk);
-  return out;
+  return encodePosition(order_, curRec_, sk);
 }
 
 // The order and the place a position names: NEXT and PREVIOUS read its record first.
 bool Dat21File::parsePosition(std::string_view p, int& order, Cursor& c) const {
-  if (p.empty()) return false;
-  const char kind = p.front();
-  p.remove_prefix(1);
-  std::uint64_t rec = 0, key = 0;
-  c = Cursor{};
-  c.set = true;
-  if (kind == 'R') {
-    if (!takeNumber(p, rec, 0) || !p.empty() || rec == 0) return false;
+  bool keyed = false;
+  std::uint64_t key = 0;
+  if (!decodePosition(p, keyed, key, c)) return false;
+  if (!keyed) {
     order = -1;
-  } else if (kind == 'K') {
-    if (!takeNumber(p, key, ':') || key >= keys_.size() || !takeNumber(p, rec, ':') ||
-        !fromHex(p, c.lowSk) || c.lowSk.size() != keys_[key].codec.length())
-      return false;
-    c.highSk = c.lowSk;
-    order = static_cast<int>(key);
-  } else {
-    return false;
+    return true;
   }
-  c.lowRec = c.highRec = rec;
+  if (key >= keys_.size() || c.lowSk.size() != keys_[key].codec.length()) return false;
+  order = static_cast<int>(key);
   return true;
 }
 
@@ -1341,223 +972,6 @@ ErrorState openFile(const FileDecl& decl, const std::string& name, std::uint8_t 
   ErrorState e = f->open(name, mode);
   if (e.code == 0) out = std::move(f);
   return e;
-}
-
-// A link is never replaced: one whose target is missing (a share not mounted) is a
-// missing file (kFileNotFound); anything else gives no error.
-ErrorState noLinkTarget(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || ::stat(path.c_str(), &st) == 0) return {};
-  ErrorState e = lastErrno();
-  e.fileText = "the link's target is missing";
-  return e;
-}
-
-// The data file of an empty file: its header, both copies.
-std::string emptyDataBytes(const FileDecl& decl) {
-  DataHeader h;
-  h.recordSize = static_cast<std::uint32_t>(decl.recordSize);
-  h.keyCount = static_cast<std::uint32_t>(decl.keys.size());
-  h.flags = declFlags(decl);
-  std::string bytes(kHeaderSize, '\0');
-  for (std::uint64_t g = 0; g < 2; ++g) {
-    h.generation = g;
-    encodeHeader(h, reinterpret_cast<unsigned char*>(bytes.data()) + g * kHeaderCopySize);
-  }
-  return bytes;
-}
-
-ErrorState writeEmptyKeys(const FileDecl& decl, const std::string& path) {
-  for (std::size_t i = 0; i < decl.keys.size(); ++i)
-    if (ErrorState e = writeWholeFile(keyPath(path, i), keyHeaderBytes(SortKey(decl, i), i)); e.code) return e;
-  return {};
-}
-
-// A missing file: the data file is made whole under a name of its own and linked into
-// place only while the name is still free, holding the write lock until its key
-// files are written. Of several programs creating it at once one creates it; the
-// others find it made (and their opens wait for the lock until it is complete).
-ErrorState createMissing(const FileDecl& decl, const std::string& path) {
-  static std::atomic<unsigned> serial{0};
-  const std::string tmp = path + "~" + std::to_string(::getpid()) + "." + std::to_string(serial++);
-  Fd fd(openRegular(tmp.c_str(), O_RDWR | O_CREAT | O_EXCL));
-  if (!fd.valid()) return openErrno();
-  struct Unlink {
-    const std::string& name;
-    ~Unlink() { ::unlink(name.c_str()); }
-  } unlinkTmp{tmp};
-  ShareLock guard;
-  if (ErrorState e = guard.acquire(fd.get(), mode::kReadWrite | mode::kDenyNone); e.code) return e;
-  struct Release {
-    ShareLock& s;
-    ~Release() { s.release(); }
-  } release{guard};
-  if (ErrorState e = guard.lockWrite(); e.code) return e;
-  const std::string bytes = emptyDataBytes(decl);
-  if (!writeAt(fd.get(), bytes.data(), bytes.size(), 0)) return lastErrno();
-  if (::link(tmp.c_str(), path.c_str()) != 0) return errno == EEXIST ? ErrorState{} : lastErrno();
-  ErrorState e = writeEmptyKeys(decl, path);
-  guard.unlockOne();
-  return e;
-}
-
-// A file found missing: made exclusively, or left as another station made it
-// meanwhile (never replaced, even when nobody has it open yet).
-ErrorState createMissingFile(const FileDecl& decl, const std::string& name) {
-  if (int c = checkDecl(decl)) return make(c);
-  const std::string path = dataPath(name);
-  if (ErrorState e = noLinkTarget(path); e.code) return e;
-  struct stat st;
-  if (::lstat(path.c_str(), &st) == 0) return {};
-  if (errno != ENOENT) return lastErrno();
-  return createMissing(decl, path);
-}
-
-ErrorState createFile(const FileDecl& decl, const std::string& name) {
-  if (int c = checkDecl(decl)) return make(c);
-  const std::string path = dataPath(name);
-  if (ErrorState e = noLinkTarget(path); e.code) return e;
-  // An existing file is replaced only when nobody has it open.
-  Fd old(openRegular(path.c_str(), O_RDWR));
-  if (!old.valid()) return errno == ENOENT ? createMissing(decl, path) : openErrno();
-  ShareLock guard;
-  if (ErrorState e = guard.acquire(old.get(), mode::kReadWrite | mode::kDenyAll); e.code) return e;
-  ErrorState e = writeEmptyKeys(decl, path);
-  if (e.code == 0) e = writeWholeFile(path, emptyDataBytes(decl));
-  guard.release();
-  return e;
-}
-
-// What a build could not keep, for the user ("" when it kept everything).
-std::string salvageNote(std::uint64_t dropped, bool headerDamaged, std::uint64_t recovered) {
-  std::string note;
-  if (dropped) note = std::to_string(dropped) + " record(s) could not be read and were dropped";
-  if (headerDamaged && recovered == 0) {
-    if (!note.empty()) note += "; ";
-    note += "a header copy was damaged: the last change may be lost";
-  }
-  return note;
-}
-
-// Rebuilds every key file from the slots, and the free list with them, keeping every
-// record that can be read: a record whose status byte is damaged, and one cut short
-// at the end of the file, are dropped (their slots become free). When a header copy
-// is damaged, the intact slots past the sound copy's count (records the damaged,
-// newer copy counted) are kept. Both header copies are written anew. On success the
-// error's fileText says what was dropped, or is empty.
-ErrorState buildFile(const FileDecl& decl, const std::string& name) {
-  if (int c = checkDecl(decl)) return make(c);
-  const std::string path = dataPath(name);
-  Fd fd(openRegular(path.c_str(), O_RDWR));
-  if (!fd.valid()) return openErrno();
-  ShareLock share;
-  if (ErrorState e = share.acquire(fd.get(), mode::kReadWrite | mode::kDenyNone); e.code) return e;
-  struct Release {
-    ShareLock& s;
-    ~Release() { s.release(); }
-  } release{share};
-  if (ErrorState e = share.lockWrite(); e.code) return e;
-  unsigned char raw[kHeaderSize];
-  ssize_t got = readAt(fd.get(), raw, sizeof raw, 0);
-  if (got < 0) return lastErrno();
-  DataHeader h;
-  bool bothSound = false;
-  if (static_cast<std::size_t>(got) != sizeof raw || !pickHeader(raw, h, &bothSound)) return make(kInvalidDataFile);
-  if (h.recordSize != decl.recordSize) return make(kInvalidRecordDeclaration);
-
-  const std::size_t rsize = decl.recordSize, ssize = slotSize(rsize);
-  const std::uint64_t whole = (fileSize(fd.get()) - kHeaderSize) / ssize;  // slots wholly in the file
-  std::uint64_t slots = std::min(h.slotCount, whole);
-  std::uint64_t dropped = h.slotCount - slots;  // cut short at the end
-  std::uint64_t recovered = 0;
-  const auto intact = [&](std::uint64_t recno, bool& ok) {
-    unsigned char status = 0;
-    ok = readAt(fd.get(), &status, 1, slotOffset(recno, rsize)) == 1;
-    return ok && (status == kSlotActive || status == kSlotDeleted);
-  };
-  if (!bothSound) {
-    bool ok = true;
-    while (slots < whole && intact(slots + 1, ok)) {
-      ++slots;
-      ++recovered;
-    }
-    if (!ok) return lastErrno();
-  }
-
-  std::vector<SortKey> codecs;
-  std::vector<std::vector<Entry>> entries(decl.keys.size());
-  for (std::size_t i = 0; i < decl.keys.size(); ++i) codecs.emplace_back(decl, i);
-  struct FreeSlot {
-    std::uint64_t recno;
-    std::uint32_t link;  // what it holds now
-    bool damaged;        // its status byte must be written too
-  };
-  std::vector<FreeSlot> freeSlots;
-  std::uint64_t active = 0;
-  const std::uint64_t per = std::max<std::uint64_t>(1, kChunkBytes / ssize);
-  std::vector<char> chunk;
-  std::string image, sk;
-  for (std::uint64_t first = 1; first <= slots; first += per) {
-    const std::uint64_t count = std::min(per, slots - first + 1);
-    chunk.resize(static_cast<std::size_t>(count * ssize));
-    ssize_t n = readAt(fd.get(), chunk.data(), chunk.size(), slotOffset(first, rsize));
-    if (n < 0) return lastErrno();
-    if (static_cast<std::size_t>(n) != chunk.size()) return make(kInvalidDataFile);
-    for (std::uint64_t j = 0; j < count; ++j) {
-      const char* slot = chunk.data() + j * ssize;
-      const std::uint64_t recno = first + j;
-      const auto status = static_cast<unsigned char>(slot[0]);
-      if (status == kSlotActive) {
-        ++active;
-        image.assign(slot + 1, rsize);
-        if (decl.oem) convertTextFields(decl, image.data(), false);
-        for (std::size_t i = 0; i < codecs.size(); ++i)
-          if (codecs[i].make(image.data(), sk)) entries[i].push_back({sk, static_cast<std::uint32_t>(recno)});
-      } else {
-        const bool damaged = status != kSlotDeleted;
-        if (damaged) ++dropped;
-        const std::uint32_t link =
-            !damaged && rsize >= kFreeLinkSize ? get32(reinterpret_cast<const unsigned char*>(slot + 1)) : 0;
-        freeSlots.push_back({recno, link, damaged});
-      }
-    }
-  }
-  // The free list in slot order, lowest first; a damaged slot becomes a free one.
-  const bool chain = rsize >= kFreeLinkSize;
-  for (std::size_t j = 0; j < freeSlots.size(); ++j) {
-    const FreeSlot& f = freeSlots[j];
-    std::uint32_t link = chain && j + 1 < freeSlots.size() ? static_cast<std::uint32_t>(freeSlots[j + 1].recno) : 0;
-    if (!f.damaged && (!chain || f.link == link)) continue;
-    // The status byte and the link after it; the status only where it was damaged.
-    unsigned char b[1 + kFreeLinkSize] = {kSlotDeleted};
-    put32(b + 1, link);
-    const std::size_t from = f.damaged ? 0 : 1, to = chain ? sizeof b : 1;
-    if (!writeAt(fd.get(), b + from, to - from, slotOffset(f.recno, rsize) + from)) return lastErrno();
-  }
-  DataHeader nh = h;
-  for (std::size_t i = 0; i < codecs.size(); ++i) {
-    std::sort(entries[i].begin(), entries[i].end(), EntryLess{});
-    KeyCommit c;
-    if (ErrorState e = writeKeySnapshot(keyPath(path, i), codecs[i], i, entries[i], c, nullptr, true); e.code)
-      return e;
-    c.epoch = h.keys[i].epoch + 1;
-    nh.keys[i] = c;
-  }
-  for (std::size_t i = codecs.size(); i < kMaxKeys; ++i) nh.keys[i] = KeyCommit{};
-  nh.keyCount = static_cast<std::uint32_t>(codecs.size());
-  nh.flags = declFlags(decl);
-  nh.slotCount = slots;
-  nh.freeHead = chain && !freeSlots.empty() ? freeSlots.front().recno : 0;
-  nh.active = active;
-  nh.pending = 0;
-  // Both copies, so that a damaged one is replaced; the second is the newer.
-  for (int copy = 1; copy <= 2; ++copy) {
-    nh.generation = h.generation + static_cast<std::uint64_t>(copy);
-    if (ErrorState e = writeHeader(fd.get(), nh); e.code) return e;
-  }
-  ErrorState done;
-  done.fileText = salvageNote(dropped, !bothSound, recovered);
-  return done;
 }
 
 }  // namespace

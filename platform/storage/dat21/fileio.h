@@ -1,0 +1,30 @@
+#pragma once
+// What the 2.1 driver's parts share: the sizes of their blocks, and how a failed
+// call becomes a result.
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/storage/file.h"
+#include "platform/storage/sharelock.h"
+#include "platform/storage/dat21/format.h"
+
+namespace zelk::storage::dat21 {
+
+// Bytes read at once when scanning slots or loading a key log.
+constexpr std::size_t kChunkBytes = 1 << 16;
+// Staged bytes that make a write-back before the lock is released.
+constexpr std::size_t kWriteBackBytes = 1 << 20;
+
+inline ErrorState make(int code) { return errorOf(code); }
+
+inline ErrorState lastErrno() { return fromErrno(errno); }
+// A failed openRegular, a folder, a FIFO or a device being no data file.
+inline ErrorState openErrno() { return fromOpenErrno(errno, kInvalidDataFile); }
+
+// The header flags a declaration gives a new file.
+inline std::uint32_t declFlags(const FileDecl& d) {
+  return (d.reclaim ? kFlagReclaim : 0) | (d.oem ? kFlagOem : 0);
+}
+
+}  // namespace zelk::storage::dat21
