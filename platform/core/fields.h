@@ -8,6 +8,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "platform/core/endian.h"
+
 namespace zelk {
 
 static_assert(std::endian::native == std::endian::little, "record layouts are little-endian");
@@ -33,12 +35,8 @@ class LeField {
   LeField(T v) { set(v); }  // NOLINT: fields take their values like the language's numbers
   LeField& operator=(T v) { set(v); return *this; }
   operator T() const { return get(); }  // NOLINT
-  T get() const {
-    T v;
-    std::memcpy(&v, b_, sizeof v);
-    return v;
-  }
-  void set(T v) { std::memcpy(b_, &v, sizeof v); }
+  T get() const { return getLittle<T>(b_); }
+  void set(T v) { putLittle(b_, v); }
 
  private:
   unsigned char b_[sizeof(T)];

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/core/endian.h"
+
 namespace zelk::storage::dat21 {
 
 inline constexpr std::uint32_t kVersion = 1;
@@ -84,25 +86,6 @@ bool decodeKeyHeader(const unsigned char* in, KeyFileHeader& h);
 // CRC-32 (IEEE), continued from a previous value (0 to start).
 std::uint32_t crc32(std::uint32_t crc, const void* data, std::size_t n);
 
-// Little-endian helpers (a plain load or store on a little-endian machine).
-template <class T>
-inline void putLittle(unsigned char* p, T v) {
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(p, &v, sizeof v);
-  } else {
-    for (std::size_t i = 0; i < sizeof v; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-  }
-}
-template <class T>
-inline T getLittle(const unsigned char* p) {
-  T v = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&v, p, sizeof v);
-  } else {
-    for (std::size_t i = sizeof v; i-- > 0;) v = static_cast<T>((v << 8) | p[i]);
-  }
-  return v;
-}
 inline void put32(unsigned char* p, std::uint32_t v) { putLittle(p, v); }
 inline void put64(unsigned char* p, std::uint64_t v) { putLittle(p, v); }
 inline std::uint32_t get32(const unsigned char* p) { return getLittle<std::uint32_t>(p); }

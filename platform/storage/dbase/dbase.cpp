@@ -15,6 +15,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
+#include "platform/core/endian.h"
 #include "platform/core/text.h"
 #include "platform/storage/dbase/dbf_codec.h"
 #include "platform/storage/paths.h"
@@ -34,10 +35,6 @@ ErrorState fail(int code) { return errorOf(code); }
 // A write at an offset, its failure as an error.
 ErrorState write(int fd, const void* buf, std::size_t n, std::uint64_t off) {
   return writeAt(fd, buf, n, off) ? ErrorState{} : fromErrno(errno);
-}
-
-std::uint32_t decodeLe32(const unsigned char* u) {
-  return std::uint32_t{u[0]} | std::uint32_t{u[1]} << 8 | std::uint32_t{u[2]} << 16 | std::uint32_t{u[3]} << 24;
 }
 
 std::string lowerAscii(std::string_view s) {
@@ -329,10 +326,8 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
   char head[kHeaderSize];
   ssize_t got = readAt(fd_.get(), head, sizeof head, 0);
   if (got < 0) return fromErrno(errno);
-  std::size_t headerLength = static_cast<std::size_t>(got) >= kOffHeaderLength + 2
-                                 ? (static_cast<unsigned char>(head[kOffHeaderLength]) |
-                                    static_cast<unsigned char>(head[kOffHeaderLength + 1]) << 8)
-                                 : 0;
+  std::size_t headerLength =
+      static_cast<std::size_t>(got) >= kOffHeaderLength + 2 ? getLittle<std::uint16_t>(head + kOffHeaderLength) : 0;
   std::string bytes(std::max(headerLength, kHeaderSize), '\0');
   got = readAt(fd_.get(), bytes.data(), bytes.size(), 0);
   if (got < 0) return fromErrno(errno);
@@ -390,7 +385,7 @@ ErrorState Table::refreshCount() const {
     count_ = 0;
     return {};
   }
-  std::uint32_t h = decodeLe32(b);
+  std::uint32_t h = getLittle<std::uint32_t>(b);
   if (h == headerCountSeen_) return {};
   struct stat st;
   if (::fstat(fd_.get(), &st) != 0) return fromErrno(errno);
@@ -587,7 +582,7 @@ ErrorState Table::writeBack() {
     const std::int32_t today = todayNow();
     putHeaderDate(h, today);
     const std::uint32_t c = static_cast<std::uint32_t>(count_);
-    for (int k = 0; k < 4; ++k) h[3 + k] = static_cast<unsigned char>(c >> (8 * k));
+    putLittle(h + 3, c);
     e = write(fd_.get(), h, sizeof h, kOffDate);
     if (!e.code) {
       dateWritten_ = today;
@@ -649,7 +644,7 @@ ErrorState Table::add(char* rec) {
     return e;
   }
   std::uint64_t n = count_;
-  if (got == 4 && decodeLe32(b) != headerCountSeen_) {
+  if (got == 4 && getLittle<std::uint32_t>(b) != headerCountSeen_) {
     if (ErrorState e = refreshCount(); e.code) {
       endWrite();
       return e;
@@ -666,7 +661,7 @@ ErrorState Table::add(char* rec) {
     std::int32_t today = todayNow();
     putHeaderDate(h, today);
     std::uint32_t c = static_cast<std::uint32_t>(n + 1);
-    for (int k = 0; k < 4; ++k) h[3 + k] = static_cast<unsigned char>(c >> (8 * k));
+    putLittle(h + 3, c);
     e = write(fd_.get(), h, sizeof h, kOffDate);
     if (!e.code) {
       dateWritten_ = today;

@@ -9,6 +9,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
+#include "platform/core/endian.h"
 #include "platform/core/fields.h"
 #include "platform/core/text.h"
 #include "platform/storage/record.h"
@@ -19,19 +20,6 @@ namespace {
 constexpr std::size_t kRecentDates = 64;  // dates kept by their reading and writing (6 bits)
 
 ErrorState fail(int code) { return errorOf(code); }
-
-std::uint32_t le32(const char* p) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  return std::uint32_t{u[0]} | std::uint32_t{u[1]} << 8 | std::uint32_t{u[2]} << 16 | std::uint32_t{u[3]} << 24;
-}
-std::uint16_t le16(const char* p) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  return static_cast<std::uint16_t>(u[0] | u[1] << 8);
-}
-void putLe16(char* p, std::size_t v) {
-  p[0] = static_cast<char>(v & 0xFF);
-  p[1] = static_cast<char>((v >> 8) & 0xFF);
-}
 
 // Versions whose header and descriptors have the dBase III/IV layout: dBase III/IV
 // with or without memo, dBase V, FoxBase and FoxPro tables.
@@ -133,9 +121,9 @@ ErrorState parseHeader(std::string_view bytes, Layout& out) {
   if (bytes.size() < kHeaderSize) return fail(kInvalidDataFile);
   const char* h = bytes.data();
   out.version = static_cast<std::uint8_t>(h[0]);
-  out.headerCount = le32(h + kOffCount);
-  out.headerLength = le16(h + kOffHeaderLength);
-  out.recordLength = le16(h + kOffRecordLength);
+  out.headerCount = getLittle<std::uint32_t>(h + kOffCount);
+  out.headerLength = getLittle<std::uint16_t>(h + kOffHeaderLength);
+  out.recordLength = getLittle<std::uint16_t>(h + kOffRecordLength);
   out.language = static_cast<std::uint8_t>(h[kOffLanguage]);
   if (!knownVersion(out.version)) return fail(kInvalidDataFile);
   if (out.headerLength < kHeaderSize + kDescriptorSize || out.recordLength < 2) return fail(kInvalidDataFile);
@@ -187,8 +175,8 @@ std::string buildHeader(Layout& layout, std::int32_t today) {
   std::string h(layout.headerLength, '\0');
   h[0] = static_cast<char>(layout.version);
   putHeaderDate(reinterpret_cast<unsigned char*>(h.data() + kOffDate), today);
-  putLe16(h.data() + kOffHeaderLength, layout.headerLength);
-  putLe16(h.data() + kOffRecordLength, layout.recordLength);
+  putLittle(h.data() + kOffHeaderLength, static_cast<std::uint16_t>(layout.headerLength));
+  putLittle(h.data() + kOffRecordLength, static_cast<std::uint16_t>(layout.recordLength));
   h[kOffLanguage] = static_cast<char>(layout.language);
   for (std::size_t i = 0; i < n; ++i) {
     const Column& c = layout.columns[i];
