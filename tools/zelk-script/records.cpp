@@ -11,6 +11,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
 #include "platform/core/fields.h"
+#include "platform/core/hex.h"
 #include "platform/core/text.h"
 #include "tools/zelk-script/runner.h"
 
@@ -49,10 +50,8 @@ void writeString(std::string& out, std::string_view s) {
       case '\t': out += "\\t"; break;
       default:
         if (u < 0x20) {
-          const char* hex = "0123456789abcdef";
           out += "\\u00";
-          out += hex[u >> 4];
-          out += hex[u & 15];
+          appendHex(out, std::string_view(&c, 1));
         } else {
           out += c;
         }

@@ -4,16 +4,10 @@
 #include <cstddef>
 #include <system_error>
 
+#include "platform/core/hex.h"
+
 namespace zelk::storage::dat21 {
 namespace {
-
-void toHex(std::string& out, std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  for (unsigned char c : bytes) {
-    out.push_back(kDigits[c >> 4]);
-    out.push_back(kDigits[c & 15]);
-  }
-}
 
 bool fromHex(std::string_view hex, std::string& out) {
   if (hex.size() % 2) return false;
@@ -69,7 +63,7 @@ std::string encodePosition(int key, std::uint64_t rec, std::string_view sk) {
   out.push_back(':');
   appendNumber(out, rec);
   out.push_back(':');
-  toHex(out, sk);
+  appendHex(out, sk);
   return out;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/core/codepage.h"
+#include "platform/core/hex.h"
 #include "platform/core/text.h"
 #include "platform/storage/odbc/connection.h"
 #include "platform/storage/odbc/odbc.h"
@@ -693,14 +694,9 @@ std::string OdbcFile::position() {
     out = "K" + std::string(buf, r.ptr);
   }
   out += ':';
-  static constexpr char kHex[] = "0123456789abcdef";
   for (const OrderCol& c : order()) {
     const FieldDesc& f = decl_.fields[c.field];
-    for (std::size_t i = 0; i < f.size; ++i) {
-      unsigned char b = static_cast<unsigned char>(current_[f.offset + i]);
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-    }
+    appendHex(out, std::string_view(current_).substr(f.offset, f.size));
   }
   return out;
 }
