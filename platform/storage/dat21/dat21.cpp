@@ -105,6 +105,7 @@
 #include "platform/storage/dat21/rebuild.h"
 #include "platform/storage/dat21/sortkey.h"
 #include "platform/storage/paths.h"
+#include "platform/storage/send.h"
 #include "platform/storage/io.h"
 #include "platform/storage/sharelock.h"
 #include "platform/storage/staging.h"
@@ -839,17 +840,10 @@ ErrorState Dat21File::flush() {
 
 ErrorState Dat21File::send(std::string_view command, std::string& reply) {
   reply.clear();
-  constexpr std::string_view kRecover = "recover=";
-  if (command.size() > kRecover.size()) {
-    bool match = true;
-    for (std::size_t i = 0; i < kRecover.size() && match; ++i)
-      match = (command[i] | 0x20) == kRecover[i] || command[i] == kRecover[i];
-    if (match) {
-      std::string_view v = command.substr(kRecover.size());
-      int seconds = 0;
-      auto r = std::from_chars(v.data(), v.data() + v.size(), seconds);
-      if (r.ec == std::errc() && seconds >= 0) share_.setWaitSeconds(seconds);
-    }
+  if (const SendCommand c = parseSend(command); c.is("recover") && c.hasValue) {
+    int seconds = 0;
+    auto r = std::from_chars(c.value.data(), c.value.data() + c.value.size(), seconds);
+    if (r.ec == std::errc() && seconds >= 0) share_.setWaitSeconds(seconds);
   }
   return {};
 }

@@ -16,9 +16,9 @@
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
 #include "platform/core/endian.h"
-#include "platform/core/text.h"
 #include "platform/storage/dbase/dbf_codec.h"
 #include "platform/storage/paths.h"
+#include "platform/storage/send.h"
 #include "platform/storage/io.h"
 #include "platform/storage/sharelock.h"
 #include "platform/storage/staging.h"
@@ -35,13 +35,6 @@ ErrorState fail(int code) { return errorOf(code); }
 // A write at an offset, its failure as an error.
 ErrorState write(int fd, const void* buf, std::size_t n, std::uint64_t off) {
   return writeAt(fd, buf, n, off) ? ErrorState{} : fromErrno(errno);
-}
-
-std::string lowerAscii(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return r;
 }
 
 struct Binding {
@@ -746,13 +739,11 @@ ErrorState Table::erase() {
 
 ErrorState Table::send(std::string_view command, std::string& reply) {
   reply.clear();
-  std::size_t eq = command.find('=');
-  std::string key = lowerAscii(trim(command.substr(0, eq)));
-  if (key == "quickscan") {
-    if (eq != std::string_view::npos) {
-      std::string v = lowerAscii(trim(command.substr(eq + 1)));
-      if (v == "on") quickScan_ = true;
-      else if (v == "off") quickScan_ = false;
+  const SendCommand c = parseSend(command);
+  if (c.is("quickscan")) {
+    if (c.hasValue) {
+      if (c.valueIs("on")) quickScan_ = true;
+      else if (c.valueIs("off")) quickScan_ = false;
       scanValid_ = false;
     }
     reply = quickScan_ ? "on" : "off";
