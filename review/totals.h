@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "platform/core/text.h"
-#include "platform/framework/browse.h"
+#include "platform/framework/listqueue.h"
 
 namespace zelk::review {
 

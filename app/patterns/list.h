@@ -21,6 +21,8 @@
 #include "app/patterns/controls.h"
 #include "app/patterns/window.h"
 #include "platform/framework/browse.h"
+#include "platform/framework/locator.h"
+#include "platform/framework/step.h"
 #include "platform/storage/file.h"
 #include "platform/ui/defs.h"
 

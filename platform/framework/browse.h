@@ -1,10 +1,5 @@
 #pragma once
-// Lists over a view of one file.
-//
-// ViewManager reads the view: the file in record order or in a key's order, through
-// its file manager, with an optional filter over bound names; every row read passes
-// the filter first and then ValidateRecord, which a list overrides with its own row
-// test (calling ViewManager::ValidateRecord last).
+// The list over a view of one file.
 //
 // BrowseClass shows the view in a list control of a window: it keeps the list queue
 // (a row per record on show: the values of its field pairs and the row's position),
@@ -14,13 +9,12 @@
 // the highlighted row in the sources of its field pairs. It registers itself as a
 // component of its window manager, which passes it the window's events.
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/framework/filemanager.h"
-#include "platform/framework/filter.h"
+#include "platform/framework/listqueue.h"
+#include "platform/framework/viewmanager.h"
 #include "platform/framework/windowmanager.h"
 #include "platform/storage/file.h"
 #include "platform/ui/defs.h"
@@ -28,195 +22,8 @@
 
 namespace zelk::fw {
 
-// ValidateRecord's answers.
-namespace record {
-inline constexpr std::uint8_t kOk = 0, kOutOfRange = 1, kFiltered = 2;
-}
-
-// The sort order of a view without a key: the file's record order.
-inline constexpr int kRecordOrder = -1;
-
-// Messages the lists raise.
-namespace msg {
-inline constexpr std::uint16_t kViewFilter = 43;  // a filter that cannot be used
-}
-
-class ViewManager {
- public:
-  ViewManager() = default;
-  ViewManager(const ViewManager&) = delete;
-  ViewManager& operator=(const ViewManager&) = delete;
-  virtual ~ViewManager();
-
-  // The view over one file and the file's relation manager (whose file manager the
-  // view reads through).
-  void Init(storage::File& view, RelationManager& relation);
-  virtual void Kill();
-
-  void SetOrder(int key);  // a key's index, or kRecordOrder
-  int Order() const { return order_; }
-
-  // A filter expression over bound names; "" none. It is compiled when the view is
-  // next set; one that cannot be compiled is reported once (message 43) and dropped.
-  void SetFilter(std::string_view expression);
-  const std::string& GetFilter() const { return filterText_; }
-
-  // Reading. Each returns 0, kNotify when there is no further row, or kFatal after a
-  // read error (reported through the file manager, message 1).
-  std::uint8_t Reset();                            // the view to its first row (or its last, for Previous)
-  std::uint8_t ResetToBuffer();                    // at the key value in the record buffer
-  std::uint8_t ResetAt(std::string_view position); // the next row read is the row at position
-  // The row at position read again: 0 when its record is there and still a row of the
-  // view (the filter and ValidateRecord pass it), kNotify when not; the view goes on
-  // from it.
-  std::uint8_t RegetAt(std::string_view position);
-  std::uint8_t Next();
-  std::uint8_t Previous();
-  std::string Position();  // the position of the row read last ("" none)
-
-  // The row test, run for every row that passed the filter, with the row in the
-  // record buffer. A list's override runs its own test and then calls this one.
-  virtual std::uint8_t ValidateRecord();
-
-  storage::File* View = nullptr;
-  RelationManager* Primary = nullptr;
-  std::uint64_t Reads = 0;  // records read from the file
-
- protected:
-  FileManager* access() const { return Primary ? Primary->Me : nullptr; }
-  void prepareFilter();  // compiles a changed filter
-
- private:
-  std::uint8_t read(bool forward);
-
-  int order_ = kRecordOrder;
-  std::string filterText_;
-  std::unique_ptr<Filter> filter_;
-  bool filterChanged_ = false;
-};
-
-// The list's rows. A row keeps the values of the field pairs in one byte string, each
-// at its column's place: a text at its width, a number (or a date's day number) as
-// 8 bytes; then the row's position in the view.
-class ListQueue {
- public:
-  static constexpr std::size_t kPositionSize = 1024;  // a position is cut to this
-  struct Column {
-    bool text = false;
-    std::size_t offset = 0, width = 0;  // in Row::values
-  };
-  struct Row {
-    std::string values;
-    std::string position;  // the row's position in the view
-    int thumb = 0;         // the thumb step's percentile of the row
-  };
-  std::vector<Row> rows;
-
-  std::size_t size() const { return rows.size(); }
-  bool empty() const { return rows.empty(); }
-  void clear() { rows.clear(); }
-
-  // The columns, one per field pair (BrowseClass::AddField adds them).
-  void addColumn(bool text, std::size_t width);
-  void clearColumns();
-  const std::vector<Column>& columns() const { return columns_; }
-  std::size_t rowSize() const { return rowSize_; }
-
-  std::string_view text(const Row& r, std::size_t column) const;
-  double number(const Row& r, std::size_t column) const;
-  void setText(Row& r, std::size_t column, std::string_view v) const;
-  void setNumber(Row& r, std::size_t column, double v) const;
-
- private:
-  std::vector<Column> columns_;
-  std::size_t rowSize_ = 0;
-};
-
-class BrowseClass;
-
-// Positions the thumb by the value of the sort key's first field.
-class StepClass {
- public:
-  virtual ~StepClass() = default;
-  // The field the thumb follows (bound by AddSortOrder).
-  void bind(const storage::FieldDesc& field, bool noCase);
-  // The range of the thumb, from the records of the first and last key values.
-  virtual void SetLimit(const char* first, const char* last) = 0;
-  virtual int GetPercentile(const char* rec) const = 0;  // 0..100
-  virtual void SetValue(char* rec, int percent) const = 0;  // the value at a thumb position
-  const storage::FieldDesc* field() const { return field_; }
-
- protected:
-  const storage::FieldDesc* field_ = nullptr;
-  bool noCase_ = false;
-};
-
-// A numeric key: the thumb runs from the first to the last value.
-class StepLongClass : public StepClass {
- public:
-  void Init(unsigned controls);
-  void SetLimit(const char* first, const char* last) override;
-  int GetPercentile(const char* rec) const override;
-  void SetValue(char* rec, int percent) const override;
-
- private:
-  unsigned controls_ = 0;
-  double low_ = 0, high_ = 0;
-};
-
-// A text key: the thumb steps over the leading character, through a table of the
-// digits and capital letters; in the run-time mode the table holds only those
-// between the first and the last key value, and it is built when the list fills.
-class StepStringClass : public StepClass {
- public:
-  static constexpr int kRunTime = 3;
-  void Init(unsigned controls, int mode);
-  void SetLimit(const char* first, const char* last) override;
-  int GetPercentile(const char* rec) const override;
-  void SetValue(char* rec, int percent) const override;
-
- private:
-  unsigned char leading(const char* rec) const;
-  unsigned controls_ = 0;
-  int mode_ = 0;
-  std::vector<unsigned char> steps_;
-};
-
-// Moves the list by typed characters to the first row at or after a value of its
-// field (in the sort order).
-class LocatorClass {
- public:
-  virtual ~LocatorClass() = default;
-  // control: an entry that shows the search value (0 none); field: the field of the
-  // sort key it sets; noCase: the typed text is taken in capitals.
-  void Init(int control, ui::Use field, bool noCase, BrowseClass& list);
-  // A character typed on the list; true when the list is to move.
-  virtual bool TakeKey(int key) = 0;
-  void Set();  // the search value into the field
-  virtual void Clear() {}  // forget what was typed
-  const std::string& text() const { return text_; }
-  int control() const { return control_; }
-
- protected:
-  std::string text_;
-  int control_ = 0;
-  ui::Use field_;
-  bool noCase_ = false;
-  BrowseClass* list_ = nullptr;
-};
-
-// Each typed character alone is the value.
-class StepLocatorClass : public LocatorClass {
- public:
-  bool TakeKey(int key) override;
-};
-
-// Typed characters build up the value; Backspace takes the last one back.
-class IncrementalLocatorClass : public LocatorClass {
- public:
-  bool TakeKey(int key) override;
-  void Clear() override;
-};
+class LocatorClass;
+class StepClass;
 
 class BrowseClass : public ViewManager, public WindowComponent {
  public:

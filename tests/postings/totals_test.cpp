@@ -7,6 +7,7 @@
 #include "fixture.h"
 #include "review/codes.h"
 #include "import/loko.h"
+#include "platform/framework/viewmanager.h"
 #include "review/totals.h"
 
 namespace zelk::test {
