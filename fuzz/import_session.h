@@ -92,7 +92,8 @@ class ImportSession {
 // A run writing to our own healthy files never fails to write (reading a damaged
 // input may fail), and its count is the postings DBI holds.
 inline void checkRun(const import::ImportResult& r) {
-  if (r.outcome == import::Outcome::Failed && (!r.failure || r.failure->message != import::kReadFailed)) std::abort();
+  if (r.outcome == import::Outcome::Failed && (!r.failure || r.failure->message != fw::msg::kReadFailed))
+    std::abort();
   if (r.outcome == import::Outcome::NoInput) return;
   auto& dbi = dict::DBI();
   std::int32_t live = 0;

@@ -77,7 +77,7 @@ std::optional<Failure> readThrough(fw::FileManager& manager) {
   for (;;) {
     const int r = manager.readRebuilding([&] { return file.skip(); });
     if (r == storage::kRecordNotAvailable) return std::nullopt;
-    if (r != 0) return failureOf(kReadFailed, file);
+    if (r != 0) return failureOf(fw::msg::kReadFailed, file);
   }
 }
 
@@ -86,8 +86,8 @@ std::optional<Failure> emptyFile(storage::File& file) {
   for (;;) {
     const int r = file.skip();
     if (r == storage::kRecordNotAvailable) return std::nullopt;
-    if (r != 0) return failureOf(kReadFailed, file);
-    if (file.erase() != 0) return failureOf(kDeleteFailed, file);
+    if (r != 0) return failureOf(fw::msg::kReadFailed, file);
+    if (file.erase() != 0) return failureOf(fw::msg::kDeleteFailed, file);
   }
 }
 
@@ -101,14 +101,14 @@ std::optional<Failure> writeBalance(const std::function<void(LvoRecord&)>& fill)
   lvo.set();
   if (const int r = dict::Access::LVO->readRebuilding([&] { return lvo.next(); }); r != 0) {
     // Only an empty file is given its record: a read error is not "no record".
-    if (r != storage::kRecordNotAvailable) return failureOf(kReadFailed, lvo);
+    if (r != storage::kRecordNotAvailable) return failureOf(fw::msg::kReadFailed, lvo);
     lvo.clearBuffer();
     fill(lvo.rec);
-    if (lvo.add() != 0) return failureOf(kAddFailed, lvo);
+    if (lvo.add() != 0) return failureOf(fw::msg::kAddFailed, lvo);
   }
   lvo.clearBuffer();
   fill(lvo.rec);
-  if (lvo.put() != 0) return failureOf(kPutFailed, lvo);
+  if (lvo.put() != 0) return failureOf(fw::msg::kPutFailed, lvo);
   return std::nullopt;
 }
 
@@ -127,18 +127,18 @@ bool Run::emptyPostings() {
   // for writing, and the files it empties must read to their end.
   auto& dbi = dict::DBI();
   auto& prt = dict::PRT();
-  for (auto [file, message] : {std::pair<storage::File*, std::uint16_t>{&dbi, kDeleteFailed},
-                               {&prt, kDeleteFailed},
-                               {&dict::LVO(), kPutFailed}}) {
+  for (auto [file, message] : {std::pair<storage::File*, std::uint16_t>{&dbi, fw::msg::kDeleteFailed},
+                               {&prt, fw::msg::kDeleteFailed},
+                               {&dict::LVO(), fw::msg::kPutFailed}}) {
     if (auto e = notWritable(*file, message)) {
       failure_ = std::move(e);
       return false;
     }
   }
   // A run that another station would come in between does not start either.
-  if (dbi.lock() != 0) return fail(kLockFailed, dbi);
+  if (dbi.lock() != 0) return fail(fw::msg::kFileAccess, dbi);
   lockedDbi_ = true;
-  if (prt.lock() != 0) return fail(kLockFailed, prt);
+  if (prt.lock() != 0) return fail(fw::msg::kFileAccess, prt);
   lockedPrt_ = true;
   for (fw::FileManager* m : {dict::Access::DBI, dict::Access::PRT, dict::Access::LVO}) {
     if (auto e = readThrough(*m)) {
@@ -165,7 +165,7 @@ bool Run::addRow(std::string_view name) {
   prt.clearBuffer();
   prt.rec.KOD = static_cast<std::int16_t>(row_ + 1);
   prt.rec.NAME = name;
-  if (prt.add() != 0) return fail(kAddFailed, prt);
+  if (prt.add() != 0) return fail(fw::msg::kAddFailed, prt);
   ++row_;
   return true;
 }
@@ -173,7 +173,7 @@ bool Run::addRow(std::string_view name) {
 bool Run::addPosting() {
   auto& dbi = dict::DBI();
   setConstantFields(dbi.rec, row_, date::today());
-  if (dbi.add() != 0) return fail(kAddFailed, dbi);
+  if (dbi.add() != 0) return fail(fw::msg::kAddFailed, dbi);
   ++count_;
   if (progress_) progress_(static_cast<std::int16_t>(count_));
   return true;
@@ -190,22 +190,22 @@ bool Run::balance(const std::function<void(LvoRecord&)>& fill) {
 bool Run::amendBalance(const std::function<void(LvoRecord&)>& change) {
   auto& lvo = dict::LVO();
   lvo.set();
-  if (dict::Access::LVO->readRebuilding([&] { return lvo.next(); }) != 0) return fail(kReadFailed, lvo);
+  if (dict::Access::LVO->readRebuilding([&] { return lvo.next(); }) != 0) return fail(fw::msg::kReadFailed, lvo);
   change(lvo.rec);
-  if (lvo.put() != 0) return fail(kPutFailed, lvo);
+  if (lvo.put() != 0) return fail(fw::msg::kPutFailed, lvo);
   return true;
 }
 
 ImportResult Run::readFailed(storage::File& file) {
-  fail(kReadFailed, file);
+  fail(fw::msg::kReadFailed, file);
   return failed();
 }
 
 ImportResult Run::failed() const { return result(Outcome::Failed, {}); }
 
 ImportResult Run::finish(Outcome outcome) {
-  if (dict::DBI().flush() != 0) fail(kPutFailed, dict::DBI());
-  else if (dict::PRT().flush() != 0) fail(kPutFailed, dict::PRT());
+  if (dict::DBI().flush() != 0) fail(fw::msg::kPutFailed, dict::DBI());
+  else if (dict::PRT().flush() != 0) fail(fw::msg::kPutFailed, dict::PRT());
   if (failure_) return failed();
   return result(outcome, outcome == Outcome::TooMany ? kMessageTooMany : kMessageDone);
 }

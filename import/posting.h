@@ -47,13 +47,6 @@ inline constexpr std::string_view kMessageDone = "Задание выполне�
 inline constexpr std::string_view kMessageNoInput = "Не найден входной файл";
 inline constexpr std::string_view kMessageTooMany = "Более 32767 документов";
 
-// The error manager's messages of a failed run.
-inline constexpr std::uint16_t kAddFailed = fw::msg::kAddFailed;        // 4: ADD
-inline constexpr std::uint16_t kDeleteFailed = fw::msg::kDeleteFailed;  // 13: DELETE in the emptying pass
-inline constexpr std::uint16_t kPutFailed = fw::msg::kPutFailed;        // 28: PUT or FLUSH
-inline constexpr std::uint16_t kReadFailed = fw::msg::kReadFailed;     // 31: a read failing before the end
-inline constexpr std::uint16_t kLockFailed = fw::msg::kFileAccess;     // 6: the run's LOCK refused
-
 enum class Outcome {
   Done,     // every document posted: "Задание выполнено"
   NoInput,  // the statement file did not open: "Не найден входной файл", no file touched
@@ -63,7 +56,9 @@ enum class Outcome {
 
 // A failed file statement, with what its message needs: %File and the error details.
 struct Failure {
-  std::uint16_t message = 0;  // kAddFailed, kDeleteFailed, kPutFailed, kReadFailed or kLockFailed
+  // The message (fw::msg): kAddFailed (ADD), kDeleteFailed (DELETE in the emptying pass), kPutFailed (PUT or
+  // FLUSH), kReadFailed (a read failing before the end) or kFileAccess (the run's LOCK refused).
+  std::uint16_t message = 0;
   std::string file;           // the file's name as messages show it
   storage::ErrorState error;  // the storage error of the statement
 };

@@ -27,7 +27,7 @@ bool codeNamesPartner(std::string_view code) {
 
 void refusePartnerCode() {
   fw::globalErrors().SetField(ansi("Код"));
-  fw::globalErrors().Throw(kCodeRefused);
+  fw::globalErrors().Throw(fw::msg::kFieldNotValid);
 }
 
 bool partnerMatches(std::string_view fragment, std::string_view orgName, std::string_view shortName,

@@ -32,8 +32,7 @@ std::int32_t partnerCodeNumber(std::string_view code);
 // nothing).
 bool codeNamesPartner(std::string_view code);
 
-// Message 16 for a partner code that does not name its partner in a posting.
-inline constexpr std::uint16_t kCodeRefused = 16;
+// Message 16 (kFieldNotValid) for a partner code that does not name its partner in a posting.
 void refusePartnerCode();
 
 // Whether a partner passes the search by name fragment: a blank fragment passes

@@ -13,6 +13,7 @@
 #include "dictionary/managers.h"
 #include "platform/core/codepage.h"
 #include "platform/core/text.h"
+#include "platform/framework/messageids.h"
 #include "platform/storage/file.h"
 #include "platform/ui/window.h"
 #include "review/partners.h"
@@ -24,9 +25,6 @@ using app::Ctl;
 using ui::Kind;
 
 class ThisWindow;
-
-// Messages of the refused requests.
-constexpr std::uint16_t kNoChange = 41, kNoDelete = 14;
 
 // One entry of the form, in the record's field order: its prompt, control name,
 // picture, field and whether it is required.
@@ -173,7 +171,7 @@ class ThisWindow : public app::FormPattern {
   // Change and delete are refused before the window takes any input.
   void Ask() override {
     if (Request == fw::request::kChange || Request == fw::request::kDelete) {
-      fw::globalErrors().Throw(Request == fw::request::kChange ? kNoChange : kNoDelete);
+      fw::globalErrors().Throw(Request == fw::request::kChange ? fw::msg::kUpdateIllegal : fw::msg::kDeleteIllegal);
       return;
     }
     FormPattern::Ask();

@@ -11,9 +11,6 @@
 namespace zelk::app {
 namespace {
 
-// The message raised for a name that is no procedure.
-constexpr std::uint16_t kUndefinedProcedure = 27;
-
 using Named = std::vector<std::pair<std::string, Procedure>>;
 
 struct Registry {
@@ -77,7 +74,7 @@ Procedure findProcedure(std::string_view name) {
 Procedure procedure(std::string_view name) {
   if (Procedure p = findProcedure(name)) return p;
   if (planned(name)) return [] {};
-  return [n = std::string(name)] { fw::globalErrors().ThrowMessage(kUndefinedProcedure, n); };
+  return [n = std::string(name)] { fw::globalErrors().ThrowMessage(fw::msg::kUndefinedProcedure, n); };
 }
 
 std::vector<std::string> procedureNames() {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/framework/messageids.h"
+
 namespace zelk::fw {
 
 // Message levels.

@@ -19,14 +19,6 @@ inline constexpr std::uint8_t kUseOpen = 2, kUseSetup = 5;
 // Results of manager operations: 0 carries on; kNotify stops the operation.
 inline constexpr std::uint8_t kLevelOk = 0;
 
-// Messages the managers raise.
-namespace msg {
-inline constexpr std::uint16_t kRecordAccess = 1, kAccessDenied = 2, kAddFailed = 4, kFileAccess = 6,
-                               kConcurrency = 7, kCreateFailed = 12, kDeleteFailed = 13, kDuplicateKey = 15,
-                               kOpenFailed = 26, kPutFailed = 28, kRebuildFailed = 29, kRebuildKey = 30,
-                               kReadFailed = 31, kAutoIncFailed = 35, kUseClosed = 42;
-}
-
 struct KeyEntry {
   int key;                  // index into the file's declared keys
   std::string description;  // the text messages show for the key

@@ -22,11 +22,6 @@ inline constexpr std::uint8_t kOk = 0, kOutOfRange = 1, kFiltered = 2;
 // The sort order of a view without a key: the file's record order.
 inline constexpr int kRecordOrder = -1;
 
-// Messages the lists raise.
-namespace msg {
-inline constexpr std::uint16_t kViewFilter = 43;  // a filter that cannot be used
-}
-
 class ViewManager {
  public:
   ViewManager() = default;

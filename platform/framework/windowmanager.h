@@ -23,10 +23,6 @@ inline constexpr std::uint8_t kNone = 0, kCompleted = 1, kCancelled = 2;
 }
 
 // The forms' retry questions.
-namespace msg {
-inline constexpr std::uint16_t kRetryDelete = 36, kRetryUpdate = 37;
-}
-
 class WindowManager;
 
 // A part of a window that the manager keeps in step with it: a list. The manager's

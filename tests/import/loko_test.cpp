@@ -248,9 +248,9 @@ TEST_F(LokoImport, AFileNotOpenForWritingEndsTheRunBeforeItEmptiesAnything) {
     std::uint16_t message;
     std::string file;
   } cases[] = {
-      {DBI(), import::kDeleteFailed, dir / "dbi.dbf"},
-      {PRT(), import::kDeleteFailed, dir / "prt.dat"},
-      {LVO(), import::kPutFailed, dir / "lvo.dat"},
+      {DBI(), fw::msg::kDeleteFailed, dir / "dbi.dbf"},
+      {PRT(), fw::msg::kDeleteFailed, dir / "prt.dat"},
+      {LVO(), fw::msg::kPutFailed, dir / "lvo.dat"},
   };
   const std::string statement = lokoStatement({doc("100"), doc("200")});
   previousRun(1);
@@ -371,7 +371,7 @@ TEST_F(LokoImport, ARunWhoseFileAnotherStationHoldsDoesNotStart) {
     EXPECT_FALSE(r.count);
     EXPECT_TRUE(reports.empty());
     ASSERT_TRUE(r.failure);
-    EXPECT_EQ(r.failure->message, import::kLockFailed);
+    EXPECT_EQ(r.failure->message, fw::msg::kFileAccess);
     EXPECT_EQ(r.failure->file, dir / c.name);
     EXPECT_EQ(r.failure->error.code, storage::kFileLocked);
     EXPECT_EQ(boxCaptions(), std::vector<std::string>{"Файл занят"});

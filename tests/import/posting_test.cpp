@@ -106,7 +106,7 @@ TEST_F(PostingRules, AFailureIsRaisedWithItsFileAndError) {
   storage::ErrorState e;
   e.code = storage::kAccessDenied;
   e.text = std::string(storage::errorText(e.code));
-  import::raiseFailure({import::kPutFailed, "/firm/lvo.dat", e});
+  import::raiseFailure({fw::msg::kPutFailed, "/firm/lvo.dat", e});
   ASSERT_EQ(boxCount(), 1u);
   EXPECT_EQ(cp::toUtf8(boxes.last().caption), "Запись не обновляется");
   const std::string text = cp::toUtf8(boxes.last().text);

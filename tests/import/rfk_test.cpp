@@ -165,7 +165,7 @@ TEST_F(RfkImport, ARowsFileNotOpenForWritingEndsTheRunBeforeItStarts) {
   const auto r = run({pay(day(2024, 3, 1), 10)}, 0, day(2024, 12, 31));
   EXPECT_EQ(r.outcome, Outcome::Failed);
   ASSERT_TRUE(r.failure);
-  EXPECT_EQ(r.failure->message, import::kDeleteFailed);
+  EXPECT_EQ(r.failure->message, fw::msg::kDeleteFailed);
   EXPECT_EQ(r.failure->file, dir / "prt.dat");
   EXPECT_FALSE(r.count);
   EXPECT_TRUE(postings().empty());
