@@ -16,11 +16,6 @@
 namespace zelk::fw {
 namespace {
 
-std::string_view stripLineEnd(std::string_view line) {
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
-  return line;
-}
-
 bool blank(char c) { return c == ' ' || c == '\t'; }
 
 // A larger file is no table of letter pairs: it reads as no file.
@@ -86,7 +81,7 @@ CaseTables CaseTables::parse(std::string_view content) {
   int lineNo = 0;
   while (!content.empty()) {
     auto nl = content.find('\n');
-    std::string_view line = stripLineEnd(content.substr(0, nl));
+    std::string_view line = trimRight(content.substr(0, nl), "\r\n");
     content.remove_prefix(nl == std::string_view::npos ? content.size() : nl + 1);
     ++lineNo;
     std::string letters;
