@@ -1,9 +1,11 @@
 #include "platform/storage/io.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace zelk::storage {
@@ -58,10 +60,17 @@ ssize_t readAt(int fd, void* buf, std::size_t n, std::uint64_t off) {
 }
 
 bool writeAt(int fd, const void* buf, std::size_t n, std::uint64_t off) {
-  std::size_t done = 0;
-  const auto* p = static_cast<const char*>(buf);
-  while (done < n) {
-    ssize_t r = ::pwrite(fd, p + done, n - done, static_cast<off_t>(off + done));
+  iovec v{const_cast<void*>(buf), n};
+  return writeAllAt(fd, &v, 1, off);
+}
+
+bool writeAllAt(int fd, iovec* v, std::size_t count, std::uint64_t off) {
+  std::size_t i = 0;
+  while (i < count && v[i].iov_len == 0) ++i;
+  while (i < count) {
+    const int n = static_cast<int>(std::min<std::size_t>(count - i, IOV_MAX));
+    const ssize_t r = n == 1 ? ::pwrite(fd, v[i].iov_base, v[i].iov_len, static_cast<off_t>(off))
+                             : ::pwritev(fd, v + i, n, static_cast<off_t>(off));
     if (r < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -70,7 +79,18 @@ bool writeAt(int fd, const void* buf, std::size_t n, std::uint64_t off) {
       errno = ENOSPC;
       return false;
     }
-    done += static_cast<std::size_t>(r);
+    off += static_cast<std::uint64_t>(r);
+    for (auto done = static_cast<std::size_t>(r); done > 0 && i < count;) {
+      if (done >= v[i].iov_len) {
+        done -= v[i].iov_len;
+        ++i;
+      } else {
+        v[i].iov_base = static_cast<char*>(v[i].iov_base) + done;
+        v[i].iov_len -= done;
+        done = 0;
+      }
+    }
+    while (i < count && v[i].iov_len == 0) ++i;
   }
   return true;
 }

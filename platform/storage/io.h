@@ -2,6 +2,7 @@
 // Whole reads and writes at an offset of an open descriptor, retried when
 // interrupted, and the one owning descriptor type the drivers keep their files in.
 #include <sys/types.h>
+#include <sys/uio.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +27,9 @@ bool readRegularFile(const char* path, std::string& out,
 ssize_t readAt(int fd, void* buf, std::size_t n, std::uint64_t off);
 // False on an error (errno says which; ENOSPC when nothing more could be written).
 bool writeAt(int fd, const void* buf, std::size_t n, std::uint64_t off);
+// The count buffers of v written one after another from off, whole, as few calls as
+// the system allows (v is used up on the way); false as writeAt.
+bool writeAllAt(int fd, iovec* v, std::size_t count, std::uint64_t off);
 
 // An open descriptor, closed when the owner goes (errno is kept across the close).
 class Fd {

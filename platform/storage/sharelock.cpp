@@ -235,7 +235,7 @@ void ShareLock::release() {
   held_ = 0;
 }
 
-ErrorState ShareLock::take(short type) {
+ErrorState ShareLock::take(short type, bool wait) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds_);
   for (;;) {
     if (ofd(fd_, F_OFD_SETLK, type, kWriteLock) == 0) {
@@ -243,7 +243,7 @@ ErrorState ShareLock::take(short type) {
       return {};
     }
     if (errno != EAGAIN && errno != EACCES && errno != EINTR) return lockRefused(errno);
-    if (currentAction && *currentAction->givenUp_) return lockedElsewhere();
+    if (!wait || (currentAction && *currentAction->givenUp_)) return lockedElsewhere();
     if (std::chrono::steady_clock::now() >= deadline) {
       if (waitSeconds_ > 0) {
         if (askToWaitAgain(nameOf(fd_))) {
@@ -258,39 +258,21 @@ ErrorState ShareLock::take(short type) {
   }
 }
 
-ErrorState ShareLock::lockWrite() {
-  if (fd_ < 0) return {};
-  if (depth_ > 0 && held_ == F_WRLCK) {
+ErrorState ShareLock::nest(short type, bool wait) {
+  if (depth_ > 0 && (type == F_RDLCK || held_ == F_WRLCK)) {
     ++depth_;
     return {};
   }
-  ErrorState e = take(F_WRLCK);
+  ErrorState e = take(type, wait);
   if (e.code == 0) ++depth_;
   return e;
 }
 
-ErrorState ShareLock::lockRead() {
-  if (fd_ < 0) return {};
-  if (depth_ > 0) {
-    ++depth_;
-    return {};
-  }
-  ErrorState e = take(F_RDLCK);
-  if (e.code == 0) ++depth_;
-  return e;
-}
+ErrorState ShareLock::lockWrite() { return fd_ < 0 ? ErrorState{} : nest(F_WRLCK, true); }
 
-bool ShareLock::tryLockRead() {
-  if (fd_ < 0) return false;
-  if (depth_ > 0) {
-    ++depth_;
-    return true;
-  }
-  if (ofd(fd_, F_OFD_SETLK, F_RDLCK, kWriteLock) != 0) return false;
-  held_ = F_RDLCK;
-  ++depth_;
-  return true;
-}
+ErrorState ShareLock::lockRead() { return fd_ < 0 ? ErrorState{} : nest(F_RDLCK, true); }
+
+bool ShareLock::tryLockRead() { return fd_ >= 0 && nest(F_RDLCK, false).code == 0; }
 
 ErrorState ShareLock::hold(std::uint64_t recno) {
   if (fd_ < 0 || recno == 0 || recno > kHighestHeld) return errorOf(kRecordNotAvailable);

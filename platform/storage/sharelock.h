@@ -50,7 +50,10 @@ class ShareLock {
   int heldElsewhere(std::uint64_t recno) const;
 
  private:
-  ErrorState take(short type);
+  // The write lock's type taken: waited for (see lockWrite) or tried once.
+  ErrorState take(short type, bool wait);
+  // lockWrite and lockRead: a call within a lock as strong counts, any other takes it.
+  ErrorState nest(short type, bool wait);
   int fd_ = -1;
   int depth_ = 0;
   short held_ = 0;

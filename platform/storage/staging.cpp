@@ -1,45 +1,13 @@
 #include "platform/storage/staging.h"
 
-#include <limits.h>
 #include <sys/uio.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
+#include "platform/storage/io.h"
+
 namespace zelk::storage {
-namespace {
-
-// Writes the iovecs at off, whole, retried when short or interrupted.
-bool writeVec(int fd, std::vector<iovec>& v, std::uint64_t off) {
-  std::size_t i = 0;
-  while (i < v.size()) {
-    const int n = static_cast<int>(std::min<std::size_t>(v.size() - i, IOV_MAX));
-    ssize_t r = ::pwritev(fd, v.data() + i, n, static_cast<off_t>(off));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (r == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    off += static_cast<std::uint64_t>(r);
-    for (auto done = static_cast<std::size_t>(r); done > 0 && i < v.size();) {
-      if (done >= v[i].iov_len) {
-        done -= v[i].iov_len;
-        ++i;
-      } else {
-        v[i].iov_base = static_cast<char*>(v[i].iov_base) + done;
-        v[i].iov_len -= done;
-        done = 0;
-      }
-    }
-  }
-  return true;
-}
-
-}  // namespace
 
 const std::size_t* Staging::offsetOf(std::uint64_t index) const {
   if (!map_.empty()) {
@@ -62,6 +30,7 @@ void Staging::put(std::uint64_t index, const char* bytes) {
     std::memcpy(buf_.data() + *off, bytes, size_);
     return;
   }
+  if (buf_.empty()) buf_.reserve(kWriteBackBytes + size_);
   const std::size_t off = buf_.size();
   buf_.insert(buf_.end(), bytes, bytes + size_);
   if (!map_.empty()) {
@@ -95,7 +64,7 @@ bool Staging::writeTo(int fd, std::uint64_t offsetOfFirst, std::uint64_t stride,
   std::vector<iovec> run;
   std::uint64_t runFirst = 0, next = 0;
   auto flush = [&] {
-    bool ok = run.empty() || writeVec(fd, run, offsetOfFirst + (runFirst - base) * stride);
+    bool ok = run.empty() || writeAllAt(fd, run.data(), run.size(), offsetOfFirst + (runFirst - base) * stride);
     run.clear();
     return ok;
   };

@@ -14,11 +14,15 @@
 
 namespace zelk::storage {
 
+// Staged bytes that make a write-back before the lock is released.
+inline constexpr std::size_t kWriteBackBytes = 1 << 20;
+
 class Staging {
  public:
   explicit Staging(std::size_t recordBytes) : size_(recordBytes) {}
 
-  // Stages record index's new bytes (recordBytes of them).
+  // Stages record index's new bytes (recordBytes of them); the first record staged
+  // makes room for kWriteBackBytes.
   void put(std::uint64_t index, const char* bytes);
   // The staged bytes of record index, else null.
   const char* find(std::uint64_t index) const;

@@ -17,18 +17,16 @@
 #include "platform/core/date.h"
 #include "platform/core/endian.h"
 #include "platform/storage/dbase/dbf_codec.h"
-#include "platform/storage/paths.h"
-#include "platform/storage/send.h"
 #include "platform/storage/io.h"
+#include "platform/storage/paths.h"
+#include "platform/storage/readahead.h"
+#include "platform/storage/send.h"
 #include "platform/storage/sharelock.h"
 #include "platform/storage/staging.h"
+#include "platform/storage/statementlock.h"
 
 namespace zelk::storage::dbase {
 namespace {
-
-constexpr std::size_t kReadAheadBytes = 64 * 1024;
-// Staged bytes that make a write-back before the lock is released.
-constexpr std::size_t kWriteBackBytes = 1 << 20;
 
 ErrorState fail(int code) { return errorOf(code); }
 
@@ -70,7 +68,7 @@ class Table final : public Backend {
   ErrorState setRecordOrder() override {
     at_ = At::Start;
     have_ = false;
-    scanValid_ = false;
+    scan_.drop();
     return {};
   }
   ErrorState setKeyOrder(int, const char*) override { return fail(kNotSupported); }
@@ -102,7 +100,7 @@ class Table final : public Backend {
         share_.unlockOne();
         return e;
       }
-      scanValid_ = false;
+      scan_.drop();
       diskCount_ = count_;
     }
     ++held_;
@@ -131,7 +129,7 @@ class Table final : public Backend {
     at_ = At::Before;
     cur_ = i;
     have_ = false;
-    scanValid_ = false;
+    scan_.drop();
     return {};
   }
   ErrorState reget(std::string_view position, char* rec) override;
@@ -140,7 +138,7 @@ class Table final : public Backend {
 
   // A read error is not the end: the NEXT that follows reports it.
   bool eof() const override {
-    if (!keepScan()) scanValid_ = false;
+    if (!keepScan()) scan_.drop();
     return findForward(nextFrom()) == kNone;
   }
 
@@ -178,22 +176,33 @@ class Table final : public Backend {
   std::int64_t findForward(std::int64_t from) const;
   std::int64_t findBackward(std::int64_t from) const;
   mutable ErrorState readError_;
-  const char* cached(std::int64_t i) const {
-    return scan_.data() + static_cast<std::size_t>(i - scanFirst_) * layout_.recordLength;
-  }
-  std::int64_t chunkStart() const {
-    return keepScan() ? std::max<std::int64_t>(1, kReadAheadBytes / layout_.recordLength) : 1;
+  const char* cached(std::int64_t i) const { return scan_.at(static_cast<std::uint64_t>(i)); }
+  bool inScan(std::int64_t i) const { return i >= 0 && scan_.holds(static_cast<std::uint64_t>(i)); }
+  std::int64_t scanFirst() const { return static_cast<std::int64_t>(scan_.first()); }
+  std::int64_t scanEnd() const { return static_cast<std::int64_t>(scan_.end()); }
+  // Records read at once: from a small start doubling over a pass (the whole read-ahead
+  // at once while it stays valid between statements).
+  std::uint64_t mostRecords() const { return std::max<std::size_t>(1, kReadAheadBytes / layout_.recordLength); }
+  std::uint64_t chunk(std::int64_t from, bool forward) const {
+    const std::uint64_t most = mostRecords();
+    return scan_.span(static_cast<std::uint64_t>(from), forward, keepScan() ? most : 1, most);
   }
   // The write lock is held across statements: what is in memory is the table.
   bool trusted() const { return held_ > 0 && writable_; }
   // The read-ahead stays valid between statements.
   bool keepScan() const { return quickScan_ || trusted(); }
 
-  ErrorState beginWrite();
-  void endWrite() { share_.unlockOne(); }
+  // A writing statement's hold on the write lock; what was read ahead before it is
+  // not the table unless the lock is held across statements.
+  StatementLock writeStatement() {
+    if (!trusted()) scan_.drop();
+    return StatementLock(share_, StatementLock::Kind::Write, trusted());
+  }
   void stage(std::int64_t i, const char* record);
   ErrorState recordNow(std::int64_t i, std::vector<char>& out) const;
   ErrorState writeBack();
+  ErrorState writeBackWhenFull() { return staged_.bytes() >= kWriteBackBytes ? writeBack() : ErrorState{}; }
+  ErrorState writeDateAndCount(std::uint32_t count);
   ErrorState touchDate();
   std::int32_t todayNow();
   void encode(const char* rec, char* raw) const {
@@ -210,27 +219,16 @@ class Table final : public Backend {
     // Every other column of a new record is ASCII (numbers, dates, blanks), which the
     // conversion keeps: the code page of the whole record at once.
     if (convertAtOnce_) cp::ansiToOem(raw + 1, layout_.recordLength - 1);
-    for (std::size_t i = 0; i < otherFields_.size(); ++i) {
-      const Binding& b = otherFields_[i];
-      char* to = raw + b.column->offset;
-      const char* from = rec + b.field->offset;
-      if (encoded_[i].repeats(from, b.field->size, to, b.column->width)) continue;
-      encodeField(*b.field, rec, *b.column, to, decl_.oem);
-      encoded_[i].keep(from, b.field->size, to, b.column->width);
-    }
+    convertOthers(encoded_, true, rec, raw,
+                  [&](const Binding& b, const char*, char* to) { encodeField(*b.field, rec, *b.column, to, decl_.oem); });
   }
   // A record read, the same way round: what encodeNew writes, and what decodeField
   // reads field by field.
   void decode(const char* raw, char* rec) {
     for (const TextRun& r : textRuns_) readText(rec + r.field, r.n + r.pad, raw + r.column, r.n, decl_.oem);
-    for (std::size_t i = 0; i < otherFields_.size(); ++i) {
-      const Binding& b = otherFields_[i];
-      char* to = rec + b.field->offset;
-      const char* from = raw + b.column->offset;
-      if (decoded_[i].repeats(from, b.column->width, to, b.field->size)) continue;
+    convertOthers(decoded_, false, raw, rec, [&](const Binding& b, const char* from, char*) {
       decodeField(*b.field, rec, *b.column, from, decl_.oem);
-      decoded_[i].keep(from, b.column->width, to, b.field->size);
-    }
+    });
   }
 
   const FileDecl& decl_;
@@ -272,6 +270,23 @@ class Table final : public Backend {
   };
   mutable std::vector<Last> encoded_;
   std::vector<Last> decoded_;
+  // The other fields converted one way (from the buffer into the columns, or back),
+  // each by convert(binding, its bytes, where they go), unless its bytes repeat what
+  // it converted last.
+  template <class Convert>
+  void convertOthers(std::vector<Last>& last, bool intoColumns, const char* in, char* out, Convert convert) const {
+    for (std::size_t i = 0; i < otherFields_.size(); ++i) {
+      const Binding& b = otherFields_[i];
+      const std::size_t field = b.field->offset, column = b.column->offset;
+      const char* from = in + (intoColumns ? field : column);
+      char* to = out + (intoColumns ? column : field);
+      const std::size_t fromLen = intoColumns ? b.field->size : b.column->width;
+      const std::size_t toLen = intoColumns ? b.column->width : b.field->size;
+      if (last[i].repeats(from, fromLen, to, toLen)) continue;
+      convert(b, from, to);
+      last[i].keep(from, fromLen, to, toLen);
+    }
+  }
 
   // Records known to be there, and the header's count when it was last read.
   mutable std::uint64_t count_ = 0;
@@ -292,10 +307,7 @@ class Table final : public Backend {
 
   // Records read in one go: within a statement, or kept between statements with
   // QUICKSCAN on.
-  mutable std::vector<char> scan_;
-  mutable std::int64_t scanFirst_ = 0;
-  mutable std::int64_t scanCount_ = 0;
-  mutable bool scanValid_ = false;
+  mutable ReadAhead scan_{0};
 
   std::int32_t dateWritten_ = 0;  // last-update date we last wrote into the header
   std::int32_t today_ = 0;
@@ -327,6 +339,7 @@ ErrorState Table::open(const std::string& name, std::uint8_t mode) {
   bytes.resize(static_cast<std::size_t>(got));
   if (ErrorState e = parseHeader(bytes, layout_); e.code) return e;
   staged_ = Staging(layout_.recordLength);
+  scan_ = ReadAhead(layout_.recordLength);
 
   for (const FieldDesc& f : decl_.fields) {
     if (f.offset + f.size > decl_.recordSize) return fail(kInvalidRecordDeclaration);
@@ -390,33 +403,21 @@ ErrorState Table::refreshCount() const {
 }
 
 bool Table::fill(std::int64_t first, std::int64_t n) const {
-  const std::size_t len = layout_.recordLength;
-  scan_.resize(static_cast<std::size_t>(n) * len);
   std::int64_t onDisk = n;  // records staged past the disk's count are not read
   if (!staged_.empty()) onDisk = std::clamp<std::int64_t>(static_cast<std::int64_t>(diskCount_) - first, 0, n);
-  ssize_t got = onDisk > 0 ? readAt(fd_.get(), scan_.data(), static_cast<std::size_t>(onDisk) * len, recordOffset(first)) : 0;
-  if (got < 0) {
+  const std::int64_t m = scan_.fill(fd_.get(), static_cast<std::uint64_t>(recordOffset(first)),
+                                    static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(n),
+                                    static_cast<std::uint64_t>(onDisk), staged_);
+  if (m < 0) {
     readError_ = fromErrno(errno);
-    scanValid_ = false;
     return false;
   }
-  std::int64_t m = got > 0 ? got / static_cast<ssize_t>(len) : 0;
-  staged_.each(static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(first + n),
-               [&](std::uint64_t i, const char* r) {
-                 std::memcpy(scan_.data() + (i - static_cast<std::uint64_t>(first)) * len, r, len);
-                 if (static_cast<std::int64_t>(i) == first + m) ++m;
-               });
-  scanFirst_ = first;
-  scanCount_ = m;
-  scanValid_ = m > 0;
   if (m < n) count_ = static_cast<std::uint64_t>(first + m);  // the file ends sooner than its count says
   return m > 0;
 }
 
 std::int64_t Table::findForward(std::int64_t from) const {
   if (from < 0) from = 0;
-  std::int64_t chunk = chunkStart();
-  const std::int64_t most = std::max<std::int64_t>(1, kReadAheadBytes / layout_.recordLength);
   for (;;) {
     if (static_cast<std::uint64_t>(from) >= count_) {
       if (ErrorState e = refreshCount(); e.code) {
@@ -425,13 +426,13 @@ std::int64_t Table::findForward(std::int64_t from) const {
       }
       if (static_cast<std::uint64_t>(from) >= count_) return kNone;
     }
-    if (!scanValid_ || from < scanFirst_ || from >= scanFirst_ + scanCount_) {
-      std::int64_t n = std::min<std::int64_t>(chunk, static_cast<std::int64_t>(count_) - from);
+    if (!inScan(from)) {
+      const std::int64_t n =
+          std::min<std::int64_t>(static_cast<std::int64_t>(chunk(from, true)), static_cast<std::int64_t>(count_) - from);
       readError_ = {};
       if (!fill(from, n)) return readError_.code ? kReadError : kNone;
-      chunk = std::min(chunk * 2, most);
     }
-    for (; from < scanFirst_ + scanCount_; ++from) {
+    for (; from < scanEnd(); ++from) {
       char flag = cached(from)[0];
       if (flag == kEndMarker) {  // the records really end here
         count_ = static_cast<std::uint64_t>(from);
@@ -451,21 +452,18 @@ std::int64_t Table::findBackward(std::int64_t from) const {
     }
     from = std::min<std::int64_t>(from, static_cast<std::int64_t>(count_) - 1);
   }
-  std::int64_t chunk = chunkStart();
-  const std::int64_t most = std::max<std::int64_t>(1, kReadAheadBytes / layout_.recordLength);
   while (from >= 0) {
-    if (!scanValid_ || from < scanFirst_ || from >= scanFirst_ + scanCount_) {
-      std::int64_t first = std::max<std::int64_t>(0, from - chunk + 1);
+    if (!inScan(from)) {
+      const std::int64_t first = std::max<std::int64_t>(0, from - static_cast<std::int64_t>(chunk(from, false)) + 1);
       readError_ = {};
       if (!fill(first, from - first + 1)) {  // the file ends before first
         if (readError_.code) return kReadError;
         from = first - 1;
         continue;
       }
-      from = std::min(from, scanFirst_ + scanCount_ - 1);
-      chunk = std::min(chunk * 2, most);
+      from = std::min(from, scanEnd() - 1);
     }
-    for (; from >= scanFirst_; --from) {
+    for (; from >= scanFirst(); --from) {
       char flag = cached(from)[0];
       if (flag == kEndMarker) {
         count_ = static_cast<std::uint64_t>(from);
@@ -478,7 +476,7 @@ std::int64_t Table::findBackward(std::int64_t from) const {
 }
 
 ErrorState Table::read(char* rec, bool forward) {
-  if (!keepScan()) scanValid_ = false;
+  if (!keepScan()) scan_.drop();
   bool watch = std::exchange(watchNext_, false);
   std::int64_t i = forward ? findForward(nextFrom()) : findBackward(previousFrom());
   if (i == kReadError) return readError_;  // the position stays: a read error is not the end
@@ -506,7 +504,7 @@ ErrorState Table::reget(std::string_view position, char* rec) {
   have_ = false;
   at_ = At::Before;
   cur_ = i;
-  if (!keepScan()) scanValid_ = false;
+  if (!keepScan()) scan_.drop();
   if (ErrorState e = refreshCount(); e.code) return e;
   if (static_cast<std::uint64_t>(i) >= count_) return fail(kRecordNotAvailable);
   std::vector<char> now;
@@ -529,19 +527,10 @@ std::int32_t Table::todayNow() {
   return today_;
 }
 
-ErrorState Table::beginWrite() {
-  if (!writable_) return fail(kAccessDenied);
-  if (!trusted()) scanValid_ = false;
-  return share_.lockWrite();
-}
-
 // Record i's new bytes, kept for the write-back and copied into the read-ahead.
 void Table::stage(std::int64_t i, const char* record) {
-  const std::size_t len = layout_.recordLength;
-  if (staged_.empty()) staged_.reserve(kWriteBackBytes + len);
   staged_.put(static_cast<std::uint64_t>(i), record);
-  if (scanValid_ && i >= scanFirst_ && i < scanFirst_ + scanCount_)
-    std::memcpy(scan_.data() + static_cast<std::size_t>(i - scanFirst_) * len, record, len);
+  scan_.update(static_cast<std::uint64_t>(i), record);
 }
 
 // Under the lock: record i as the table holds it now (staged, read ahead under the
@@ -551,7 +540,7 @@ ErrorState Table::recordNow(std::int64_t i, std::vector<char>& out) const {
   out.resize(len);
   if (const char* r = staged_.find(static_cast<std::uint64_t>(i))) {
     std::memcpy(out.data(), r, len);
-  } else if (scanValid_ && i >= scanFirst_ && i < scanFirst_ + scanCount_) {
+  } else if (inScan(i)) {
     std::memcpy(out.data(), cached(i), len);
   } else {
     const ssize_t got = readAt(fd_.get(), out.data(), len, recordOffset(i));
@@ -571,25 +560,32 @@ ErrorState Table::writeBack() {
                        layout_.recordLength, std::string_view(kMarker, 1), count_ - 1))
     e = fromErrno(errno);
   if (!e.code) {
-    unsigned char h[7];
-    const std::int32_t today = todayNow();
-    putHeaderDate(h, today);
-    const std::uint32_t c = static_cast<std::uint32_t>(count_);
-    putLittle(h + 3, c);
-    e = write(fd_.get(), h, sizeof h, kOffDate);
+    e = writeDateAndCount(static_cast<std::uint32_t>(count_));
     if (!e.code) {
-      dateWritten_ = today;
-      headerCountSeen_ = c;
       diskCount_ = count_;
       startWriteback(fd_.get());  // a large block: its FLUSH will wait less
     }
   }
   staged_.clear();
   if (e.code) {  // what is in memory is no longer the table: read it again
-    scanValid_ = false;
+    scan_.drop();
     headerCountSeen_ = 0;
     count_ = diskCount_;
     have_ = false;
+  }
+  return e;
+}
+
+// The header's last-update date (today) and record count.
+ErrorState Table::writeDateAndCount(std::uint32_t count) {
+  unsigned char h[7];
+  const std::int32_t today = todayNow();
+  putHeaderDate(h, today);
+  putLittle(h + 3, count);
+  ErrorState e = write(fd_.get(), h, sizeof h, kOffDate);
+  if (!e.code) {
+    dateWritten_ = today;
+    headerCountSeen_ = count;
   }
   return e;
 }
@@ -605,65 +601,33 @@ ErrorState Table::touchDate() {
 }
 
 ErrorState Table::add(char* rec) {
+  if (!writable_) return fail(kAccessDenied);
   std::vector<char>& out = added_;
   out.assign(layout_.recordLength + 1, ' ');
   encodeNew(rec, out.data());
   out.back() = kEndMarker;
-  if (ErrorState e = beginWrite(); e.code) return e;
-  if (trusted()) {
-    if (count_ >= UINT32_MAX) {
-      endWrite();
-      return fail(kFileSystemError);
-    }
-    const std::int64_t n = static_cast<std::int64_t>(count_);
-    stage(n, out.data());
-    count_ = static_cast<std::uint64_t>(n + 1);
-    ErrorState e = staged_.bytes() >= kWriteBackBytes ? writeBack() : ErrorState{};
-    endWrite();
-    if (e.code) return e;
-    std::memcpy(raw_.data(), out.data(), layout_.recordLength);
-    at_ = At::Record;
-    cur_ = n;
-    have_ = true;
-    watched_ = false;
-    return {};
-  }
-
-  unsigned char b[4];
-  ssize_t got = readAt(fd_.get(), b, sizeof b, kOffCount);
-  if (got < 0) {
-    ErrorState e = fromErrno(errno);
-    endWrite();
-    return e;
-  }
+  StatementLock s = writeStatement();
+  if (s.error.code) return s.error;
   std::uint64_t n = count_;
-  if (got == 4 && getLittle<std::uint32_t>(b) != headerCountSeen_) {
-    if (ErrorState e = refreshCount(); e.code) {
-      endWrite();
-      return e;
+  if (trusted()) {
+    if (n >= UINT32_MAX) return fail(kFileSystemError);
+    stage(static_cast<std::int64_t>(n), out.data());
+    count_ = n + 1;
+    if (ErrorState e = writeBackWhenFull(); e.code) return e;
+  } else {
+    unsigned char b[4];
+    const ssize_t got = readAt(fd_.get(), b, sizeof b, kOffCount);
+    if (got < 0) return fromErrno(errno);
+    if (got == 4 && getLittle<std::uint32_t>(b) != headerCountSeen_) {
+      if (ErrorState e = refreshCount(); e.code) return e;
+      n = count_;
     }
-    n = count_;
+    if (n >= UINT32_MAX) return fail(kFileSystemError);
+    ErrorState e = write(fd_.get(), out.data(), out.size(), recordOffset(static_cast<std::int64_t>(n)));
+    if (!e.code) e = writeDateAndCount(static_cast<std::uint32_t>(n + 1));
+    if (e.code) return e;
+    count_ = n + 1;
   }
-  if (n >= UINT32_MAX) {
-    endWrite();
-    return fail(kFileSystemError);
-  }
-  ErrorState e = write(fd_.get(), out.data(), out.size(), recordOffset(static_cast<std::int64_t>(n)));
-  if (!e.code) {
-    unsigned char h[7];
-    std::int32_t today = todayNow();
-    putHeaderDate(h, today);
-    std::uint32_t c = static_cast<std::uint32_t>(n + 1);
-    putLittle(h + 3, c);
-    e = write(fd_.get(), h, sizeof h, kOffDate);
-    if (!e.code) {
-      dateWritten_ = today;
-      headerCountSeen_ = c;
-      count_ = c;
-    }
-  }
-  endWrite();
-  if (e.code) return e;
   std::memcpy(raw_.data(), out.data(), layout_.recordLength);
   at_ = At::Record;
   cur_ = static_cast<std::int64_t>(n);
@@ -675,63 +639,49 @@ ErrorState Table::add(char* rec) {
 ErrorState Table::put(const char* rec) {
   if (!writable_) return fail(kAccessDenied);
   if (!have_) return fail(kRecordNotAvailable);
-  if (ErrorState e = beginWrite(); e.code) return e;
+  StatementLock s = writeStatement();
+  if (s.error.code) return s.error;
   const std::size_t len = layout_.recordLength;
+  std::vector<char> out;
   if (trusted()) {
-    std::vector<char> out;
-    ErrorState e = recordNow(cur_, out);
-    if (!e.code && watched_ && std::memcmp(out.data(), raw_.data(), len) != 0) e = fail(kRecordChanged);
-    if (e.code) {
-      endWrite();
-      return e;
-    }
+    if (ErrorState e = recordNow(cur_, out); e.code) return e;
+    if (watched_ && std::memcmp(out.data(), raw_.data(), len) != 0) return fail(kRecordChanged);
     encode(rec, out.data());
     stage(cur_, out.data());
-    if (staged_.bytes() >= kWriteBackBytes) e = writeBack();
-    endWrite();
-    if (!e.code) raw_ = std::move(out);
-    return e;
-  }
-  if (watched_) {
-    std::vector<char> disk(len);
-    ssize_t got = readAt(fd_.get(), disk.data(), len, recordOffset(cur_));
-    if (got < 0 || static_cast<std::size_t>(got) < len || std::memcmp(disk.data(), raw_.data(), len) != 0) {
-      endWrite();
-      return fail(got < 0 ? kFileSystemError : kRecordChanged);
+    if (ErrorState e = writeBackWhenFull(); e.code) return e;
+  } else {
+    if (watched_) {
+      std::vector<char> disk(len);
+      const ssize_t got = readAt(fd_.get(), disk.data(), len, recordOffset(cur_));
+      if (got < 0 || static_cast<std::size_t>(got) < len || std::memcmp(disk.data(), raw_.data(), len) != 0)
+        return fail(got < 0 ? kFileSystemError : kRecordChanged);
     }
+    out = raw_;
+    encode(rec, out.data());
+    ErrorState e = write(fd_.get(), out.data() + 1, len - 1, recordOffset(cur_) + 1);
+    if (!e.code) e = touchDate();
+    if (e.code) return e;
   }
-  std::vector<char> out(raw_);
-  encode(rec, out.data());
-  ErrorState e = write(fd_.get(), out.data() + 1, len - 1, recordOffset(cur_) + 1);
-  if (!e.code) e = touchDate();
-  endWrite();
-  if (!e.code) raw_ = std::move(out);
-  return e;
+  raw_ = std::move(out);
+  return {};
 }
 
 ErrorState Table::erase() {
   if (!writable_) return fail(kAccessDenied);
   if (!have_) return fail(kRecordNotAvailable);
-  if (ErrorState e = beginWrite(); e.code) return e;
-  ErrorState e;
+  StatementLock s = writeStatement();
+  if (s.error.code) return s.error;
   if (trusted()) {
     std::vector<char> out;
-    e = recordNow(cur_, out);
-    if (!e.code) {
-      out[0] = kDeleted;
-      stage(cur_, out.data());
-      if (staged_.bytes() >= kWriteBackBytes) e = writeBack();
-    }
-    endWrite();
+    if (ErrorState e = recordNow(cur_, out); e.code) return e;
+    out[0] = kDeleted;
+    stage(cur_, out.data());
+    if (ErrorState e = writeBackWhenFull(); e.code) return e;
+  } else {
+    ErrorState e = write(fd_.get(), &kDeleted, 1, recordOffset(cur_));
+    if (!e.code) e = touchDate();
     if (e.code) return e;
-    raw_[0] = kDeleted;
-    have_ = false;
-    return {};
   }
-  e = write(fd_.get(), &kDeleted, 1, recordOffset(cur_));
-  if (!e.code) e = touchDate();
-  endWrite();
-  if (e.code) return e;
   raw_[0] = kDeleted;
   have_ = false;
   return {};
@@ -744,7 +694,7 @@ ErrorState Table::send(std::string_view command, std::string& reply) {
     if (c.hasValue) {
       if (c.valueIs("on")) quickScan_ = true;
       else if (c.valueIs("off")) quickScan_ = false;
-      scanValid_ = false;
+      scan_.drop();
     }
     reply = quickScan_ ? "on" : "off";
   }
