@@ -105,15 +105,18 @@ int conflicts(int fd, const Claim& c) {
   return 0;
 }
 
-void dropClaim(int fd) {
+// Drops this open's locks over the n bytes from kBase.
+void unlockFromBase(int fd, off_t n) {
   struct flock fl;
   std::memset(&fl, 0, sizeof fl);
   fl.l_type = F_UNLCK;
   fl.l_whence = SEEK_SET;
   fl.l_start = kBase;
-  fl.l_len = 5;
+  fl.l_len = n;
   fcntl(fd, F_OFD_SETLK, &fl);
 }
+
+void dropClaim(int fd) { unlockFromBase(fd, 5); }
 
 std::function<bool(const std::string&)>& busyQuestion() {
   static std::function<bool(const std::string&)> q;
@@ -223,13 +226,7 @@ ErrorState ShareLock::acquire(int fd, std::uint8_t mode) {
 
 void ShareLock::release() {
   if (fd_ < 0) return;
-  struct flock fl;
-  std::memset(&fl, 0, sizeof fl);
-  fl.l_type = F_UNLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = kBase;
-  fl.l_len = 16;
-  fcntl(fd_, F_OFD_SETLK, &fl);
+  unlockFromBase(fd_, 16);
   fd_ = -1;
   depth_ = 0;
   held_ = 0;

@@ -44,7 +44,6 @@ class Staging {
   bool writeTo(int fd, std::uint64_t offsetOfFirst, std::uint64_t stride, std::string_view trailer = {},
                std::uint64_t trailerAfter = 0) const;
   void clear();  // keeps the buffer's memory for the next records
-  void reserve(std::size_t bytes) { buf_.reserve(bytes); }
 
  private:
   using At = std::pair<std::uint64_t, std::size_t>;  // index, offset in buf_

@@ -104,11 +104,13 @@
 #include "platform/storage/dat21/position.h"
 #include "platform/storage/dat21/rebuild.h"
 #include "platform/storage/dat21/sortkey.h"
-#include "platform/storage/paths.h"
-#include "platform/storage/send.h"
 #include "platform/storage/io.h"
+#include "platform/storage/paths.h"
+#include "platform/storage/readahead.h"
+#include "platform/storage/send.h"
 #include "platform/storage/sharelock.h"
 #include "platform/storage/staging.h"
+#include "platform/storage/statementlock.h"
 
 namespace zelk::storage::dat21 {
 namespace {
@@ -181,16 +183,11 @@ class Dat21File final : public Backend {
   // the lock is held across statements.
   class Statement {
    public:
-    Statement(Dat21File& f, bool write) : f_(f) {
-      if (!f.locked_) {  // under LOCK the write lock is held already
-        e = write ? f.share_.lockWrite() : f.share_.lockRead();
-        if (e.code) return;
-        held_ = true;
-      }
-      if (!f.trusted_ || f.stale_) e = f.refresh();
-    }
-    ~Statement() {
-      if (held_) f_.share_.unlockOne();
+    // Under LOCK the write lock is held already.
+    Statement(Dat21File& f, bool write)
+        : f_(f), lock_(f.share_, write ? StatementLock::Kind::Write : StatementLock::Kind::Read, f.locked_) {
+      e = lock_.error;
+      if (!e.code && (!f.trusted_ || f.stale_)) e = f.refresh();
     }
     ErrorState done() {
       if (!f_.trusted_ || f_.staged_.bytes() + f_.keyBytes_ >= kWriteBackBytes) return f_.writeBack();
@@ -200,7 +197,7 @@ class Dat21File final : public Backend {
 
    private:
     Dat21File& f_;
-    bool held_ = false;
+    StatementLock lock_;
   };
 
   ErrorState refresh();
@@ -208,7 +205,8 @@ class Dat21File final : public Backend {
   const char* images(const char* rec, const char*& stored);
   const char* keySource(const char* stored, std::string& image) const;
   const char* cachedSlot(std::uint64_t recno) const;
-  ErrorState readSlot(std::uint64_t recno, unsigned char& status, const char*& bytes, bool readAhead = false);
+  ErrorState readSlot(std::uint64_t recno, unsigned char& status, const char*& bytes, std::uint64_t ahead = 0);
+  ErrorState keyedSlot(std::uint64_t recno, const char*& bytes, std::uint64_t ahead);
   ErrorState deliver(std::uint64_t recno, const char* stored, char* out, int verifyKey, std::string_view expectSk);
   void setCurrent(std::uint64_t recno, const char* stored);
 
@@ -216,7 +214,8 @@ class Dat21File final : public Backend {
   ErrorState step(char* rec, bool forward);
   bool atEnd();
   ErrorState findActive(std::uint64_t from, bool forward, std::uint64_t& found);
-  ErrorState loadChunk(std::uint64_t recno, bool forward);
+  ErrorState loadChunk(std::uint64_t recno, bool forward, std::uint64_t start);
+  std::uint64_t chunkSlots() const { return std::max<std::uint64_t>(1, kReadAheadBytes / ssize_); }
 
   bool hasOther(std::size_t key, std::string_view sk, std::uint64_t except) const;
   void stage(std::uint64_t recno, unsigned char status, const char* bytes, const std::vector<Change>& ch);
@@ -261,9 +260,7 @@ class Dat21File final : public Backend {
   bool watchNext_ = false, watched_ = false;
 
   // Slots read ahead in record order (I8).
-  std::vector<unsigned char> chunk_;
-  std::uint64_t chunkFirst_ = 0, chunkCount_ = 0;
-  bool chunkValid_ = false;
+  ReadAhead chunk_{ssize_};
 };
 
 ErrorState Dat21File::open(const std::string& name, std::uint8_t mode) {
@@ -325,7 +322,7 @@ ErrorState Dat21File::refresh() {
   std::memcpy(raw_, buf, sizeof buf);
   if (!stale_ && h.generation == disk_.generation) return {};
   stale_ = true;
-  chunkValid_ = false;  // I8: another writer's commit
+  chunk_.drop();  // I8: another writer's commit
   if (h.recordSize != rsize_) return make(kInvalidRecordDeclaration);
   if (fileSize(fd_.get()) < kHeaderSize + h.slotCount * ssize_) return make(kKeysMustBeRebuilt);
   if (h.keyCount != keys_.size() || h.pending != 0) return make(kKeysMustBeRebuilt);
@@ -369,19 +366,17 @@ const char* Dat21File::keySource(const char* stored, std::string& image) const {
 // The slot's bytes when they are staged or read ahead, else null.
 const char* Dat21File::cachedSlot(std::uint64_t recno) const {
   if (const char* slot = staged_.find(recno)) return slot;
-  if (chunkValid_ && recno >= chunkFirst_ && recno < chunkFirst_ + chunkCount_)
-    return reinterpret_cast<const char*>(chunk_.data()) + (recno - chunkFirst_) * ssize_;
-  return nullptr;
+  return chunk_.find(recno);
 }
 
 // The slot's status and record bytes; the bytes stay valid until the next slot is
-// read, staged or read ahead. With readAhead, a slot not in memory is read with the
-// slots around it.
-ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, const char*& bytes, bool readAhead) {
+// read, staged or read ahead. With ahead, a slot not in memory is read with the slots
+// around it, at least ahead of them (more in a pass over the file).
+ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, const char*& bytes, std::uint64_t ahead) {
   if (recno == 0 || recno > hdr_.slotCount) return make(kKeysMustBeRebuilt);
   const char* slot = cachedSlot(recno);
-  if (!slot && readAhead) {
-    if (ErrorState e = loadChunk(recno, recno >= chunkFirst_ + chunkCount_); e.code) return e;
+  if (!slot && ahead > 0) {
+    if (ErrorState e = loadChunk(recno, recno >= chunk_.end(), ahead); e.code) return e;
     slot = cachedSlot(recno);
   }
   if (!slot) {
@@ -394,6 +389,16 @@ ErrorState Dat21File::readSlot(std::uint64_t recno, unsigned char& status, const
   if (status != kSlotActive && status != kSlotDeleted) return make(kKeysMustBeRebuilt);  // the build drops it
   bytes = slot + 1;
   return {};
+}
+
+// The bytes of the active record a key names (readSlot); a slot not active means the
+// keys are stale.
+ErrorState Dat21File::keyedSlot(std::uint64_t recno, const char*& bytes, std::uint64_t ahead) {
+  unsigned char status = 0;
+  if (ErrorState e = readSlot(recno, status, bytes, ahead); e.code) return e;
+  if (status == kSlotActive) return {};
+  stale_ = true;
+  return make(kKeysMustBeRebuilt);
 }
 
 // Hands a record read to the caller (into out, unless null) and makes it current;
@@ -454,7 +459,7 @@ ErrorState Dat21File::step(char* rec, bool forward) {
     ErrorState e = findActive(from, forward, found);
     if (e.code) return e;
     if (found == 0) return make(kRecordNotAvailable);
-    const char* bytes = reinterpret_cast<const char*>(chunk_.data()) + (found - chunkFirst_) * ssize_ + 1;
+    const char* bytes = chunk_.at(found) + 1;
     if (ErrorState d = deliver(found, bytes, rec, -1, {}); d.code) return d;
     cursorOn(cursor_, {}, found);
     return {};
@@ -469,14 +474,8 @@ ErrorState Dat21File::step(char* rec, bool forward) {
     if (it == k.index.begin()) return make(kRecordNotAvailable);
     --it;
   }
-  unsigned char status = 0;
   const char* bytes = nullptr;
-  ErrorState e = readSlot(it->rec, status, bytes);
-  if (e.code) return e;
-  if (status != kSlotActive) {
-    stale_ = true;
-    return make(kKeysMustBeRebuilt);
-  }
+  if (ErrorState e = keyedSlot(it->rec, bytes, 0); e.code) return e;
   if (ErrorState d = deliver(it->rec, bytes, rec, order_, it->sk); d.code) return d;
   cursorOn(cursor_, it->sk, it->rec);
   return {};
@@ -499,11 +498,11 @@ ErrorState Dat21File::findActive(std::uint64_t from, bool forward, std::uint64_t
   found = 0;
   if (!forward) from = std::min(from, hdr_.slotCount);
   for (std::uint64_t r = from; r >= 1 && r <= hdr_.slotCount; forward ? ++r : --r) {
-    if (!chunkValid_ || r < chunkFirst_ || r >= chunkFirst_ + chunkCount_) {
-      ErrorState e = loadChunk(r, forward);
+    if (!chunk_.holds(r)) {
+      ErrorState e = loadChunk(r, forward, chunkSlots());
       if (e.code) return e;
     }
-    unsigned char status = chunk_[(r - chunkFirst_) * ssize_];
+    const auto status = static_cast<unsigned char>(chunk_.at(r)[0]);
     if (status == kSlotActive) {
       found = r;
       return {};
@@ -513,29 +512,18 @@ ErrorState Dat21File::findActive(std::uint64_t from, bool forward, std::uint64_t
   return {};
 }
 
-// Reads ahead the slots around recno: those on disk, then the staged ones over them.
-ErrorState Dat21File::loadChunk(std::uint64_t recno, bool forward) {
-  std::uint64_t count = std::max<std::uint64_t>(1, kChunkBytes / ssize_);
-  std::uint64_t first = forward ? recno : (recno > count ? recno - count + 1 : 1);
+// Reads ahead the slots around recno (start of them, more in a pass over the file, at
+// most a read-ahead's worth): those on disk, then the staged ones over them.
+ErrorState Dat21File::loadChunk(std::uint64_t recno, bool forward, std::uint64_t start) {
+  std::uint64_t count = chunk_.span(recno, forward, start, chunkSlots());
+  const std::uint64_t first = forward ? recno : (recno > count ? recno - count + 1 : 1);
   count = std::min(count, hdr_.slotCount - first + 1);
-  chunk_.resize(static_cast<std::size_t>(count * ssize_));
-  chunkValid_ = false;
-  if (first <= disk_.slotCount) {
-    const std::size_t want = static_cast<std::size_t>(std::min(count, disk_.slotCount - first + 1) * ssize_);
-    ssize_t n = readAt(fd_.get(), chunk_.data(), want, slotOffset(first, rsize_));
-    if (n < 0) return lastErrno();
-    if (static_cast<std::size_t>(n) != want) return make(kInvalidDataFile);
-  }
-  std::uint64_t covered = first + (first <= disk_.slotCount ? std::min(count, disk_.slotCount - first + 1) : 0);
-  staged_.each(first, first + count, [&](std::uint64_t recno, const char* slot) {
-    std::memcpy(chunk_.data() + (recno - first) * ssize_, slot, ssize_);
-    if (recno == covered) ++covered;
-  });
-  assert(covered >= first + count);  // I6: every slot past the disk's is staged
-  chunkFirst_ = first;
-  chunkCount_ = count;
-  chunkValid_ = true;
-  return {};
+  const std::uint64_t onDisk = first <= disk_.slotCount ? std::min(count, disk_.slotCount - first + 1) : 0;
+  const std::int64_t n = chunk_.fill(fd_.get(), slotOffset(first, rsize_), first, count, onDisk, staged_);
+  if (n < 0) return lastErrno();
+  if (static_cast<std::uint64_t>(n) == count) return {};
+  chunk_.drop();  // the file ends before the slots its header counts
+  return make(kInvalidDataFile);
 }
 
 ErrorState Dat21File::get(int key, char* rec) {
@@ -548,14 +536,8 @@ ErrorState Dat21File::get(int key, char* rec) {
   k.codec.make(images(rec, stored), sk.data());
   auto it = k.index.lower_bound(Probe{sk, 0});
   if (it == k.index.end() || it->sk != sk) return make(kRecordNotFound);
-  unsigned char status = 0;
   const char* bytes = nullptr;
-  ErrorState e = readSlot(it->rec, status, bytes);
-  if (e.code) return e;
-  if (status != kSlotActive) {
-    stale_ = true;
-    return make(kKeysMustBeRebuilt);
-  }
+  if (ErrorState e = keyedSlot(it->rec, bytes, 0); e.code) return e;
   return deliver(it->rec, bytes, rec, key, it->sk);
 }
 
@@ -571,13 +553,11 @@ bool Dat21File::hasOther(std::size_t key, std::string_view sk, std::uint64_t exc
 // kept for the write-back.
 void Dat21File::stage(std::uint64_t recno, unsigned char status, const char* bytes, const std::vector<Change>& ch) {
   assert(recno <= disk_.slotCount + 1 || staged_.find(recno - 1));  // I6
-  if (staged_.empty()) staged_.reserve(kWriteBackBytes + ssize_);
   slot_[0] = static_cast<char>(status);
   std::memcpy(slot_.data() + 1, bytes, rsize_);
   staged_.put(recno, slot_.data());
   unwritten_ = true;
-  if (chunkValid_ && recno >= chunkFirst_ && recno < chunkFirst_ + chunkCount_)
-    std::memcpy(chunk_.data() + (recno - chunkFirst_) * ssize_, slot_.data(), ssize_);  // I8
+  chunk_.update(recno, slot_.data());  // I8
   for (const Change& c : ch) {
     Key& k = keys_[c.key];
     appendEntry(k.staged, c.op, static_cast<std::uint32_t>(recno), c.sk);
@@ -668,7 +648,7 @@ void Dat21File::discardStaged() {
     k.fresh = false;
   }
   hdr_ = disk_;
-  chunkValid_ = false;
+  chunk_.drop();
   stale_ = true;
   trusted_ = false;
 }
@@ -692,9 +672,9 @@ void Dat21File::checkInvariants() const {
   for (std::size_t i = 0; i < keys_.size(); ++i)
     assert(keys_[i].loaded == disk_.keys[i].length && keys_[i].crc == disk_.keys[i].crc);
   // I8: the read-ahead holds the staged slots it covers.
-  if (chunkValid_)
-    staged_.each(chunkFirst_, chunkFirst_ + chunkCount_, [&](std::uint64_t recno, const char* slot) {
-      assert(std::memcmp(chunk_.data() + (recno - chunkFirst_) * ssize_, slot, ssize_) == 0);
+  if (chunk_.valid())
+    staged_.each(chunk_.first(), chunk_.end(), [&](std::uint64_t recno, const char* slot) {
+      assert(std::memcmp(chunk_.at(recno), slot, ssize_) == 0);
     });
   // The free list's head is a slot of the file.
   assert(hdr_.freeHead <= hdr_.slotCount);
@@ -725,7 +705,7 @@ ErrorState Dat21File::add(char* rec) {
     // its last slot down.
     unsigned char status = 0;
     const char* old = nullptr;
-    if (ErrorState e = readSlot(recno, status, old, trusted_); e.code) return e;
+    if (ErrorState e = readSlot(recno, status, old, trusted_ ? chunkSlots() : 0); e.code) return e;
     std::uint64_t link = get32(reinterpret_cast<const unsigned char*>(old));
     if (status != kSlotDeleted || link > hdr_.slotCount || link == recno) return make(kKeysMustBeRebuilt);
     hdr_.freeHead = link;

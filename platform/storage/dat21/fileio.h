@@ -6,15 +6,12 @@
 #include <cstdint>
 
 #include "platform/storage/file.h"
+#include "platform/storage/readahead.h"
 #include "platform/storage/sharelock.h"
+#include "platform/storage/staging.h"
 #include "platform/storage/dat21/format.h"
 
 namespace zelk::storage::dat21 {
-
-// Bytes read at once when scanning slots or loading a key log.
-constexpr std::size_t kChunkBytes = 1 << 16;
-// Staged bytes that make a write-back before the lock is released.
-constexpr std::size_t kWriteBackBytes = 1 << 20;
 
 inline ErrorState make(int code) { return errorOf(code); }
 

@@ -89,7 +89,7 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
   };
   std::vector<FreeSlot> freeSlots;
   std::uint64_t active = 0;
-  const std::uint64_t per = std::max<std::uint64_t>(1, kChunkBytes / ssize);
+  const std::uint64_t per = std::max<std::uint64_t>(1, kReadAheadBytes / ssize);
   std::vector<char> chunk;
   std::string image, sk;
   for (std::uint64_t first = 1; first <= slots; first += per) {
