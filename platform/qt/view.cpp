@@ -1,31 +1,22 @@
 #include "platform/qt/view.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
-#include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
-#include <QTabBar>
 #include <QTabWidget>
 #include <algorithm>
 #include <optional>
 
 #include "platform/core/picture.h"
-#include "platform/core/text.h"
 #include "platform/qt/backend.h"
 #include "platform/qt/icons.h"
-#include "platform/qt/wallpaper.h"
+#include "platform/qt/keys.h"
 
 namespace zelk::qtui {
 
@@ -47,120 +38,9 @@ bool hasWindowManager() {
   return p != QLatin1String("offscreen") && p != QLatin1String("minimal");
 }
 
-bool isMenuKind(Kind k) { return k == Kind::MenuBar || k == Kind::Menu || k == Kind::Item; }
-
-// The letter under a key by its place on the keyboard (X keycodes of a PC keyboard),
-// so that Ctrl+H is Ctrl+H whatever the layout.
-int letterAt(quint32 scanCode) {
-  static constexpr char kRow1[] = "QWERTYUIOP";  // 24..33
-  static constexpr char kRow2[] = "ASDFGHJKL";   // 38..46
-  static constexpr char kRow3[] = "ZXCVBNM";     // 52..58
-  if (scanCode >= 24 && scanCode <= 33) return kRow1[scanCode - 24];
-  if (scanCode >= 38 && scanCode <= 46) return kRow2[scanCode - 38];
-  if (scanCode >= 52 && scanCode <= 58) return kRow3[scanCode - 52];
-  return 0;
-}
-
 }  // namespace
 
-int keyCodeOf(const QKeyEvent* e) {
-  const Qt::KeyboardModifiers m = e->modifiers();
-  const bool ctrl = m & Qt::ControlModifier, alt = m & Qt::AltModifier;
-  bool shift = m & Qt::ShiftModifier;
-  const int k = e->key();
-  int vk = 0;
-  bool character = false;
-  switch (k) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      vk = 0x0D;
-      break;
-    case Qt::Key_Escape:
-      vk = 0x1B;
-      break;
-    case Qt::Key_Backtab:
-      shift = true;
-      vk = 0x09;
-      break;
-    case Qt::Key_Tab:
-      vk = 0x09;
-      break;
-    case Qt::Key_Backspace:
-      vk = 0x08;
-      break;
-    case Qt::Key_Space:
-      vk = 0x20;
-      character = true;
-      break;
-    case Qt::Key_PageUp:
-      vk = 0x21;
-      break;
-    case Qt::Key_PageDown:
-      vk = 0x22;
-      break;
-    case Qt::Key_End:
-      vk = 0x23;
-      break;
-    case Qt::Key_Home:
-      vk = 0x24;
-      break;
-    case Qt::Key_Left:
-      vk = 0x25;
-      break;
-    case Qt::Key_Up:
-      vk = 0x26;
-      break;
-    case Qt::Key_Right:
-      vk = 0x27;
-      break;
-    case Qt::Key_Down:
-      vk = 0x28;
-      break;
-    case Qt::Key_Insert:
-      vk = 0x2D;
-      break;
-    case Qt::Key_Delete:
-      vk = 0x2E;
-      break;
-    default:
-      if (k >= Qt::Key_F1 && k <= Qt::Key_F24) {
-        vk = 0x70 + (k - Qt::Key_F1);
-      } else if ((k >= Qt::Key_A && k <= Qt::Key_Z) || (k >= Qt::Key_0 && k <= Qt::Key_9)) {
-        vk = k;
-        character = true;
-      } else if ((ctrl || alt) && QGuiApplication::platformName() == QLatin1String("xcb")) {
-        vk = letterAt(e->nativeScanCode());
-        character = vk != 0;
-      }
-      break;
-  }
-  if (vk == 0) return 0;
-  if (character && !ctrl && !alt) return 0;  // typed
-  int code = vk;
-  if (ctrl) code |= 0x200;
-  if (shift) code |= 0x400;
-  if (alt) code |= 0x800;
-  if (!ctrl && !shift && !alt) code |= 0x100;
-  return code;
-}
-
-// The client area.
-
-Client::Client(bool wallpaper, QWidget* parent) : QWidget(parent), wallpaper_(wallpaper) {}
-
-void Client::paintEvent(QPaintEvent*) {
-  if (!wallpaper_) return;
-  if (cache_.size() != size()) cache_ = ledgerWallpaper(size());
-  QPainter p(this);
-  p.drawPixmap(0, 0, cache_);
-}
-
 // The window.
-
-template <class F>
-void View::act(F&& f) {
-  if (w_ && !applying_) backend_.act(std::forward<F>(f));
-}
 
 View::View(QtBackend& backend, ui::Window& w, Peer& peer, QWidget* parent)
     : QMainWindow(parent),
@@ -213,15 +93,12 @@ void View::build() {
     Ctl& c = at(n);
     c.n = n;
     c.def = &w_->control(n);
-    if (isMenuKind(c.def->kind)) hasMenu_ = true;
+    if (inMenu(c.def->kind)) hasMenu_ = true;
   }
   // In declaration order: a frame's menus (-1, -2 ...), then the others.
-  for (int n = -1; n >= first_; --n) buildMenu(at(n));
-  for (int n = 1; n <= last_; ++n) {
-    Ctl& c = at(n);
-    if (isMenuKind(c.def->kind)) buildMenu(c);
-    else buildControl(c, client_);
-  }
+  for (int n = -1; n >= first_; --n)
+    if (inMenu(at(n).def->kind)) buildControl(at(n));
+  for (int n = 1; n <= last_; ++n) buildControl(at(n));
   // A prompt's mnemonic takes the focus to the next control that can have it.
   for (int n = first_; n <= last_; ++n) {
     if (n == 0 || at(n).def->kind != Kind::Prompt) continue;
@@ -239,138 +116,20 @@ void View::build() {
   applying_ = false;
 }
 
-void View::buildMenu(Ctl& c) {
+void View::buildControl(Ctl& c) {
   const ui::ControlDef& d = *c.def;
-  const QString text = qs(d.text);
-  QMenu* parentMenu = has(d.parent) ? at(d.parent).menu : nullptr;
-  const int n = c.n;
-  switch (d.kind) {
-    case Kind::MenuBar:
-      c.widget = menuBar();
-      break;
-    case Kind::Menu:
-      c.menu = parentMenu ? parentMenu->addMenu(text) : menuBar()->addMenu(text);
-      c.menu->setObjectName(qs(d.name));
-      c.action = c.menu->menuAction();
-      break;
-    case Kind::Item:
-      if (text.isEmpty() || text == QLatin1String("-")) {
-        c.action = parentMenu ? parentMenu->addSeparator() : menuBar()->addSeparator();
-        break;
-      }
-      c.action = parentMenu ? parentMenu->addAction(text) : menuBar()->addAction(text);
-      connect(c.action, &QAction::triggered, this, [this, n] { act([&] { w_->userAccept(n); }); });
-      break;
-    default:
-      break;
+  const Drawing& k = drawing(d.kind);
+  if (k.where == Where::Menu) {
+    if (k.build) k.build(*this, c);
+    if (c.action) c.action->setObjectName(qs(d.name));
+    return;
   }
-  if (c.action) c.action->setObjectName(qs(d.name));
-}
-
-void View::buildControl(Ctl& c, QWidget* cl) {
-  const ui::ControlDef& d = *c.def;
-  const ui::WindowDef& def = w_->def();
-  const QString text = qs(d.text);
-  const int n = c.n;
   std::optional<Picture> pic = d.picture.empty() ? std::nullopt : Picture::parse(d.picture);
-  const int picWidth = pic ? pic->width() : 0;
+  c.pictureWidth = pic ? pic->width() : 0;
   c.numeric = pic && pic->kind() == Picture::Kind::Number;
-  switch (d.kind) {
-    case Kind::List: {
-      c.list = new ListBox(*this, n, w_->columns(n), units_, d.attrs, cl);
-      c.widget = c.list;
-      c.focus = c.list->view();
-      break;
-    }
-    case Kind::Entry: {
-      c.entry = new QLineEdit(cl);
-      if (picWidth > 0) c.entry->setMaxLength(picWidth);
-      else if (d.use.type == ui::Use::Type::Text && d.use.width > 0) c.entry->setMaxLength(static_cast<int>(d.use.width));
-      if (c.numeric) c.entry->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      connect(c.entry, &QLineEdit::textEdited, this,
-              [this, n](const QString& t) { act([&] { w_->userType(n, ansiOf(t)); }); });
-      c.widget = c.focus = c.entry;
-      break;
-    }
-    case Kind::Button: {
-      auto* b = new QPushButton(text, cl);
-      b->setAutoDefault(false);
-      if (!d.icon.empty()) {
-        c.icon = namedIcon(d.icon);
-        // Inside the button's frame, at most the usual small-icon size.
-        constexpr int kSmallIcon = 16, kFrame = 8, kLeast = 10;
-        int side = d.at.h > 0 ? std::clamp(units_.y(d.at.h) - kFrame, kLeast, kSmallIcon) : kSmallIcon;
-        b->setIconSize({side, side});
-      }
-      connect(b, &QPushButton::clicked, this, [this, n] { act([&] { w_->userAccept(n); }); });
-      c.widget = c.focus = b;
-      break;
-    }
-    case Kind::Sheet: {
-      c.tabs = new QTabWidget(cl);
-      c.tabs->setUsesScrollButtons(true);
-      connect(c.tabs, &QTabWidget::currentChanged, this, [this, n](int index) {
-        for (int m = n + 1; m <= last_; ++m)
-          if (m != 0 && at(m).def->kind == Kind::Tab && at(m).def->parent == n && at(m).tabIndex == index) {
-            act([&] { w_->userChoose(n, m); });
-            return;
-          }
-      });
-      c.tabs->lower();  // beneath every control, also those declared before it
-      c.widget = c.tabs;
-      c.focus = c.tabs->tabBar();
-      break;
-    }
-    case Kind::Tab: {
-      if (has(d.parent) && at(d.parent).tabs) {
-        auto* page = new QWidget;
-        page->setObjectName(qs(d.name));
-        c.tabIndex = at(d.parent).tabs->addTab(page, text);
-      }
-      break;
-    }
-    case Kind::Option:
-    case Kind::Group: {
-      if (text.isEmpty()) {
-        c.widget = new QWidget(cl);
-        c.widget->setAttribute(Qt::WA_TransparentForMouseEvents);
-      } else {
-        c.widget = new QGroupBox(text, cl);
-      }
-      if (d.kind == Kind::Option) {
-        c.group = new QButtonGroup(this);
-        c.group->setExclusive(true);
-      }
-      break;
-    }
-    case Kind::Radio: {
-      auto* r = new QRadioButton(text, cl);
-      r->setAutoExclusive(false);
-      if (has(d.parent) && at(d.parent).group) at(d.parent).group->addButton(r);
-      connect(r, &QRadioButton::clicked, this, [this, n](bool checked) {
-        if (checked) act([&] { w_->userChoose(n, n); });
-      });
-      c.widget = c.focus = r;
-      break;
-    }
-    case Kind::Prompt:
-    case Kind::String: {
-      c.label = new QLabel(cl);
-      c.label->setTextFormat(Qt::PlainText);
-      c.widget = c.label;
-      break;
-    }
-    case Kind::Line: {
-      auto* f = new QFrame(cl);
-      f->setFrameShadow(QFrame::Sunken);
-      f->setFrameShape(d.at.w >= d.at.h ? QFrame::HLine : QFrame::VLine);
-      c.widget = f;
-      break;
-    }
-    default:
-      break;
-  }
+  if (k.build) k.build(*this, c);
   if (!c.widget) return;
+  const ui::WindowDef& def = w_->def();
   c.widget->setObjectName(qs(d.name));
   if (!d.font.empty() || d.fontSize > 0 || d.bold) {
     QFont f = mapFont(d.font.empty() ? def.font : d.font, d.fontSize > 0 ? d.fontSize : def.fontSize);
@@ -379,7 +138,7 @@ void View::buildControl(Ctl& c, QWidget* cl) {
   }
   if (!d.tip.empty()) c.widget->setToolTip(qs(d.tip));
   if (c.focus) {
-    watch(c.focus, n);
+    watch(c.focus, c.n);
     if (d.attrs & ui::kSkip) c.focus->setFocusPolicy(Qt::ClickFocus);
   }
 }
@@ -470,123 +229,14 @@ void View::pass() {
 }
 
 void View::passControl(Ctl& c) {
-  const ui::ControlDef& d = *c.def;
-  const int n = c.n;
-  switch (d.kind) {
-    case Kind::MenuBar:
-      if (c.widget) {
-        c.widget->setHidden(w_->hidden(n));
-        c.widget->setEnabled(!w_->disabled(n));
-      }
-      return;
-    case Kind::Menu:
-    case Kind::Item:
-      if (c.action) {
-        if (!c.action->isSeparator()) {
-          QString t = qs(w_->text(n));
-          if (c.action->text() != t) c.action->setText(t);
-        }
-        c.action->setVisible(!w_->hidden(n));
-        c.action->setEnabled(!w_->disabled(n));
-      }
-      return;
-    case Kind::Tab:
-      if (c.tabIndex >= 0) {
-        QTabWidget* tw = at(d.parent).tabs;
-        QString t = qs(w_->text(n));
-        if (tw->tabText(c.tabIndex) != t) tw->setTabText(c.tabIndex, t);
-        bool visible = !w_->hidden(n);
-        if (tw->isTabVisible(c.tabIndex) != visible) tw->setTabVisible(c.tabIndex, visible);
-        bool en = !w_->disabled(n);
-        if (tw->isTabEnabled(c.tabIndex) != en) tw->setTabEnabled(c.tabIndex, en);
-      }
-      return;
-    default:
-      break;
+  const Drawing& k = drawing(c.def->kind);
+  if (k.where != Where::Client) {
+    if (k.pass) k.pass(*this, c);
+    return;
   }
   if (!c.widget) return;
-  const std::string text = w_->text(n);
-  switch (d.kind) {
-    case Kind::Entry: {
-      std::string_view want = trim(text);
-      if (std::string(trim(ansiOf(c.entry->text()))) != want) c.entry->setText(qs(want));
-      const bool ro = w_->readOnly(n);
-      if (c.entry->isReadOnly() != ro) {
-        c.entry->setReadOnly(ro);
-        // A read-only entry looks it: the window's background instead of the entry's.
-        QPalette pal = c.entry->parentWidget()->palette();
-        if (ro) pal.setColor(QPalette::Base, pal.color(QPalette::Window));
-        c.entry->setPalette(pal);
-      }
-      break;
-    }
-    case Kind::Button: {
-      auto* b = static_cast<QPushButton*>(c.widget);
-      QString t = qs(text);
-      if (b->text() != t) b->setText(t);
-      b->setDefault(w_->isDefault(n));
-      if (!c.icon.isNull()) {
-        // The text comes first: the icon shows where both fit.
-        constexpr int kSpacing = 4, kMargins = 8;
-        const int need = b->fontMetrics().horizontalAdvance(withoutMnemonic(t)) + b->iconSize().width() + kSpacing +
-                         kMargins;
-        const bool fits = need <= pixels(c, w_->rect(n)).width();
-        if (fits == b->icon().isNull()) b->setIcon(fits ? c.icon : QIcon());
-      }
-      break;
-    }
-    case Kind::Prompt:
-    case Kind::String: {
-      QString t;
-      Qt::Alignment a = Qt::AlignLeft;
-      if (d.kind == Kind::String && d.use) {
-        t = qs(trim(text));
-        if (c.numeric) a = Qt::AlignRight;
-      } else {
-        t = c.mnemonic ? qs(text) : withoutMnemonic(qs(text));
-      }
-      if (c.label->text() != t) c.label->setText(t);
-      ui::Rect r = w_->rect(n);
-      a |= (r.h > 0 && units_.y(r.h) >= 2 * units_.charHeight()) ? Qt::AlignTop : Qt::AlignVCenter;
-      if (c.label->alignment() != a) c.label->setAlignment(a);
-      break;
-    }
-    case Kind::Option:
-    case Kind::Group:
-      if (auto* g = qobject_cast<QGroupBox*>(c.widget)) {
-        QString t = qs(text);
-        if (g->title() != t) g->setTitle(t);
-      }
-      break;
-    case Kind::Radio: {
-      auto* r = static_cast<QRadioButton*>(c.widget);
-      QString t = qs(text);
-      if (r->text() != t) r->setText(t);
-      bool want = has(d.parent) && w_->choice(d.parent) == n;
-      if (r->isChecked() != want) {
-        QButtonGroup* g = has(d.parent) ? at(d.parent).group : nullptr;
-        if (!want && g) {
-          g->setExclusive(false);
-          r->setChecked(false);
-          g->setExclusive(true);
-        } else {
-          r->setChecked(want);
-        }
-      }
-      break;
-    }
-    case Kind::List: {
-      c.list->setPaged(w_->paged(n));
-      if (peer_.takeList(n)) c.list->setRows(w_->rows(n));
-      int lh = w_->lineHeight(n);
-      c.list->setLineHeight(lh > 0 ? units_.y(lh) : 0);
-      c.list->setThumb(w_->thumb(n));
-      c.list->setSelectedRow(w_->selectedRow(n));
-      break;
-    }
-    default:
-      break;
-  }
+  if (k.pass) k.pass(*this, c);
+  const int n = c.n;
   QRect r = pixels(c, w_->rect(n));
   if (!c.rectApplied || r != c.rect) {
     c.widget->setGeometry(r);
@@ -611,7 +261,7 @@ QSize View::clientSize() const {
   if (cw <= 0 || ch <= 0) {
     QRect all;
     for (const Ctl& c : ctls_)
-      if (c.widget && c.rectApplied && c.def && !isMenuKind(c.def->kind)) all |= c.rect;
+      if (c.widget && c.rectApplied && c.def && !inMenu(c.def->kind)) all |= c.rect;
     if (cw <= 0) cw = all.isEmpty() ? 480 : all.right() + 1 + units_.x(4);
     if (ch <= 0) ch = all.isEmpty() ? 320 : all.bottom() + 1 + units_.y(4);
   }

@@ -7,8 +7,12 @@
 #include <QString>
 #include <QTimer>
 #include <chrono>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
+#include "platform/qt/backend.h"
+#include "platform/qt/client.h"
 #include "platform/qt/list.h"
 #include "platform/qt/units.h"
 #include "platform/ui/window.h"
@@ -21,22 +25,6 @@ class QMenu;
 class QTabWidget;
 
 namespace zelk::qtui {
-
-class QtBackend;
-struct Peer;
-
-// The client area: the wallpaper, when the window has one, behind the controls.
-class Client : public QWidget {
- public:
-  Client(bool wallpaper, QWidget* parent);
-
- protected:
-  void paintEvent(QPaintEvent* e) override;
-
- private:
-  bool wallpaper_;
-  QPixmap cache_;
-};
 
 class View : public QMainWindow, public ListHost {
   Q_OBJECT
@@ -89,6 +77,7 @@ class View : public QMainWindow, public ListHost {
     QLabel* label = nullptr;
     QLineEdit* entry = nullptr;
     int tabIndex = -1;  // a tab's index on its sheet
+    int pictureWidth = 0;  // the characters of its picture, 0 none
     bool numeric = false;
     bool mnemonic = false;  // a label whose "&" marks its buddy's key
     bool rectApplied = false;
@@ -96,12 +85,28 @@ class View : public QMainWindow, public ListHost {
     QIcon icon;  // a button's picture, shown where its text leaves room
   };
 
+  // Where a kind of control stands.
+  enum class Where : std::uint8_t {
+    Menu,    // in the menu bar, built before the other controls
+    Sheet,   // a page of its sheet
+    Client,  // a widget at its own place in the client area
+  };
+  // What a kind of control is on the screen: what is built for it, and what a pass
+  // draws of it; a Client control's place, visibility and state follow, the same for
+  // every kind. controlkinds.cpp holds one a kind.
+  struct Drawing {
+    Where where = Where::Client;
+    void (*build)(View& v, Ctl& c) = nullptr;
+    void (*pass)(View& v, Ctl& c) = nullptr;
+  };
+  static const Drawing& drawing(ui::Kind k);
+  static bool inMenu(ui::Kind k) { return drawing(k).where == Where::Menu; }
+
   Ctl& at(int n) { return ctls_[n - first_]; }
   const Ctl& at(int n) const { return ctls_[n - first_]; }
   bool has(int n) const { return n >= first_ && n <= last_ && n != 0; }
   void build();
-  void buildMenu(Ctl& c);
-  void buildControl(Ctl& c, QWidget* client);
+  void buildControl(Ctl& c);
   void watch(QWidget* widget, int n);
   void passControl(Ctl& c);
   void passPlace();
@@ -145,8 +150,9 @@ class View : public QMainWindow, public ListHost {
   std::vector<signed char> shownMemo_, enabledMemo_;
 };
 
-// Windows' key codes of a key press: a virtual key with 0x100 alone, 0x200 with
-// Ctrl, 0x400 with Shift, 0x800 with Alt; 0 for a typed character.
-int keyCodeOf(const QKeyEvent* e);
+template <class F>
+void View::act(F&& f) {
+  if (w_ && !applying_) backend_.act(std::forward<F>(f));
+}
 
 }  // namespace zelk::qtui

@@ -7,6 +7,7 @@
 
 #include "demo_windows.h"
 #include "platform/qt/list.h"
+#include "platform/qt/keys.h"
 #include "platform/qt/view.h"
 #include "qt_support.h"
 
