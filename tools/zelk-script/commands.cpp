@@ -299,9 +299,9 @@ class Parser {
 
   Action set(const std::vector<std::string>& w) {
     count(w, 2, 2, "set <variable> <value>");
-    const Variable* v = variable(w[1]);
+    const ui::Use* v = variable(w[1]);
     if (!v) error("no program-wide variable " + w[1]);
-    if (v->type == Variable::Type::Text) {
+    if (v->type == ui::Use::Type::Text) {
       std::string t = ansiArg(w, 2);
       return [v, t](Context&) { v->setText(t); };
     }
@@ -411,14 +411,14 @@ class Parser {
 
   Action expectVar(const std::vector<std::string>& w) {
     count(w, 2, 2, "expect-var <variable> <value>");
-    const Variable* v = variable(w[1]);
+    const ui::Use* v = variable(w[1]);
     if (!v) error("no program-wide variable " + w[1]);
     std::string want = w[2];
     std::optional<double> n;
-    if (v->type != Variable::Type::Text && !(n = variableNumber(*v, want))) error("not a value of " + w[1] + ": " + want);
+    if (v->type != ui::Use::Type::Text && !(n = variableNumber(*v, want))) error("not a value of " + w[1] + ": " + want);
     return [v, want, n, name = w[1]](Context& x) {
-      bool ok = v->type == Variable::Type::Text ? trimRight(v->text()) == trimRight(cp::fromUtf8(want))
-                                                : v->number() == *n;
+      bool ok = v->type == ui::Use::Type::Text ? trimRight(v->getText()) == trimRight(cp::fromUtf8(want))
+                                                : v->getNumber() == *n;
       if (!ok) x.fail(name + " is \"" + shown(*v) + "\", expected \"" + want + "\"");
     };
   }
