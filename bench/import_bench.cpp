@@ -54,6 +54,8 @@ enum class Format { Loko, Rfk, Bss };
 
 using zelk::bench::millisSince;
 
+const import::Accounts kAccounts{"40702810900000001234", "51"};  // the firm's own account, its ledger account
+
 // The process's peak resident memory in KiB.
 long peakKib() {
   std::ifstream in("/proc/self/status");
@@ -120,11 +122,11 @@ double cpuMillis() {
 
 import::ImportResult runOnce(Format f, const std::string& input) {
   switch (f) {
-    case Format::Loko: return import::runLoko(input, {});
-    case Format::Bss: return import::runBss(input, {});
+    case Format::Loko: return import::runLoko(input, kAccounts, {});
+    case Format::Bss: return import::runBss(input, kAccounts, {});
     case Format::Rfk: break;
   }
-  return import::runRfk(0, kLastDay, {});
+  return import::runRfk(0, kLastDay, kAccounts, {});
 }
 
 // The firm's files the import writes.
@@ -158,8 +160,6 @@ Measured inChild(const test::TempDir& dir, Format f, const std::string& input, b
     dict::P_PRT = firm + "/prt.dat";
     dict::P_LVO = firm + "/lvo.dat";
     dict::RFKPATH = input;
-    dict::N_SC_B = "51";
-    dict::N_SC_P = "40702810900000001234";
     storage::dbase::driver().create(dict::DBI_DECL, firm + "/dbi.dbf");
     dict::Relate::DBI->Open();
     dict::Relate::LVO->Open();

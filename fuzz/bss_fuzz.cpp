@@ -11,6 +11,6 @@ int zelk_fuzz_bss(const std::uint8_t* data, std::size_t size) {
   if (!session.ok()) return 0;
   const std::string statement = session.path("statement.txt");
   zelk::fuzz::writeBytes(statement, data, size);
-  zelk::fuzz::checkRun(zelk::import::runBss(statement, {}));
+  zelk::fuzz::checkRun(zelk::import::runBss(statement, session.accounts(), {}));
   return 0;
 }

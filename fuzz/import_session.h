@@ -66,8 +66,6 @@ class ImportSession {
     dict::P_PRT = dir + "/prt.dat";
     dict::P_LVO = dir + "/lvo.dat";
     dict::RFKPATH = dir + "/subs_clt.dbf";
-    dict::N_SC_B = "51";
-    dict::N_SC_P = "40702810900000001234";
     std::remove((dir + "/dbi.dbf").c_str());
     ok_ = storage::dbase::driver().create(dict::DBI_DECL, dir + "/dbi.dbf").code == 0 &&
           dict::Relate::DBI->Open() == 0 && dict::Relate::LVO->Open() == 0 && dict::Relate::PRT->Open() == 0;
@@ -84,6 +82,8 @@ class ImportSession {
 
   bool ok() const { return ok_; }
   std::string path(const char* name) const { return importFolder() + "/" + name; }
+  // The firm's accounts: its own account number and its ledger account.
+  import::Accounts accounts() const { return {"40702810900000001234", "51"}; }
 
  private:
   bool ok_ = false;

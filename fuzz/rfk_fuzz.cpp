@@ -14,7 +14,7 @@ int zelk_fuzz_rfk(const std::uint8_t* data, std::size_t size) {
   // program there.
   auto& sub = zelk::dict::SUBS_CLT();
   if (sub.open(zelk::storage::mode::kRead | zelk::storage::mode::kDenyNone) != 0) return 0;
-  zelk::fuzz::checkRun(zelk::import::runRfk(0, zelk::kLastDay, {}));
+  zelk::fuzz::checkRun(zelk::import::runRfk(0, zelk::kLastDay, session.accounts(), {}));
   sub.close();
   return 0;
 }

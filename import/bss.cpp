@@ -3,8 +3,7 @@
 #include <string>
 
 #include "dictionary/declarations.h"
-#include "dictionary/files.h"
-#include "dictionary/globals.h"
+#include "import/writer.h"
 #include "platform/core/numread.h"
 #include "platform/core/text.h"
 
@@ -33,59 +32,79 @@ double decimalCommaAmount(std::string_view text) {
   return readFloatNumber({t, n});
 }
 
-ImportResult runBss(std::string_view statementPath, const Progress& progress) {
-  Statement vix(dict::BSS_VIX_DECL);
-  if (openStatement(vix, statementPath) != 0) return noInput();
+namespace bss {
 
-  Run run(progress);
-  if (!run.emptyPostings()) return run.failed();
-  run.begin();
+Balance header(std::string_view line) {
+  const AmountText dateText(kStatementDate.of(line));
+  const AmountText balanceText(trimRight(kOpeningBalance.of(line)));
+  return {decimalCommaAmount(balanceText.view()), readStatementDate(dateText.view())};
+}
 
-  // Line 1 only shows that the statement is not empty; line 2 is the header, which
-  // a statement of one line lacks.
-  vix.set();
-  if (vix.next() != 0) {
-    if (storage::errorCode() != storage::kRecordNotAvailable) return run.readFailed(vix);
-    return run.finish(Outcome::Done);
-  }
-  if (vix.next() == 0) {
-    const std::string_view header = vix.rec.BIX.view();
-    const AmountText dateText(bss::kStatementDate.of(header));
-    const AmountText balanceText(trimRight(bss::kOpeningBalance.of(header)));
-    const double balance = decimalCommaAmount(balanceText.view());
-    const std::int32_t day = readStatementDate(dateText.view());
-    if (!run.balance([&](dict::LvoRecord& r) {
-          r.OST = balance;
-          r.DATA = day;
-        }))
-      return run.failed();
-  } else if (storage::errorCode() != storage::kRecordNotAvailable) {
-    return run.readFailed(vix);
-  }
+bool isDocument(std::string_view line) { return !line.empty() && line[0] == kDocumentMark; }
 
-  const auto ownAccount = dict::N_SC_P.get();
-  const auto bank = dict::N_SC_B.get();
-  vix.set();
-  for (;;) {
-    if (vix.next() != 0) {
-      if (storage::errorCode() != storage::kRecordNotAvailable) return run.readFailed(vix);
-      return run.finish(Outcome::Done);
+Document document(std::string_view line, std::string_view ownAccount) {
+  Document d;
+  d.number = kDocNumber.of(line);
+  d.day = readStatementDate(kDocDate.of(line));
+  const AmountText amount(trim(kAmount.of(line)));
+  d.amount = decimalCommaAmount(amount.view());
+  const bool paid = textEqual(kPayerAccount.of(line), ownAccount);
+  d.direction = paid ? Direction::Paid : Direction::Received;
+  d.purpose = kPurpose.of(line);
+  d.counterparty = paid ? kPayeeName.of(line) : kPayerName.of(line);
+  return d;
+}
+
+}  // namespace bss
+
+namespace {
+
+class BssReader : public Reader {
+ public:
+  BssReader(std::string_view path, std::string_view ownAccount)
+      : vix_(dict::BSS_VIX_DECL), path_(path), ownAccount_(ownAccount) {}
+
+  int open() override { return openStatement(vix_, path_); }
+
+  Event next() override {
+    if (!started_) {
+      started_ = true;
+      if (auto header = readHeader()) return *header;
     }
-    const std::string_view line = vix.rec.BIX.view();
-    if (line[0] != bss::kDocumentMark) continue;
-    if (run.full()) return run.finish(Outcome::TooMany);
-
-    dict::DbiRecord& rec = run.newPosting();
-    rec.NNDOC = bss::kDocNumber.of(line);
-    rec.DATAOPER = readStatementDate(bss::kDocDate.of(line));
-    const AmountText amount(trim(bss::kAmount.of(line)));
-    rec.SUMMA = decimalCommaAmount(amount.view());
-    const bool paid = textEqual(bss::kPayerAccount.of(line), ownAccount.view());
-    applyDirection(rec, paid ? Direction::Paid : Direction::Received, bank.view());
-    rec.NAMEOPER = bss::kPurpose.of(line);
-    if (!run.addRow(paid ? bss::kPayeeName.of(line) : bss::kPayerName.of(line))) return run.failed();
-    if (!run.addPosting()) return run.failed();
+    for (;;) {
+      if (auto end = nextRecord(vix_)) return *end;
+      const std::string_view line = vix_.rec.BIX.view();
+      if (bss::isDocument(line)) return bss::document(line, ownAccount_.view());
+    }
   }
+
+ private:
+  // Line 1 only shows that the statement is not empty; line 2 is the header, which a
+  // statement of one line lacks. The documents are then read from line 1 again.
+  std::optional<Event> readHeader() {
+    vix_.set();
+    if (auto end = nextRecord(vix_)) return *end;
+    std::optional<Event> header;
+    if (auto end = nextRecord(vix_)) {
+      if (std::holds_alternative<ReadFailed>(*end)) return *end;
+    } else {
+      header = bss::header(vix_.rec.BIX.view());
+    }
+    vix_.set();
+    return header;
+  }
+
+  Statement vix_;
+  std::string path_;
+  Text<20> ownAccount_;
+  bool started_ = false;
+};
+
+}  // namespace
+
+ImportResult runBss(std::string_view statementPath, const Accounts& accounts, const Progress& progress) {
+  BssReader reader(statementPath, accounts.own.view());
+  return writePostings(reader, accounts, progress);
 }
 
 }  // namespace zelk::import

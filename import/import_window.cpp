@@ -97,7 +97,8 @@ void ImportWindow::runImport() {
     locals_.count = n;
     refresh();
   };
-  const ImportResult result = import_.run(statement_, progress);
+  const Accounts accounts{dict::N_SC_P.get(), dict::N_SC_B.get()};
+  const ImportResult result = import_.run(statement_, accounts, progress);
   locals_.message = result.message;
   if (result.count) locals_.count = *result.count;
   if (import_.showResultAtOnce) refresh();

@@ -49,8 +49,9 @@ struct ImportSetup {
   bool fileChoice = false;  // the statement file is chosen in the window (PATHZELK)
   bool redrawDirectly = false;   // a posting redraws the window instead of resetting it
   bool showResultAtOnce = false;  // the run's message shows as it ends, not at the next refresh
-  // The run, given the statement file's whole name as chosen (blank when none was).
-  std::function<ImportResult(std::string_view statement, const Progress&)> run;
+  // The run, given the statement file's whole name as chosen (blank when none was)
+  // and the firm's accounts.
+  std::function<ImportResult(std::string_view statement, const Accounts&, const Progress&)> run;
 };
 
 class ImportWindow : public app::WindowPattern {

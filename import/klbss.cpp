@@ -12,7 +12,7 @@ ImportSetup bssSetup() {
   s.window.procedureName = "klbss";
   s.window.files = postingFiles();
   s.fileChoice = true;
-  s.run = [](std::string_view statement, const Progress& progress) { return runBss(statement, progress); };
+  s.run = runBss;
   return s;
 }
 

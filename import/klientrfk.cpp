@@ -41,7 +41,9 @@ ImportSetup rfkSetup() {
   s.window.files = {[]() -> fw::RelationManager* { return dict::Relate::SUBS_CLT; }};
   for (app::RelateOf f : postingFiles()) s.window.files.push_back(f);
   s.showResultAtOnce = true;
-  s.run = [](std::string_view, const Progress& progress) { return runRfk(dict::D1, dict::D2, progress); };
+  s.run = [](std::string_view, const Accounts& accounts, const Progress& progress) {
+    return runRfk(dict::D1, dict::D2, accounts, progress);
+  };
   return s;
 }
 

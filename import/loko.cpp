@@ -4,89 +4,88 @@
 #include <string>
 
 #include "dictionary/declarations.h"
-#include "dictionary/files.h"
-#include "dictionary/globals.h"
+#include "import/writer.h"
 #include "platform/core/numread.h"
 
 namespace zelk::import {
+namespace loko {
+
+void Group::take(int i, std::string_view line, bool first) {
+  switch (i) {
+    case kBalance:
+      if (first) balance_ = readFloatNumber(line);
+      break;
+    case kNumber: number_ = line; break;
+    case kDate: day_ = readStatementDate(line); break;
+    case kAmount: amount_ = readFloatNumber(line); break;
+    case kPurpose: purpose_ = line; break;
+    case kPayer: payer_ = line; break;
+    case kPayee: payee_ = line; break;
+    default: break;
+  }
+}
+
+Document Group::document() const {
+  Document d;
+  d.number = number_.view();
+  d.day = day_;
+  d.amount = std::fabs(amount_);
+  // Exactly above 0 received, below 0 paid, else none.
+  if (amount_ > 0) {
+    d.direction = Direction::Received;
+    d.counterparty = payer_.view();
+  } else if (amount_ < 0) {
+    d.direction = Direction::Paid;
+    d.counterparty = payee_.view();
+  }
+  d.purpose = purpose_.view();
+  return d;
+}
+
+}  // namespace loko
+
 namespace {
 
 using Statement = storage::TypedFile<dict::VixRecord<dict::kLokoLine>>;
 
-// The lines of a group, in their order.
-enum Line { kBalance, kNumber, kDate, kAmount, kPurpose, kPayer, kPayee, kLines };
+class LokoReader : public Reader {
+ public:
+  explicit LokoReader(std::string_view path) : vix_(dict::LOKO_VIX_DECL), path_(path) {}
 
-// The direction of an amount: exactly above 0 received, below 0 paid, else none.
-Direction direction(double amount) {
-  if (amount > 0) return Direction::Received;
-  if (amount < 0) return Direction::Paid;
-  return Direction::None;
-}
+  int open() override { return openStatement(vix_, path_); }
 
-// What a group's lines give; each text is held in the width of the field it goes to.
-struct Group {
-  double balance = 0;  // read from the first group only
-  decltype(dict::DbiRecord::NNDOC) number;
-  std::int32_t day = 0;
-  double amount = 0;
-  decltype(dict::DbiRecord::NAMEOPER) purpose;
-  decltype(dict::PrtRecord::NAME) payer, payee;
-
-  void take(int i, const Text<dict::kLokoLine>& line, bool first) {
-    switch (i) {
-      case kBalance:
-        if (first) balance = readFloatNumber(line.view());
-        break;
-      case kNumber: number = line; break;
-      case kDate: day = readStatementDate(line.view()); break;
-      case kAmount: amount = readFloatNumber(line.view()); break;
-      case kPurpose: purpose = line; break;
-      case kPayer: payer = line; break;
-      case kPayee: payee = line; break;
-      default: break;
+  // The first group gives its balance, then its date, then its document.
+  Event next() override {
+    switch (step_) {
+      case Step::Day: step_ = Step::Document; return BalanceDay{group_.day()};
+      case Step::Document: step_ = Step::Group; return group_.document();
+      case Step::Start: vix_.set(); break;
+      case Step::Group: break;
     }
+    const bool first = step_ == Step::Start;
+    for (int i = 0; i < loko::kLines; ++i) {
+      if (auto end = nextRecord(vix_)) return *end;  // the end, or a group cut short by it
+      group_.take(i, vix_.rec.BIX.view(), first);
+    }
+    if (!first) return group_.document();
+    step_ = Step::Day;
+    return Balance{group_.balance(), 0};
   }
+
+ private:
+  enum class Step { Start, Group, Day, Document };
+
+  Statement vix_;
+  std::string path_;
+  loko::Group group_;
+  Step step_ = Step::Start;
 };
 
 }  // namespace
 
-ImportResult runLoko(std::string_view statementPath, const Progress& progress) {
-  Statement vix(dict::LOKO_VIX_DECL);
-  if (openStatement(vix, statementPath) != 0) return noInput();
-
-  Run run(progress);
-  if (!run.emptyPostings()) return run.failed();
-  run.begin();
-  const auto bank = dict::N_SC_B.get();
-  vix.set();
-  Group g;
-  for (int group = 1;; ++group) {
-    for (int i = 0; i < kLines; ++i) {
-      if (vix.next() != 0) {
-        if (storage::errorCode() != storage::kRecordNotAvailable) return run.readFailed(vix);
-        return run.finish(Outcome::Done);  // the end, or a group cut short by it
-      }
-      g.take(i, vix.rec.BIX, group == 1);
-    }
-    if (run.full()) return run.finish(Outcome::TooMany);
-
-    if (group == 1) {
-      if (!run.balance([&](dict::LvoRecord& r) { r.OST = g.balance; })) return run.failed();
-      if (!run.amendBalance([&](dict::LvoRecord& r) { r.DATA = g.day; })) return run.failed();
-    }
-
-    dict::DbiRecord& rec = run.newPosting();
-    rec.NNDOC = g.number;
-    rec.DATAOPER = g.day;
-    rec.SUMMA = std::fabs(g.amount);
-    const Direction d = direction(g.amount);
-    applyDirection(rec, d, bank.view());
-    rec.NAMEOPER = g.purpose;
-    // A text field pads what it takes with blanks: the names need no trimming.
-    if (d == Direction::Received && !run.addRow(g.payer.view())) return run.failed();
-    if (d == Direction::Paid && !run.addRow(g.payee.view())) return run.failed();
-    if (!run.addPosting()) return run.failed();
-  }
+ImportResult runLoko(std::string_view statementPath, const Accounts& accounts, const Progress& progress) {
+  LokoReader reader(statementPath);
+  return writePostings(reader, accounts, progress);
 }
 
 }  // namespace zelk::import

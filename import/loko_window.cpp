@@ -13,7 +13,7 @@ ImportSetup lokoSetup() {
   s.window.files = postingFiles();
   s.fileChoice = true;
   s.redrawDirectly = true;
-  s.run = [](std::string_view statement, const Progress& progress) { return runLoko(statement, progress); };
+  s.run = runLoko;
   return s;
 }
 

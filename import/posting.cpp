@@ -18,11 +18,11 @@ namespace {
 constexpr std::string_view kReceived = "0";
 constexpr std::string_view kPaid = "1";
 
+}  // namespace
+
 Failure failureOf(std::uint16_t message, const storage::File& file) {
   return Failure{message, file.name(), storage::lastError()};
 }
-
-}  // namespace
 
 std::uint8_t raiseFailure(const Failure& f) {
   storage::setLastError(f.error);
@@ -110,113 +110,6 @@ std::optional<Failure> writeBalance(const std::function<void(LvoRecord&)>& fill)
   fill(lvo.rec);
   if (lvo.put() != 0) return failureOf(fw::msg::kPutFailed, lvo);
   return std::nullopt;
-}
-
-bool Run::fail(std::uint16_t message, storage::File& file) {
-  failure_ = failureOf(message, file);
-  return false;
-}
-
-Run::~Run() {
-  if (lockedPrt_) dict::PRT().unlock();
-  if (lockedDbi_) dict::DBI().unlock();
-}
-
-bool Run::emptyPostings() {
-  // A run that could not finish does not start: every file it writes must be open
-  // for writing, and the files it empties must read to their end.
-  auto& dbi = dict::DBI();
-  auto& prt = dict::PRT();
-  for (auto [file, message] : {std::pair<storage::File*, std::uint16_t>{&dbi, fw::msg::kDeleteFailed},
-                               {&prt, fw::msg::kDeleteFailed},
-                               {&dict::LVO(), fw::msg::kPutFailed}}) {
-    if (auto e = notWritable(*file, message)) {
-      failure_ = std::move(e);
-      return false;
-    }
-  }
-  // A run that another station would come in between does not start either.
-  if (dbi.lock() != 0) return fail(fw::msg::kFileAccess, dbi);
-  lockedDbi_ = true;
-  if (prt.lock() != 0) return fail(fw::msg::kFileAccess, prt);
-  lockedPrt_ = true;
-  for (fw::FileManager* m : {dict::Access::DBI, dict::Access::PRT, dict::Access::LVO}) {
-    if (auto e = readThrough(*m)) {
-      failure_ = std::move(e);
-      return false;
-    }
-  }
-  for (storage::File* f : {static_cast<storage::File*>(&dbi), static_cast<storage::File*>(&prt)}) {
-    if (auto e = emptyFile(*f)) {
-      failure_ = std::move(e);
-      return false;
-    }
-  }
-  return true;
-}
-
-DbiRecord& Run::newPosting() {
-  dict::DBI().clearBuffer();
-  return dict::DBI().rec;
-}
-
-bool Run::addRow(std::string_view name) {
-  auto& prt = dict::PRT();
-  prt.clearBuffer();
-  prt.rec.KOD = static_cast<std::int16_t>(row_ + 1);
-  prt.rec.NAME = name;
-  if (prt.add() != 0) return fail(fw::msg::kAddFailed, prt);
-  ++row_;
-  return true;
-}
-
-bool Run::addPosting() {
-  auto& dbi = dict::DBI();
-  setConstantFields(dbi.rec, row_, date::today());
-  if (dbi.add() != 0) return fail(fw::msg::kAddFailed, dbi);
-  ++count_;
-  if (progress_) progress_(static_cast<std::int16_t>(count_));
-  return true;
-}
-
-bool Run::balance(const std::function<void(LvoRecord&)>& fill) {
-  if (auto e = writeBalance(fill)) {
-    failure_ = std::move(e);
-    return false;
-  }
-  return true;
-}
-
-bool Run::amendBalance(const std::function<void(LvoRecord&)>& change) {
-  auto& lvo = dict::LVO();
-  lvo.set();
-  if (dict::Access::LVO->readRebuilding([&] { return lvo.next(); }) != 0) return fail(fw::msg::kReadFailed, lvo);
-  change(lvo.rec);
-  if (lvo.put() != 0) return fail(fw::msg::kPutFailed, lvo);
-  return true;
-}
-
-ImportResult Run::readFailed(storage::File& file) {
-  fail(fw::msg::kReadFailed, file);
-  return failed();
-}
-
-ImportResult Run::failed() const { return result(Outcome::Failed, {}); }
-
-ImportResult Run::finish(Outcome outcome) {
-  if (dict::DBI().flush() != 0) fail(fw::msg::kPutFailed, dict::DBI());
-  else if (dict::PRT().flush() != 0) fail(fw::msg::kPutFailed, dict::PRT());
-  if (failure_) return failed();
-  return result(outcome, outcome == Outcome::TooMany ? kMessageTooMany : kMessageDone);
-}
-
-ImportResult Run::result(Outcome outcome, std::string_view messageUtf8) const {
-  ImportResult r;
-  r.outcome = outcome;
-  r.message = ansi(messageUtf8);
-  if (counting_) r.count = static_cast<std::int16_t>(count_);
-  r.failure = failure_;
-  return r;
 }
 
 ImportResult noInput() {

@@ -1,15 +1,19 @@
 #pragma once
-// What the three importers share: a posting's constant fields and direction, the
-// counterparty rows, the balance record, the emptying of the postings, and what a run
-// hands back to its window.
+// What the three importers share: what a run takes and hands back to its window, a
+// posting's constant fields and direction, the counterparty rows, the balance record
+// and the emptying of the postings.
 //
-// A run works on the calling thread's open DBI, PRT and LVO (the window opens them)
-// and shows nothing itself: it reports each posting to a progress callback and ends
-// with an ImportResult. Only a damaged file its reading meets is the file manager's:
-// notice 30, the rebuild and the read again (FileManager::readRebuilding). The window shows the message line and the counter, and raises
-// the error manager's message of a failure (raiseFailure). A start button's handler:
+// A run is a format's reader (reader.h; loko.h, bss.h, rfk.h) run by the one writer
+// (writer.h) into the calling thread's open DBI, PRT and LVO (the window opens them),
+// with the firm's accounts the window reads once. It shows nothing itself: it reports
+// each posting to a progress callback and ends with an ImportResult. Only a damaged
+// file its reading meets is the file manager's: notice 30, the rebuild and the read
+// again (FileManager::readRebuilding). The window shows the message line and the
+// counter, and raises the error manager's message of a failure (raiseFailure). A start
+// button's handler:
 //
-//   const ImportResult r = runLoko(PATHZELK.str(), [&](std::int16_t n) { NS = n; refresh(); });
+//   const Accounts accounts{N_SC_P.get(), N_SC_B.get()};  // read once, at the press
+//   const ImportResult r = runLoko(PATHZELK.str(), accounts, [&](std::int16_t n) { NS = n; refresh(); });
 //   MESSAGE = r.message;
 //   if (r.count) NS = *r.count;
 //   if (r.failure) raiseFailure(*r.failure);
@@ -25,6 +29,7 @@
 #include <string_view>
 
 #include "dictionary/records.h"
+#include "import/reader.h"
 #include "platform/framework/filemanager.h"
 #include "platform/storage/file.h"
 
@@ -76,6 +81,12 @@ struct ImportResult {
 // and refreshes.
 using Progress = std::function<void(std::int16_t count)>;
 
+// The firm's accounts a run takes, as the firm choice set them (N_SC_P, N_SC_B).
+struct Accounts {
+  Text<20> own;     // the firm's bank account number
+  Text<20> ledger;  // the firm's bank ledger account: the postings' side of the money
+};
+
 // Raises a failure's message through the error manager, with its file and error
 // details; answers as ErrorClass::ThrowFile does.
 std::uint8_t raiseFailure(const Failure& f);
@@ -86,14 +97,6 @@ std::uint8_t raiseFailure(const Failure& f);
 // denied writing; the storage error code.
 int openStatement(storage::File& vix, std::string_view path);
 
-// Which way the money goes, as a document tells it.
-enum class Direction {
-  None,      // no direction: STATUS and both accounts blank
-  Received,  // STATUS "0", the bank ledger account is the debit account
-  Paid,      // STATUS "1", it is the credit account
-  Both,      // STATUS "1", the bank ledger account on both sides (an RFK payment with both amounts)
-};
-
 // STATUS, DT_SCHET and KT_SCHET by the direction; the accounts take the first 10
 // characters of the bank ledger account.
 void applyDirection(dict::DbiRecord& rec, Direction d, std::string_view bankAccount);
@@ -101,6 +104,9 @@ void applyDirection(dict::DbiRecord& rec, Direction d, std::string_view bankAcco
 // The constant fields, in this order: USER_DATE today, NNOPER the counterparty row
 // number, TASK, VALUTA, VCURS, ID_ST, CRC, VSUMMA = SUMMA, DT_CODE and KT_CODE blank.
 void setConstantFields(dict::DbiRecord& rec, std::int32_t rowNumber, std::int32_t today);
+
+// The failure of the file's last statement, with its message.
+Failure failureOf(std::uint16_t message, const storage::File& file);
 
 // Reads a manager's file from its start to its end, rebuilding it when it is found
 // damaged; a read error is a failure (kReadFailed). Neither pass takes the records
@@ -117,56 +123,6 @@ std::optional<Failure> notWritable(storage::File& file, std::uint16_t message);
 // alone is cleared. A damaged file is rebuilt and read again; a read that still fails
 // is a failure (kReadFailed): the record is not added again.
 std::optional<Failure> writeBalance(const std::function<void(dict::LvoRecord&)>& fill);
-
-// One run's writing: the emptying of DBI and PRT, the counterparty rows numbered from
-// 1, the postings counted, the limit, the first failure kept.
-class Run {
- public:
-  explicit Run(const Progress& progress) : progress_(progress) {}
-  ~Run();
-  Run(const Run&) = delete;
-  Run& operator=(const Run&) = delete;
-
-  // Checks that DBI, PRT and LVO are open for writing, takes the write locks of DBI
-  // and PRT for the run (other stations wait for the whole run, not between its
-  // statements), reads DBI, PRT and LVO through, then empties DBI, then PRT; false when a
-  // check, a lock, a read or a delete failed (the run ends, the count untouched).
-  // Nothing is deleted unless every check, lock and read succeeded.
-  bool emptyPostings();
-  // The documents begin: the counter and the row number start at 0.
-  void begin() { counting_ = true; }
-  // The next posting would be past the limit.
-  bool full() const { return count_ >= kMaxPostings || row_ >= kMaxPostings; }
-
-  // The thread's DBI record cleared for the next posting.
-  dict::DbiRecord& newPosting();
-  // Raises the row number and adds the counterparty row with this text.
-  bool addRow(std::string_view name);
-  // The constant fields, ADD to DBI, the count and the progress report.
-  bool addPosting();
-  // The balance record by writeBalance.
-  bool balance(const std::function<void(dict::LvoRecord&)>& fill);
-  // The balance record read again (SET, NEXT), changed and put back (PUT).
-  bool amendBalance(const std::function<void(dict::LvoRecord&)>& change);
-  std::int32_t rowNumber() const { return row_; }
-
-  // A failure of the run's own reading (the statement or the payments table).
-  ImportResult readFailed(storage::File& file);
-  ImportResult failed() const;  // after a false from one of the above
-  // The end of the documents: FLUSH DBI and PRT, then the result.
-  ImportResult finish(Outcome outcome);
-
- private:
-  bool fail(std::uint16_t message, storage::File& file);
-  ImportResult result(Outcome outcome, std::string_view messageUtf8) const;
-
-  const Progress& progress_;
-  bool lockedDbi_ = false, lockedPrt_ = false;
-  bool counting_ = false;
-  std::int32_t count_ = 0;
-  std::int32_t row_ = 0;
-  std::optional<Failure> failure_;
-};
 
 // The result of a statement that did not open.
 ImportResult noInput();

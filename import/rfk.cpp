@@ -1,9 +1,10 @@
 #include "import/rfk.h"
 
 #include <cmath>
+#include <optional>
 
 #include "dictionary/files.h"
-#include "dictionary/globals.h"
+#include "import/writer.h"
 
 namespace zelk::import {
 namespace {
@@ -35,9 +36,8 @@ bool tolerantEqual(double a, double b) {
   return e < exponentOf(a) - kEqualBits || e < exponentOf(b) - kEqualBits;
 }
 
-namespace {
+namespace rfk {
 
-// The payment's date: DAT2, else DAT1 (a date field without a valid date is 0).
 std::int32_t paymentDate(const dict::SubRecord& rec) {
   std::int32_t d = rec.DAT2;
   if (d == 0 && rec.DAT1 != 0) d = rec.DAT1;
@@ -45,59 +45,76 @@ std::int32_t paymentDate(const dict::SubRecord& rec) {
 }
 
 // The selection rules, in their order.
-bool paymentTaken(const dict::SubRecord& rec, std::int32_t from, std::int32_t to) {
+bool taken(const dict::SubRecord& rec, std::int32_t from, std::int32_t to) {
   if (tolerantEqual(rec.SUM1.get() + rec.SUM2.get(), 0)) return false;
   const std::int32_t d = paymentDate(rec);
   return d != 0 && d >= from && d <= to;
 }
 
+Document document(const dict::SubRecord& rec) {
+  Document d;
+  d.number = rec.NOM_DOC.view();
+  d.day = paymentDate(rec);
+  const bool received = rec.SUM1.get() > 0, paid = rec.SUM2.get() > 0;
+  d.amount = paid ? rec.SUM2.get() : received ? rec.SUM1.get() : 0.0;
+  d.direction = received && paid ? Direction::Both
+                : paid           ? Direction::Paid
+                : received       ? Direction::Received
+                                 : Direction::None;
+  d.purpose = rec.NAME.view();
+  d.counterparty = rec.BUY.view();
+  return d;
+}
+
+}  // namespace rfk
+
+namespace {
+
+class RfkReader : public Reader {
+ public:
+  RfkReader(std::int32_t from, std::int32_t to) : sub_(dict::SUBS_CLT()), from_(from), to_(to) {}
+
+  int open() override { return 0; }  // the window keeps the table open
+
+  Event next() override {
+    if (!marked_) {
+      marked_ = true;
+      return Balance{kNoBalanceMark, 0};
+    }
+    if (balanceGiven_) {
+      balanceGiven_ = false;
+      return rfk::document(sub_.rec);
+    }
+    if (!pass_) {
+      pass_.emplace(sub_);
+      sub_.set();
+    }
+    for (;;) {
+      if (auto end = nextRecord(sub_)) return *end;
+      const dict::SubRecord& p = sub_.rec;
+      if (!rfk::taken(p, from_, to_)) continue;
+      if (tolerantEqual(balance_, kNoBalanceMark) && !tolerantEqual(p.IN_R.get(), 0)) {
+        balance_ = p.IN_R.get();
+        balanceGiven_ = true;
+        return Balance{balance_, rfk::paymentDate(p)};
+      }
+      return rfk::document(p);
+    }
+  }
+
+ private:
+  dict::FileOf<dict::SubRecord>& sub_;
+  std::int32_t from_, to_;
+  double balance_ = kNoBalanceMark;
+  bool marked_ = false, balanceGiven_ = false;
+  std::optional<QuickScan> pass_;
+};
+
 }  // namespace
 
-ImportResult runRfk(std::int32_t from, std::int32_t to, const Progress& progress) {
-  Run run(progress);
-  if (!run.emptyPostings()) return run.failed();
-  run.begin();
-  double balance = kNoBalanceMark;
-  if (!run.balance([](dict::LvoRecord& r) { r.OST = kNoBalanceMark; })) return run.failed();
-
-  const auto bank = dict::N_SC_B.get();
-  auto& sub = dict::SUBS_CLT();
-  const QuickScan pass(sub);
-  sub.set();
-  for (;;) {
-    if (sub.next() != 0) {
-      if (storage::errorCode() != storage::kRecordNotAvailable) return run.readFailed(sub);
-      return run.finish(Outcome::Done);
-    }
-    const dict::SubRecord& p = sub.rec;
-    if (!paymentTaken(p, from, to)) continue;
-    if (run.full()) return run.finish(Outcome::TooMany);
-    const std::int32_t day = paymentDate(p);
-
-    if (tolerantEqual(balance, kNoBalanceMark) && !tolerantEqual(p.IN_R.get(), 0)) {
-      balance = p.IN_R.get();
-      if (!run.balance([&](dict::LvoRecord& r) {
-            r.OST = balance;
-            r.DATA = day;
-          }))
-        return run.failed();
-    }
-
-    dict::DbiRecord& rec = run.newPosting();
-    rec.NNDOC = p.NOM_DOC;
-    rec.DATAOPER = day;
-    const bool received = p.SUM1.get() > 0, paid = p.SUM2.get() > 0;
-    rec.SUMMA = paid ? p.SUM2.get() : received ? p.SUM1.get() : 0.0;
-    applyDirection(rec,
-                   received && paid ? Direction::Both
-                   : paid           ? Direction::Paid
-                   : received       ? Direction::Received
-                                    : Direction::None,
-                   bank.view());
-    rec.NAMEOPER = p.NAME;
-    if (!run.addRow(p.BUY.view())) return run.failed();
-    if (!run.addPosting()) return run.failed();
-  }
+ImportResult runRfk(std::int32_t from, std::int32_t to, const Accounts& accounts, const Progress& progress) {
+  RfkReader reader(from, to);
+  return writePostings(reader, accounts, progress);
 }
 
 }  // namespace zelk::import

@@ -24,6 +24,75 @@ BssDoc received(std::string amount = "1500,00") {
   return {"01.03.2024", "15", "40702810100000005678", "ООО Плательщик", "ООО Получатель", amount, "Оплата"};
 }
 
+// A line as the reader sees it: in the program's code page.
+std::string asRead(const std::string& dosLine) { return cp::oemToAnsi(dosLine); }
+
+TEST(BssColumns, TheHeaderLineGivesTheBalanceAndItsDate) {
+  struct Case {
+    std::string line;
+    double amount;
+    std::int32_t day;
+  } cases[] = {
+      {bssHeader("01.03.2024", "10500,75"), 10500.75, day(2024, 3, 1)},
+      {bssHeader("01.03.2024", "  350000,00", kBssLine), 350000, day(2024, 3, 1)},
+      {bssHeader("31.02.2005", "1 500,00"), 1, day(2005, 3, 3)},
+      {bssHeader("15.00.2005", "-20,5"), -20.5, -1},
+      {bssHeader("", ""), 0, 0},
+      {dos("ВЫПИСКА"), 0, 0},  // shorter than its columns
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const import::Balance b = import::bss::header(asRead(c.line));
+    EXPECT_EQ(b.amount, c.amount);
+    EXPECT_EQ(b.day, c.day);
+  }
+}
+
+TEST(BssColumns, ADocumentLineGivesItsDocument) {
+  BssDoc all{"31.12.2005", "12345", "40702810100000005678", "ООО \"Ромашка\"", "ООО Мы", "  125000,75  ",
+             std::string(60, 'p').replace(0, 6, "Оплата")};
+  BssDoc own = received("-500,00");
+  own.payerAccount = kOwnAccount;
+  BssDoc blankBefore = received();
+  blankBefore.payerAccount = " " + std::string(kOwnAccount.substr(0, 19));
+  struct Case {
+    const char* what;
+    std::string line;
+    double amount;
+    import::Direction direction;
+    const char* counterparty;
+    const char* number;
+    std::int32_t day;
+    std::string purpose;
+  } cases[] = {
+      {"every column", bssDocument(all, kBssLine), 125000.75, import::Direction::Received, "ООО \"Ромашка\"", "12345",
+       day(2005, 12, 31), "Оплата" + std::string(54, 'p')},
+      {"paid from its own account", bssDocument(own), -500, import::Direction::Paid, "ООО Получатель", "15",
+       day(2024, 3, 1), "Оплата"},
+      {"a leading blank in the payer account", bssDocument(blankBefore), 1500, import::Direction::Received,
+       "ООО Плательщик", "15", day(2024, 3, 1), "Оплата"},
+      {"a third decimal", bssDocument(received("1234,567")), 1234.56, import::Direction::Received, "ООО Плательщик",
+       "15", day(2024, 3, 1), "Оплата"},
+      {"a blank in the amount", bssDocument(received("1 234,56")), 1, import::Direction::Received, "ООО Плательщик",
+       "15", day(2024, 3, 1), "Оплата"},
+      {"a short line", "0" + std::string(40, ' '), 0, import::Direction::Received, "", "", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string line = asRead(c.line);
+    ASSERT_TRUE(import::bss::isDocument(line));
+    const import::Document d = import::bss::document(line, Text<20>(kOwnAccount).view());
+    EXPECT_EQ(d.amount, c.amount);
+    EXPECT_EQ(d.direction, c.direction);
+    ASSERT_TRUE(d.counterparty);
+    EXPECT_EQ(utf8(*d.counterparty), c.counterparty);
+    EXPECT_EQ(utf8(d.number), c.number);
+    EXPECT_EQ(d.day, c.day);
+    EXPECT_EQ(utf8(d.purpose), c.purpose);
+  }
+  for (const char* line : {"", " 0", "1", "\t0"}) EXPECT_FALSE(import::bss::isDocument(line)) << line;
+}
+
 class BssImport : public ImportTest {
  protected:
   void SetUp() override {
@@ -33,7 +102,7 @@ class BssImport : public ImportTest {
   import::ImportResult run(const std::vector<std::string>& lines) { return runBytes(crlfLines(lines)); }
   import::ImportResult runBytes(const std::string& bytes) {
     reports.clear();
-    return import::runBss(write("vypiska.txt", bytes), progress());
+    return import::runBss(write("vypiska.txt", bytes), accounts, progress());
   }
   const std::string title = dos("Выписка");
 };
@@ -78,7 +147,7 @@ TEST_F(BssImport, TheFirmPaysWhenThePayerAccountIsItsOwn) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    N_SC_P = c.own;
+    accounts.own = c.own;
     BssDoc d = received("-500,00");
     d.payerAccount = c.payerAccount;
     ASSERT_EQ(run({title, bssHeader("01.03.2024", "1"), bssDocument(d)}).count, 1);
@@ -167,7 +236,7 @@ TEST_F(BssImport, AnEmptyStatementPostsNothingAndLeavesTheBalance) {
 
 TEST_F(BssImport, AStatementThatDoesNotOpenTouchesNothing) {
   previousRun(2);
-  const auto r = import::runBss(dir / "missing.txt", progress());
+  const auto r = import::runBss(dir / "missing.txt", accounts, progress());
   EXPECT_EQ(r.outcome, Outcome::NoInput);
   EXPECT_EQ(utf8(r.message), "Не найден входной файл");
   EXPECT_FALSE(r.count);
@@ -203,7 +272,7 @@ TEST_F(BssImport, TheRunStopsBeforeThe32768thDocument) {
 }
 
 TEST_F(BssImport, TheExampleStatement) {
-  const auto r = import::runBss(std::string(ZELK_SOURCE_DIR) + "/examples/bss/vypiska.txt", progress());
+  const auto r = import::runBss(std::string(ZELK_SOURCE_DIR) + "/examples/bss/vypiska.txt", accounts, progress());
   EXPECT_EQ(r.outcome, Outcome::Done);
   EXPECT_EQ(r.count, 3);
   EXPECT_EQ(outsideRead("NNOPER,NNDOC,DATAOPER,STATUS,DT_SCHET,KT_SCHET,SUMMA,NAMEOPER"),

@@ -30,18 +30,17 @@ TEST_F(ProgramTest, EveryExampleFirmImportsItsStatement) {
     P_PRT = folder + "\\prt.dat";
     P_LVO = folder + "\\lvo.dat";
     RFKPATH = std::string(f.RFKPATH.trimmed()) + "\\subs_clt.dbf";
-    N_SC_B = f.SCH_B.view();
-    N_SC_P = f.N_SC_P.view();
+    const import::Accounts accounts{f.N_SC_P.view(), f.SCH_B.view()};
     ASSERT_EQ(Relate::DBI->Open(), 0);
     ASSERT_EQ(Relate::LVO->Open(), 0);
     ASSERT_EQ(Relate::PRT->Open(), 0);
     import::ImportResult r;
     switch (f.N_KL.get()) {
-      case 1: r = import::runLoko(folder + "\\vypiska.txt", {}); break;
-      case 3: r = import::runBss(folder + "\\vypiska.txt", {}); break;
+      case 1: r = import::runLoko(folder + "\\vypiska.txt", accounts, {}); break;
+      case 3: r = import::runBss(folder + "\\vypiska.txt", accounts, {}); break;
       case 2:
         ASSERT_EQ(Relate::SUBS_CLT->Open(), 0);
-        r = import::runRfk(day(2024, 3, 1), day(2024, 3, 31), {});
+        r = import::runRfk(day(2024, 3, 1), day(2024, 3, 31), accounts, {});
         Relate::SUBS_CLT->Close();
         break;
       default: FAIL() << "client-bank system " << int(f.N_KL.get());

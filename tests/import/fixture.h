@@ -120,6 +120,8 @@ class ImportTest : public ProgramTest {
   }
 
   std::vector<std::int16_t> reports;
+  // The firm's accounts the runs take, the same as the program-wide ones set above.
+  import::Accounts accounts{kOwnAccount, kBank};
 };
 
 }  // namespace zelk::test

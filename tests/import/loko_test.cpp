@@ -23,13 +23,80 @@ LokoDoc doc(std::string amount, std::string number = "17", std::string date = "3
   return {"10000.00", number, date, amount, "Оплата по счёту 17 от 01.12.2005", "ООО Плательщик", "ООО Получатель"};
 }
 
+// A group's lines as the reader sees them (the program's code page), each given as it
+// comes and padded to the record's width: the same document either way.
+TEST(LokoLines, EachLineOfAGroupGivesItsPartOfTheDocument) {
+  struct Case {
+    const char* what;
+    LokoDoc doc;
+    double amount;
+    import::Direction direction;
+    const char* counterparty;  // nullptr: no row
+    std::int32_t day;
+    const char* number;
+  } cases[] = {
+      {"received", doc("1500.00"), 1500, import::Direction::Received, "ООО Плательщик", day(2005, 12, 31), "17"},
+      {"paid", doc("-250.5"), 250.5, import::Direction::Paid, "ООО Получатель", day(2005, 12, 31), "17"},
+      {"decimal comma", doc("1234,56"), 1234, import::Direction::Received, "ООО Плательщик", day(2005, 12, 31), "17"},
+      {"blank in the digits", doc("1 234.56"), 1, import::Direction::Received, "ООО Плательщик", day(2005, 12, 31), "17"},
+      {"exponent", doc("-1.5e3"), 1500, import::Direction::Paid, "ООО Получатель", day(2005, 12, 31), "17"},
+      {"zero", doc("0.00"), 0, import::Direction::None, nullptr, day(2005, 12, 31), "17"},
+      {"no number", doc("нет"), 0, import::Direction::None, nullptr, day(2005, 12, 31), "17"},
+      {"date past the month's end", doc("1", "17", "31-02-2005"), 1, import::Direction::Received, "ООО Плательщик",
+       day(2005, 3, 3), "17"},
+      {"no digit in the date", doc("1", "17", "нет"), 1, import::Direction::Received, "ООО Плательщик", 0, "17"},
+      {"month 0", doc("1", "17", "15-00-2005"), 1, import::Direction::Received, "ООО Плательщик", -1, "17"},
+      {"number cut to 6", doc("1", "1234567"), 1, import::Direction::Received, "ООО Плательщик", day(2005, 12, 31),
+       "123456"},
+      {"leading blanks count", doc("1", "   12345"), 1, import::Direction::Received, "ООО Плательщик",
+       day(2005, 12, 31), "   123"},
+  };
+  for (const Case& c : cases) {
+    for (bool padded : {false, true}) {
+      SCOPED_TRACE(testing::Message() << c.what << (padded ? ", padded" : ""));
+      import::loko::Group g;
+      int i = 0;
+      for (const std::string* line : {&c.doc.balance, &c.doc.number, &c.doc.date, &c.doc.amount, &c.doc.purpose,
+                                      &c.doc.payer, &c.doc.payee}) {
+        const std::string ansiLine = cp::fromUtf8(*line);
+        g.take(i++, padded ? Text<kLokoLine>(ansiLine).view() : std::string_view(ansiLine), true);
+      }
+      EXPECT_EQ(g.balance(), 10000);
+      EXPECT_EQ(g.day(), c.day);
+      const import::Document d = g.document();
+      EXPECT_EQ(d.amount, c.amount);
+      EXPECT_EQ(d.direction, c.direction);
+      EXPECT_EQ(d.day, c.day);
+      EXPECT_EQ(d.number, Text<6>(c.number).view());
+      EXPECT_EQ(utf8(d.purpose), "Оплата по счёту 17 от 01.12.2005");
+      EXPECT_EQ(d.purpose.size(), 50u);  // the field's width
+      ASSERT_EQ(d.counterparty.has_value(), c.counterparty != nullptr);
+      if (c.counterparty) {
+        EXPECT_EQ(utf8(*d.counterparty), c.counterparty);
+      }
+    }
+  }
+}
+
+// The balance line counts in the first group only; the texts are cut to their fields.
+TEST(LokoLines, ALaterGroupsBalanceIsNotReadAndTextsAreCutToTheirFields) {
+  import::loko::Group g;
+  const std::string purpose = std::string(49, 'p') + "XY", payer = std::string(159, 'n') + "XY";
+  const std::string lines[] = {"10000.50", "1", "01-03-2024", "5", purpose, payer, "payee"};
+  for (int i = 0; i < import::loko::kLines; ++i) g.take(i, lines[i], false);
+  EXPECT_EQ(g.balance(), 0);
+  const import::Document d = g.document();
+  EXPECT_EQ(d.purpose, std::string(49, 'p') + "X");
+  EXPECT_EQ(*d.counterparty, std::string(159, 'n') + "X");
+}
+
 class LokoImport : public ImportTest {
  protected:
   void SetUp() override {
     ImportTest::SetUp();
     openFiles();
   }
-  import::ImportResult run(const std::string& bytes) { return import::runLoko(write("vypiska.txt", bytes), progress()); }
+  import::ImportResult run(const std::string& bytes) { return import::runLoko(write("vypiska.txt", bytes), accounts, progress()); }
 };
 
 TEST_F(LokoImport, TwoGroupsBecomeTwoPostingsWithTheirRowsAndTheFirstBalance) {
@@ -215,7 +282,7 @@ TEST_F(LokoImport, AStatementThatDoesNotOpenTouchesNothing) {
   for (const std::string& path :
        {std::string(), dir / "missing.txt", dir / "folder.txt", held, dir / "fifo.txt", dir / "zero.txt"}) {
     SCOPED_TRACE(path);
-    const auto r = import::runLoko(path, progress());
+    const auto r = import::runLoko(path, accounts, progress());
     EXPECT_EQ(r.outcome, Outcome::NoInput);
     EXPECT_EQ(utf8(r.message), "Не найден входной файл");
     EXPECT_FALSE(r.count);  // the counter keeps the previous run's value
@@ -235,7 +302,7 @@ TEST_F(LokoImport, AReadOnlyStatementAndALongNameAreImported) {
   std::ofstream(longName, std::ios::binary) << lokoStatement({doc("1"), doc("2")});
   std::ofstream(longName.substr(0, 60), std::ios::binary) << lokoStatement({doc("1")});
   ASSERT_EQ(::chmod(longName.c_str(), 0444), 0);
-  const auto r = import::runLoko(longName, progress());
+  const auto r = import::runLoko(longName, accounts, progress());
   EXPECT_EQ(r.outcome, Outcome::Done);
   EXPECT_EQ(r.count, 2);
 }
@@ -323,7 +390,7 @@ TEST_F(LokoImport, AnotherProgramsFlockOnTheFilesHoldsNothingUp) {
     ASSERT_EQ(f->close(), 0);
     ASSERT_EQ(f->open(storage::mode::kReadWrite | storage::mode::kDenyNone), 0);
   }
-  const auto r = import::runLoko(statement, progress());
+  const auto r = import::runLoko(statement, accounts, progress());
   EXPECT_EQ(r.outcome, Outcome::Done);
   EXPECT_EQ(r.count, 1);
   for (int fd : held) ::close(fd);
@@ -335,7 +402,7 @@ TEST_F(LokoImport, AnotherStationWaitsForTheWholeRun) {
   ASSERT_EQ(other.open(storage::mode::kReadWrite | storage::mode::kDenyNone), 0);
   ASSERT_EQ(other.send("RECOVER=0"), 0);  // no waiting for the lock
   std::vector<int> during;
-  const auto r = import::runLoko(write("vypiska.txt", lokoStatement({doc("1"), doc("2")})), [&](std::int16_t) {
+  const auto r = import::runLoko(write("vypiska.txt", lokoStatement({doc("1"), doc("2")})), accounts, [&](std::int16_t) {
     other.clearBuffer();
     other.rec.KOD = 1000;
     during.push_back(other.add());
@@ -390,7 +457,7 @@ TEST_F(LokoImport, ARunWhoseFileAnotherStationHoldsDoesNotStart) {
 
 TEST_F(LokoImport, TheExampleStatement) {
   const std::string example = std::string(ZELK_SOURCE_DIR) + "/examples/loko/vypiska.txt";
-  const auto r = import::runLoko(example, progress());
+  const auto r = import::runLoko(example, accounts, progress());
   EXPECT_EQ(r.outcome, Outcome::Done);
   EXPECT_EQ(r.count, 4);
   EXPECT_EQ(outsideRead("NNOPER,NNDOC,DATAOPER,STATUS,DT_SCHET,KT_SCHET,SUMMA,NAMEOPER"),

@@ -34,6 +34,64 @@ TEST(RfkRules, TolerantEquality) {
   for (const Case& c : cases) EXPECT_EQ(import::tolerantEqual(c.a, c.b), c.equal) << c.a << " " << c.b;
 }
 
+// A payment as the table's record holds it, without a file.
+TEST(RfkPayments, APaymentGivesItsDocument) {
+  struct Case {
+    double sum1, sum2;
+    double amount;
+    import::Direction direction;
+  } cases[] = {
+      {100, 0, 100, import::Direction::Received},   {100, -3, 100, import::Direction::Received},
+      {0, 250.5, 250.5, import::Direction::Paid},   {-7, 250.5, 250.5, import::Direction::Paid},
+      {100, 40, 40, import::Direction::Both},       {-5, 0, 0, import::Direction::None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.sum1 << " " << c.sum2);
+    SubRecord rec;
+    fillPayment(rec, {day(2023, 1, 1), day(2024, 3, 6), 0, c.sum1, c.sum2, "ABCDEFGH", "ООО Контрагент", "Оплата"});
+    const import::Document d = import::rfk::document(rec);
+    EXPECT_EQ(d.amount, c.amount);
+    EXPECT_EQ(d.direction, c.direction);
+    EXPECT_EQ(d.day, day(2024, 3, 6));  // DAT2 decides
+    EXPECT_EQ(d.number, "ABCDEFGH");     // whole: DBI:NNDOC cuts it
+    EXPECT_EQ(utf8(d.purpose), "Оплата");
+    ASSERT_TRUE(d.counterparty);  // every payment has its row
+    EXPECT_EQ(utf8(*d.counterparty), "ООО Контрагент");
+  }
+}
+
+TEST(RfkPayments, APaymentIsTakenWithAnAmountAndADateWithinTheInterval) {
+  const std::int32_t d1 = day(2024, 3, 1), d2 = day(2024, 3, 31);
+  struct Case {
+    const char* what;
+    std::int32_t dat1, dat2;
+    double sum1, sum2;
+    std::int32_t from, to;
+    std::int32_t date;  // 0: not taken
+  } cases[] = {
+      {"on D1", 0, d1, 1, 0, d1, d2, d1},
+      {"on D2", 0, d2, 0, 1, d1, d2, d2},
+      {"before D1", 0, d1 - 1, 1, 0, d1, d2, 0},
+      {"after D2", 0, d2 + 1, 1, 0, d1, d2, 0},
+      {"D1 empty", 0, day(1990, 1, 1), 1, 0, 0, d2, day(1990, 1, 1)},
+      {"D2 empty", 0, d1, 1, 0, 0, 0, 0},
+      {"DAT1 when DAT2 is empty", day(2024, 3, 5), 0, 1, 0, d1, d2, day(2024, 3, 5)},
+      {"no date", 0, 0, 1, 0, 0, d2, 0},
+      {"sums that cancel", 0, d1, 100, -100, d1, d2, 0},
+      {"sums whose difference is below the tolerance", 0, d1, 0.1 + 0.2, -0.3, d1, d2, 0},
+      {"no sum", 0, d1, 0, 0, d1, d2, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SubRecord rec;
+    fillPayment(rec, {c.dat1, c.dat2, 0, c.sum1, c.sum2, "1", "", ""});
+    EXPECT_EQ(import::rfk::taken(rec, c.from, c.to), c.date != 0);
+    if (c.date) {
+      EXPECT_EQ(import::rfk::paymentDate(rec), c.date);
+    }
+  }
+}
+
 class RfkImport : public ImportTest {
  protected:
   void SetUp() override {
@@ -46,7 +104,7 @@ class RfkImport : public ImportTest {
     EXPECT_EQ(writePayments(dir / "subs_clt.dbf", payments), 0);
     EXPECT_EQ(Relate::SUBS_CLT->Open(), 0);
     reports.clear();
-    return import::runRfk(from, to, progress());
+    return import::runRfk(from, to, accounts, progress());
   }
   static Payment pay(std::int32_t date, double sum1, double sum2 = 0, double inR = 0) {
     return {0, date, inR, sum1, sum2, "12345678", "ООО Контрагент", "Оплата"};
@@ -179,7 +237,7 @@ TEST_F(RfkImport, AReadOnlyPaymentsTableImportsWithoutANotice) {
   ASSERT_EQ(Relate::SUBS_CLT->Open(), 0);
   EXPECT_EQ(boxCount(), 0u);
   EXPECT_EQ(SUBS_CLT().openMode() & storage::mode::kAccessMask, storage::mode::kRead);
-  const auto r = import::runRfk(0, day(2024, 12, 31), progress());
+  const auto r = import::runRfk(0, day(2024, 12, 31), accounts, progress());
   EXPECT_EQ(r.outcome, Outcome::Done);
   EXPECT_EQ(r.count, 1);
 }
@@ -187,7 +245,7 @@ TEST_F(RfkImport, AReadOnlyPaymentsTableImportsWithoutANotice) {
 TEST_F(RfkImport, TheExampleTable) {
   std::filesystem::copy_file(std::string(ZELK_SOURCE_DIR) + "/examples/rfk/subs_clt.dbf", dir / "subs_clt.dbf");
   ASSERT_EQ(Relate::SUBS_CLT->Open(), 0);
-  const auto r = import::runRfk(day(2024, 3, 1), day(2024, 3, 31), progress());
+  const auto r = import::runRfk(day(2024, 3, 1), day(2024, 3, 31), accounts, progress());
   EXPECT_EQ(r.outcome, Outcome::Done);
   EXPECT_EQ(r.count, 3);
   EXPECT_EQ(outsideRead("NNOPER,NNDOC,DATAOPER,STATUS,DT_SCHET,KT_SCHET,SUMMA,NAMEOPER"),

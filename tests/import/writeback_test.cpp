@@ -109,7 +109,7 @@ TEST_F(WriteBack, AReaderSeesEveryLookAConsistentFileWhileAnImportRuns) {
   }
   close(stop[0]);
   close(report[1]);
-  const import::ImportResult r = import::runLoko(path, {});
+  const import::ImportResult r = import::runLoko(path, accounts, {});
   close(stop[1]);
   std::string seen(256, '\0');
   seen.resize(static_cast<std::size_t>(std::max<ssize_t>(0, read(report[0], seen.data(), seen.size()))));

@@ -100,7 +100,7 @@ class StationsTest : public PostingsTest {
   bool import() {
     if (dict::Relate::DBI->Open() != 0 || dict::Relate::LVO->Open() != 0 || dict::Relate::PRT->Open() != 0)
       return false;
-    const import::ImportResult r = import::runLoko(statement, {});
+    const import::ImportResult r = import::runLoko(statement, accounts, {});
     dict::Relate::PRT->Close();
     dict::Relate::LVO->Close();
     dict::Relate::DBI->Close();

@@ -85,7 +85,7 @@ TEST_F(TotalsTest, ZeroAmountsOfASevenLineStatement) {
                                                           {"600.00", "3", "02-03-2024", "0", "Ноль", "", ""},
                                                           {"600.00", "4", "02-03-2024", "-30.00", "Расход", "ООО Мы",
                                                            "ООО Бета"},
-                                                      })),
+                                                      })), accounts,
                                  progress())
                      .failure);
   });
