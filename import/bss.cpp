@@ -15,11 +15,6 @@ using AmountText = Text<32>;  // the buffer an amount text is held in
 
 }  // namespace
 
-std::string_view Columns::of(std::string_view line) const {
-  if (first - 1 >= line.size()) return {};
-  return line.substr(first - 1, last - first + 1);
-}
-
 double decimalCommaAmount(std::string_view text) {
   const AmountText s(text);
   const std::string_view v = s.view();

@@ -13,7 +13,11 @@ namespace zelk::import {
 // A column range of a line, counted from 1, both ends included.
 struct Columns {
   std::size_t first, last;
-  std::string_view of(std::string_view line) const;  // blanks beyond the line's end read as nothing
+  // Blanks beyond the line's end read as nothing.
+  std::string_view of(std::string_view line) const {
+    if (first - 1 >= line.size()) return {};
+    return line.substr(first - 1, last - first + 1);
+  }
 };
 
 namespace bss {

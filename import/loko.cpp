@@ -10,21 +10,6 @@
 namespace zelk::import {
 namespace loko {
 
-void Group::take(int i, std::string_view line, bool first) {
-  switch (i) {
-    case kBalance:
-      if (first) balance_ = readFloatNumber(line);
-      break;
-    case kNumber: number_ = line; break;
-    case kDate: day_ = readStatementDate(line); break;
-    case kAmount: amount_ = readFloatNumber(line); break;
-    case kPurpose: purpose_ = line; break;
-    case kPayer: payer_ = line; break;
-    case kPayee: payee_ = line; break;
-    default: break;
-  }
-}
-
 Document Group::document() const {
   Document d;
   d.number = number_.view();

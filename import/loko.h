@@ -9,6 +9,7 @@
 #include "dictionary/records.h"
 #include "import/posting.h"
 #include "import/reader.h"
+#include "platform/core/numread.h"
 
 namespace zelk::import {
 
@@ -23,7 +24,20 @@ class Group {
  public:
   // Line i of the group as read (blank-padded or not); the balance line counts in
   // the first group only.
-  void take(int i, std::string_view line, bool first);
+  void take(int i, std::string_view line, bool first) {
+    switch (i) {
+      case kBalance:
+        if (first) balance_ = readFloatNumber(line);
+        break;
+      case kNumber: number_ = line; break;
+      case kDate: day_ = readStatementDate(line); break;
+      case kAmount: amount_ = readFloatNumber(line); break;
+      case kPurpose: purpose_ = line; break;
+      case kPayer: payer_ = line; break;
+      case kPayee: payee_ = line; break;
+      default: break;
+    }
+  }
   // LVO:OST of the first group.
   double balance() const { return balance_; }
   // The document's date: DBI:DATAOPER, and LVO:DATA of the first group.

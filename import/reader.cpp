@@ -2,8 +2,7 @@
 
 namespace zelk::import {
 
-std::optional<Event> nextRecord(storage::File& file) {
-  if (file.next() == 0) return std::nullopt;
+Event endOf(const storage::File& file) {
   if (storage::errorCode() == storage::kRecordNotAvailable) return End{};
   return ReadFailed{file.name(), storage::lastError()};
 }

@@ -63,8 +63,14 @@ class Reader {
   virtual Event next() = 0;
 };
 
-// NEXT on a file: nothing when a record was read, else the event that ends the
-// input: End when there was nothing more to read, ReadFailed when the read failed.
-std::optional<Event> nextRecord(storage::File& file);
+// The event a NEXT that failed ends the input with: End when there was nothing more
+// to read, ReadFailed when the read failed.
+Event endOf(const storage::File& file);
+
+// NEXT on a file: nothing when a record was read, else the event that ends the input.
+inline std::optional<Event> nextRecord(storage::File& file) {
+  if (file.next() == 0) return std::nullopt;
+  return endOf(file);
+}
 
 }  // namespace zelk::import
