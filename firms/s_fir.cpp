@@ -51,13 +51,10 @@ class ThisWindow : public app::WindowPattern {
  public:
   ThisWindow(ui::Window& w, Text<50>& nFir) : WindowPattern(w, windowSetup()), nFir_(nFir) {}
 
-  void Reset(bool force) override {
-    ForcedReset += force ? 1 : 0;
-    if (AcceptingAll()) return;
+  void RefreshValues() override {
     found_ = takeFirm(nFir_);
     // Once shown the start button stays, whatever the code becomes.
     if (dict::FIR != 0) win().unhide(start_);
-    WindowPattern::Reset(force);
   }
 
   std::uint8_t TakeAccepted() override {

@@ -15,10 +15,6 @@ using ui::Kind;
 
 class ThisWindow;
 
-// Fields of FNM:RECORD, by number.
-constexpr int kFieldKod = 1, kFieldName = 2, kFieldPath = 3, kFieldPathPln = 4, kFieldSchB = 5,
-              kFieldRfkPath = 6, kFieldNScP = 7, kFieldNKl = 8;
-
 ui::WindowDef definition() {
   dict::FnmRecord& r = dict::F_NAME().rec;
   ui::WindowDef d;
@@ -76,9 +72,9 @@ app::FormSetup formSetup() {
   f.relate = []() -> fw::RelationManager* { return dict::Relate::F_NAME; };
   f.history = app::historyOf<ThisWindow>;
   f.historyFields = {
-      {"?FNM:KOD", kFieldKod},         {"?FNM:SCH_B", kFieldSchB},      {"?FNM:NAME", kFieldName},
-      {"?FNM:PATH", kFieldPath},       {"?FNM:PATH_PLN", kFieldPathPln}, {"?FNM:N_KL", kFieldNKl},
-      {"?FNM:RFKPATH", kFieldRfkPath}, {"?FNM:N_SC_P", kFieldNScP},
+      {"?FNM:KOD", "KOD"},         {"?FNM:SCH_B", "SCH_B"},     {"?FNM:NAME", "NAME"},
+      {"?FNM:PATH", "PATH"},       {"?FNM:PATH_PLN", "PATH_PLN"}, {"?FNM:N_KL", "N_KL"},
+      {"?FNM:RFKPATH", "RFKPATH"}, {"?FNM:N_SC_P", "N_SC_P"},
   };
   f.okControl = "?OK";
   f.viewTitle = ansi("Просмотр записи");

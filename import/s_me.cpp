@@ -51,16 +51,13 @@ class ThisWindow : public app::WindowPattern {
   explicit ThisWindow(ui::Window& w) : WindowPattern(w, windowSetup()) {}
 
   // N_KL_A does not change while the menu is open, so an item once enabled stays so.
-  void Reset(bool force) override {
-    ForcedReset += force ? 1 : 0;
-    if (AcceptingAll()) return;
+  void RefreshValues() override {
     switch (dict::N_KL_A.load()) {
       case 1: win().enable(loko_); break;
       case 2: win().enable(rfk_); break;
       case 3: win().enable(bss_); break;
       default: break;
     }
-    WindowPattern::Reset(force);
   }
 
   // The chart list and the postings list are found by name; until one stands, its

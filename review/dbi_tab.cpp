@@ -5,7 +5,6 @@
 
 #include "app/patterns/controls.h"
 #include "app/patterns/list.h"
-#include "dictionary/declarations.h"
 #include "dictionary/files.h"
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"
@@ -104,15 +103,8 @@ app::WindowSetup windowSetup() {
 }
 
 app::ListSetup listSetup() {
-  app::ListSetup l;
-  l.listControl = "?BROWSE:1";
-  l.selectControl = "?SELECT:2";
+  app::ListSetup l = app::ListSetup::standardControls();
   l.hideSelect = true;
-  l.viewControl = "?VIEW:3";
-  l.insertControl = "?INSERT:4";
-  l.changeControl = "?CHANGE:4";
-  l.deleteControl = "?DELETE:4";
-  l.closeControl = "?CLOSE";
   l.fileLoaded = true;
   l.relate = relateDbi;
   l.file = []() -> storage::File& { return dict::DBI(); };
@@ -178,18 +170,12 @@ class ThisWindow : public app::ListPattern {
     return r;
   }
 
-  void Reset(bool force) override {
-    ForcedReset += force ? 1 : 0;
-    if (AcceptingAll()) return;
+  void RefreshValues() override {
     if (locals_.balanceRead) locals_.SAL = balance(dict::LVO().rec.OST, locals_.totals);
-    ListPattern::Reset(force);
   }
 
  protected:
   void BindNames() override {
-    const storage::FileDecl& dbi = dict::DBI_DECL;
-    for (const storage::FieldDesc& f : dbi.fields)
-      if (f.name == "SUMMA") fw::bindName("DBI:SUMMA", {&f, dict::DBI().buffer(), {}, {}});
     fw::bindName("n_part", {nullptr, nullptr, [this] { return locals_.row.N_PART.str(); }, {}});
     fw::bindName("s_dt", {nullptr, nullptr, {}, [this] { return locals_.row.S_DT; }});
     fw::bindName("s_kt", {nullptr, nullptr, {}, [this] { return locals_.row.S_KT; }});

@@ -162,9 +162,6 @@ class ThisWindow : public app::ListPattern {
 
  protected:
   void BindNames() override {
-    const storage::FileDecl& d = dict::PARTNER().decl();
-    for (const storage::FieldDesc& f : d.fields)
-      if (f.name == "FLD_CODE") fw::bindName("par:FLD_code", {&f, dict::PARTNER().buffer(), {}, {}});
     fw::bindName("name_d", {nullptr, nullptr, [] { return dict::NAME_D.str(); }, {}});
   }
 

@@ -5,7 +5,6 @@
 #include "app/patterns/controls.h"
 #include "app/patterns/form.h"
 #include "app/patterns/procedures.h"
-#include "dictionary/declarations.h"
 #include "dictionary/files.h"
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"
@@ -71,14 +70,6 @@ ui::WindowDef definition(Text<50>& counterparty) {
   return d;
 }
 
-// A field's number in the DBI record (1 for the first).
-int dbiField(std::string_view name) {
-  const auto& fields = dict::DBI_DECL.fields;
-  for (std::size_t i = 0; i < fields.size(); ++i)
-    if (fields[i].name == name) return static_cast<int>(i) + 1;
-  return 0;
-}
-
 app::WindowSetup windowSetup() {
   return app::formWindowSetup("UpdateDbi", {[] { return dict::Relate::DBI; }, [] { return dict::Relate::PLN; }},
                               "?DBI:DATAOPER:PROMPT");
@@ -90,7 +81,7 @@ app::FormSetup formSetup() {
   f.relate = []() -> fw::RelationManager* { return dict::Relate::DBI; };
   f.history = app::historyOf<ThisWindow>;
   for (const char* name : {"DT_SCHET", "DT_CODE", "KT_SCHET", "KT_CODE", "SUMMA", "NNDOC", "DATAOPER"})
-    f.historyFields.emplace_back(std::string("?DBI:") + name, dbiField(name));
+    f.historyFields.emplace_back(std::string("?DBI:") + name, name);
   f.okControl = "?OK";
   f.viewTitle = ansi("Смотреть ???");
   f.readOnlyInView = {"?DBI:DT_SCHET", "?DBI:DT_CODE", "?DBI:KT_SCHET", "?DBI:KT_CODE"};
@@ -124,9 +115,7 @@ class ThisWindow : public app::FormPattern {
   }
 
   // The counterparty text and the picks waiting, into the record buffer.
-  void Reset(bool force) override {
-    ForcedReset += force ? 1 : 0;
-    if (AcceptingAll()) return;
+  void RefreshValues() override {
     dict::DbiRecord& r = dict::DBI().rec;
     readCounterparty(r.NNOPER);
     counterparty_ = dict::PRT().rec.NAME;
@@ -136,7 +125,6 @@ class ThisWindow : public app::FormPattern {
     for (auto [pick, code] : {std::pair{&dict::PAR_AD, &r.DT_CODE}, std::pair{&dict::PAR_AK, &r.KT_CODE}})
       if (*pick != 0)
         if (const std::int32_t p = takePick(*pick); p > 0) *code = pickedCode(p);
-    FormPattern::Reset(force);
   }
 
   std::uint8_t TakeAccepted() override {

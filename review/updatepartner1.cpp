@@ -36,6 +36,9 @@ struct Entry {
   bool required = false;
 };
 
+// An entry's field: its name after the file's prefix ("?PAR:CODE_PR" shows CODE_PR).
+std::string fieldOf(const Entry& e) { return std::string(e.name).substr(std::string_view("?PAR:").size()); }
+
 template <auto Member>
 ui::Use field(dict::ParRecord& r) {
   return ui::use(r.*Member);
@@ -144,7 +147,7 @@ app::FormSetup formSetup() {
   f.access = []() -> fw::FileManager* { return dict::Access::PARTNER; };
   f.relate = []() -> fw::RelationManager* { return dict::Relate::PARTNER; };
   f.history = app::historyOf<ThisWindow>;
-  for (int i = 0; i < kEntryCount; ++i) f.historyFields.emplace_back(kEntries[i].name, i + 1);
+  for (const Entry& e : kEntries) f.historyFields.emplace_back(e.name, fieldOf(e));
   f.okControl = "?OK";
   f.viewTitle = "View Record";
   return f;  // view mode: every entry read-only
@@ -187,15 +190,6 @@ class ThisWindow : public app::FormPattern {
       int code = registerPartner(dict::PARTNER().rec, debit.view(), credit.view());
       if (code != storage::kNoError && code != storage::kDuplicateKey) dict::Access::ANALIT->Throw(fw::msg::kAddFailed);
     }
-    return r;
-  }
-
- protected:
-  // The change and delete settings are 1 in every mode: those requests never get
-  // that far.
-  std::uint8_t PrepareRecord() override {
-    std::uint8_t r = FormPattern::PrepareRecord();
-    ChangeAction = DeleteAction = 1;
     return r;
   }
 

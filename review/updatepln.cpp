@@ -18,9 +18,6 @@ using ui::Kind;
 
 class ThisWindow;
 
-// Fields of PLN:RECORD, by number.
-constexpr int kFieldNomer = 2, kFieldName = 3, kFieldFir = 4;
-
 ui::WindowDef definition() {
   dict::PlnRecord& r = dict::PLN().rec;
   ui::WindowDef d;
@@ -58,7 +55,7 @@ app::FormSetup formSetup() {
   f.access = []() -> fw::FileManager* { return dict::Access::PLN; };
   f.relate = []() -> fw::RelationManager* { return dict::Relate::PLN; };
   f.history = app::historyOf<ThisWindow>;
-  f.historyFields = {{"?PLN:FIR", kFieldFir}, {"?PLN:NOMER", kFieldNomer}, {"?PLN:NAME", kFieldName}};
+  f.historyFields = {{"?PLN:FIR", "FIR"}, {"?PLN:NOMER", "NOMER"}, {"?PLN:NAME", "NAME"}};
   f.okControl = "?OK";
   f.viewTitle = ansi("Счет по плану  счетов");
   f.readOnlyInView = {"?PLN:FIR", "?PLN:NOMER", "?PLN:NAME"};
@@ -73,11 +70,8 @@ class ThisWindow : public app::FormPattern {
   explicit ThisWindow(ui::Window& w) : FormPattern(w, windowSetup(), formSetup()) {}
 
   // Outside a completion run every refresh puts the current firm into the row.
-  void Reset(bool force) override {
-    ForcedReset += force ? 1 : 0;
-    if (AcceptingAll()) return;
+  void RefreshValues() override {
     stampFirm();
-    FormPattern::Reset(force);
   }
 
   // OK: the framework's handling (the completion, or view mode's close), then the

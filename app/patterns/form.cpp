@@ -1,5 +1,8 @@
 #include "app/patterns/form.h"
 
+#include <stdexcept>
+#include <string>
+
 #include "platform/core/codepage.h"
 #include "platform/storage/file.h"
 
@@ -9,6 +12,15 @@ namespace {
 namespace request = fw::request;
 
 constexpr std::size_t kActionMessageSize = 39;
+
+// The number of the record's field called name (1 for the first); a name the record
+// (or a form without a file) lacks throws.
+int fieldNumber(const ui::Window& window, const storage::FileDecl* d, std::string_view name) {
+  if (d)
+    for (std::size_t i = 0; i < d->fields.size(); ++i)
+      if (d->fields[i].name == name) return static_cast<int>(i) + 1;
+  throw std::logic_error("form " + window.def().key + " has no field " + std::string(name));
+}
 
 }  // namespace
 
@@ -32,17 +44,20 @@ WindowSetup formWindowSetup(std::string procedureName, std::vector<RelateOf> fil
 
 FormPattern::FormPattern(ui::Window& window, WindowSetup setup, FormSetup form)
     : WindowPattern(window, std::move(setup)), form_(std::move(form)) {
-  for (auto& [control, field] : form_.historyFields) control.resolve(window);
   form_.okControl.resolve(window);
   for (ControlName& c : form_.readOnlyInView) c.resolve(window);
+  fw::FileManager* fm = form_.access ? form_.access() : nullptr;
+  const storage::FileDecl* d = fm && fm->File ? &fm->File->decl() : nullptr;
+  for (auto& [control, name] : form_.historyFields) {
+    control.resolve(window);
+    historyFields_.emplace_back(control.number(), fieldNumber(window, d, name));
+  }
   // The form's first call on this thread clears its history copy.
-  if (!form_.history || !form_.access) return;
+  if (!form_.history || !d) return;
   HistoryCopy& h = form_.history();
-  fw::FileManager* fm = form_.access();
-  if (h.started || !fm || !fm->File) return;
-  const storage::FileDecl& d = fm->File->decl();
-  h.record.assign(d.recordSize, 0);
-  storage::clearRecord(d, h.record.data());
+  if (h.started) return;
+  h.record.assign(d->recordSize, 0);
+  storage::clearRecord(*d, h.record.data());
   h.started = true;
 }
 
@@ -53,21 +68,16 @@ void FormPattern::RegisterItems() {
     HistoryCopy& h = form_.history();
     AddHistoryFile(fm->Buffer, h.record.data(), h.record.size());
   }
-  for (const auto& [control, field] : form_.historyFields) AddHistoryField(control.number(), field);
+  for (const auto& [control, field] : historyFields_) AddHistoryField(control, field);
   if (fm) AddUpdateFile(fm);
 }
 
 std::uint8_t FormPattern::PrepareRecord() {
   Primary = form_.relate ? form_.relate() : nullptr;
   if (Request == request::kView) {
-    InsertAction = ChangeAction = DeleteAction = 1;
-    CancelAction = 0;
     OkControl = 0;
     return 0;
   }
-  DeleteAction = 3;
-  ChangeAction = 2;
-  CancelAction = 0;
   OkControl = form_.okControl.number();
   if (PrimeUpdate() != 0) return fw::kNotify;
   return 0;

@@ -1,7 +1,7 @@
 #pragma once
 // The form pattern: a window procedure showing one record of one file for a request
 // (insert, change, delete, view). On top of the window pattern: the history copy and
-// its key, the update file, the settings per request, PrimeUpdate, view mode's
+// its key, the update file, the OK button per request, PrimeUpdate, view mode's
 // read-only entries, the title from the request and view mode's cancelled answer.
 #include <cstdint>
 #include <string>
@@ -42,7 +42,10 @@ struct FormSetup {
   fw::FileManager* (*access)() = nullptr;   // the form's file manager (Access::X)
   fw::RelationManager* (*relate)() = nullptr;  // Primary (Relate::X)
   HistoryCopy& (*history)() = nullptr;      // the thread's history copy of the form
-  std::vector<std::pair<ControlName, int>> historyFields;  // control, field number (1 for the first)
+  // The entries Ctrl+H restores from the history copy: a control and the field of the
+  // form's record it shows, by name ({"?PLN:NOMER", "NOMER"}). Resolved when the form
+  // is built; a field the record lacks stops there (std::logic_error naming it).
+  std::vector<std::pair<ControlName, std::string>> historyFields;
   ControlName okControl;
   std::string viewTitle;                    // 1251
   std::vector<ControlName> readOnlyInView;  // entries read-only in view mode; empty: every entry
@@ -71,6 +74,7 @@ class FormPattern : public WindowPattern {
 
  private:
   FormSetup form_;
+  std::vector<std::pair<int, int>> historyFields_;  // control, field number (1 for the first)
 };
 
 }  // namespace zelk::app

@@ -6,40 +6,40 @@ namespace zelk::app {
 
 namespace {
 
-Ctl listButton(const char* name, std::string_view text, const char* tip, const char* icon, ui::Rect at) {
-  return Ctl(ui::Kind::Button, name, at).text(text).tip(tip).icon(icon);
+// A list window's standard button: the name standardControls() gives it, its tip
+// and its icon.
+struct StandardButton {
+  const char* name;
+  const char* tip;
+  const char* icon;
+};
+constexpr StandardButton kSelect{"?SELECT:2", "Select the Record", "WASELECT.ICO"},
+    kView{"?VIEW:3", "View Record", "WAVIEW.ICO"}, kInsert{"?INSERT:4", "Insert a Record", "WAINSERT.ICO"},
+    kChange{"?CHANGE:4", "Change the Record", "WACHANGE.ICO"}, kDelete{"?DELETE:4", "Delete the Record", "WADELETE.ICO"},
+    kClose{"?CLOSE", "Close Window", "WACLOSE.ICO"};
+
+Ctl listButton(const StandardButton& b, std::string_view text, ui::Rect at) {
+  return Ctl(ui::Kind::Button, b.name, at).text(text).tip(b.tip).icon(b.icon);
 }
 
 }  // namespace
 
-Ctl selectButton(std::string_view text, ui::Rect at) {
-  return listButton("?SELECT:2", text, "Select the Record", "WASELECT.ICO", at);
-}
-Ctl viewButton(std::string_view text, ui::Rect at) {
-  return listButton("?VIEW:3", text, "View Record", "WAVIEW.ICO", at);
-}
-Ctl insertButton(std::string_view text, ui::Rect at) {
-  return listButton("?INSERT:4", text, "Insert a Record", "WAINSERT.ICO", at);
-}
-Ctl changeButton(std::string_view text, ui::Rect at) {
-  return listButton("?CHANGE:4", text, "Change the Record", "WACHANGE.ICO", at);
-}
-Ctl deleteButton(std::string_view text, ui::Rect at) {
-  return listButton("?DELETE:4", text, "Delete the Record", "WADELETE.ICO", at);
-}
-Ctl closeButton(std::string_view text, ui::Rect at) {
-  return listButton("?CLOSE", text, "Close Window", "WACLOSE.ICO", at);
-}
+Ctl selectButton(std::string_view text, ui::Rect at) { return listButton(kSelect, text, at); }
+Ctl viewButton(std::string_view text, ui::Rect at) { return listButton(kView, text, at); }
+Ctl insertButton(std::string_view text, ui::Rect at) { return listButton(kInsert, text, at); }
+Ctl changeButton(std::string_view text, ui::Rect at) { return listButton(kChange, text, at); }
+Ctl deleteButton(std::string_view text, ui::Rect at) { return listButton(kDelete, text, at); }
+Ctl closeButton(std::string_view text, ui::Rect at) { return listButton(kClose, text, at); }
 
 ListSetup ListSetup::standardControls() {
   ListSetup l;
   l.listControl = "?BROWSE:1";
-  l.selectControl = "?SELECT:2";
-  l.viewControl = "?VIEW:3";
-  l.insertControl = "?INSERT:4";
-  l.changeControl = "?CHANGE:4";
-  l.deleteControl = "?DELETE:4";
-  l.closeControl = "?CLOSE";
+  l.selectControl = kSelect.name;
+  l.viewControl = kView.name;
+  l.insertControl = kInsert.name;
+  l.changeControl = kChange.name;
+  l.deleteControl = kDelete.name;
+  l.closeControl = kClose.name;
   return l;
 }
 

@@ -38,7 +38,6 @@ std::uint8_t WindowPattern::Init() {
   FirstField = setup_.firstField.number() != 0 ? setup_.firstField.number() : 1;
   VCRRequest = &dict::VCRREQUEST;
   Errors = &fw::globalErrors();
-  AddItem(Toolbar);
   dict::GLOBALREQUEST = 0;
   dict::GLOBALRESPONSE = 0;
   BindNames();
@@ -83,6 +82,13 @@ std::uint8_t WindowPattern::Kill() {
   if (!setup_.iniSection.empty() && Opened) fw::globalIni().Update(setup_.iniSection, window_);
   fw::globalErrors().SetProcedureName();
   return 0;
+}
+
+void WindowPattern::Reset(bool force) {
+  ForcedReset += force ? 1 : 0;
+  if (AcceptingAll()) return;
+  RefreshValues();
+  fw::WindowManager::Reset(force);
 }
 
 void WindowPattern::closeFiles(std::size_t count) {

@@ -67,8 +67,8 @@ class WindowPattern : public fw::WindowManager {
   WindowPattern(ui::Window& window, WindowSetup setup);
 
   // Init: the procedure's name; the request taken over; WindowManager::Init; the
-  // first field, VCR request and error manager; the toolbar; GLOBALREQUEST and
-  // GLOBALRESPONSE cleared; BindNames; RegisterItems; RegisterButtons; the files
+  // first field, VCR request and error manager; GLOBALREQUEST and GLOBALRESPONSE
+  // cleared; BindNames; RegisterItems; RegisterButtons; the files
   // opened (one that cannot be, as a busy one the user stopped waiting for, ends the
   // opening with its level, the files before it closed again); PrepareRecord (a
   // level other than 0 is returned at once); InitLists; the window opened;
@@ -81,6 +81,10 @@ class WindowPattern : public fw::WindowManager {
   // closed when they were opened; the place stored when the window was opened; the
   // procedure's name dropped.
   std::uint8_t Kill() override;
+  // Reset: outside a completion's check of every control, the procedure's own
+  // values (RefreshValues), then the framework's refresh. A forced one asked for
+  // during the check is kept for the next.
+  void Reset(bool force = false) override;
 
   const WindowSetup& setup() const { return setup_; }
   ui::Window& win() const { return window_; }
@@ -88,19 +92,19 @@ class WindowPattern : public fw::WindowManager {
   // the controls it tests once, when it is built. A name the window lacks throws.
   int control(std::string_view name) const;
 
-  fw::ToolbarClass Toolbar;
   fw::WindowResizeClass Resizer;
 
  protected:
   virtual void BindNames() {}                               // names the window's expressions use
   virtual void RegisterItems() {}                           // forms: history, update file
   virtual void RegisterButtons();                           // setup().buttons
-  virtual std::uint8_t PrepareRecord() { return 0; }        // forms: Primary, actions, PrimeUpdate
+  virtual std::uint8_t PrepareRecord() { return 0; }        // forms: Primary, the OK button, PrimeUpdate
   virtual void InitLists() {}                               // lists: the list objects' Init
   virtual void DefineListBoxStyle() {}                      // the procedure's routine after opening
   virtual void AfterOpen() {}                               // forms: view mode's read-only entries
   virtual void SetupLists() {}                              // lists: order, locator, filter, fields
   virtual void AfterResizer() {}                            // lists: the ask procedure
+  virtual void RefreshValues() {}                           // a refresh's own steps, before the framework's
 
  private:
   void closeFiles(std::size_t count);  // the first count files of the setup

@@ -31,12 +31,9 @@ class Caller : public app::WindowPattern {
   explicit Caller(ui::Window& w) : WindowPattern(w, setup()) {}
 
   // Every refresh takes the picks over and clears them.
-  void Reset(bool force) override {
-    ForcedReset += force ? 1 : 0;
-    if (AcceptingAll()) return;
+  void RefreshValues() override {
     if (int d = dict::PLN_AD.exchange(0)) debitTaken = d;
     if (int k = dict::PLN_AK.exchange(0)) creditTaken = k;
-    WindowPattern::Reset(force);
   }
 
   std::uint8_t TakeAccepted() override {

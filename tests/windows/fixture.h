@@ -112,7 +112,7 @@ inline app::FormSetup firmFormFields() {
   f.access = []() -> fw::FileManager* { return dict::Access::F_NAME; };
   f.relate = []() -> fw::RelationManager* { return dict::Relate::F_NAME; };
   f.history = firmHistory;
-  f.historyFields = {{"?KOD", 1}, {"?NAME", 2}, {"?PATH", 3}};
+  f.historyFields = {{"?KOD", "KOD"}, {"?NAME", "NAME"}, {"?PATH", "PATH"}};
   f.okControl = "?OK";
   f.viewTitle = ansi("Просмотр записи");
   return f;

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <future>
 #include <ostream>
+#include <stdexcept>
 #include <utility>
 
 #include "app/startup.h"
@@ -175,6 +176,17 @@ TEST_F(FormTest, HistoryKeyOffersTheLastRecordWrittenNotARefusedOne) {
   EXPECT_EQ(firmForm(request::kInsert), response::kCancelled);
   EXPECT_EQ(name, "Пятая фирма");
   EXPECT_EQ(nameOnDisk(5), "Пятая фирма");
+}
+
+// A history field names the record's field it restores; a name the record lacks
+// stops the form being built, never a field silently left out.
+TEST_F(FormTest, AHistoryFieldTheRecordLacksStopsTheBuild) {
+  ui::Window window(firmFormDef());
+  app::FormSetup f = firmFormFields();
+  f.historyFields = {{"?NAME", "NAME"}, {"?PATH", "FOLDER"}};
+  EXPECT_THROW(app::FormPattern(window, firmFormSetup(), f), std::logic_error);
+  f.historyFields = {{"?NAME", "NAME"}};
+  EXPECT_NO_THROW(app::FormPattern(window, firmFormSetup(), f));
 }
 
 TEST_F(FormTest, ARequiredEntryLeftBlankStopsTheCompletionWithTheFocusOnIt) {
