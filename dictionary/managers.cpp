@@ -75,7 +75,6 @@ void HideAccess::Kill() {
 std::uint8_t HideAccess::UseFile(std::uint8_t useType) {
   if (useType != fw::kUseSetup) UseFile(fw::kUseSetup);
   if (useType == fw::kUseSetup && !Initialized) {
-    InUseFile = true;
     if (setup_.readOnly) {
       OpenMode = storage::mode::kRead | storage::mode::kDenyNone;
       OpenModeOverridden = true;
@@ -89,14 +88,13 @@ std::uint8_t HideAccess::UseFile(std::uint8_t useType) {
     for (std::size_t k = 0; k < d.keys.size(); ++k)
       AddKey(static_cast<int>(k), k < desc.size() ? desc[k] : d.keys[k].name,
              static_cast<int>(k) == setup_.autoIncKey);
-    InUseFile = false;
   }
   return fw::FileManager::UseFile(useType);
 }
 
 void HideRelate::Init() {
   access_->Init();
-  fw::RelationManager::Init(access_, 0);
+  fw::RelationManager::Init(access_);
 }
 
 void HideRelate::Kill() {

@@ -32,7 +32,6 @@ FileManager::~FileManager() = default;
 
 void FileManager::Init() {
   Opened = 0;
-  LazyOpen = true;
   Killed = false;
 }
 
@@ -89,13 +88,9 @@ void FileManager::BindFields() {
 }
 
 std::uint8_t FileManager::Open() {
-  if (LazyOpen) {
-    BindFields();
-    ++Opened;
-    return kLevelOk;
-  }
+  BindFields();
   ++Opened;
-  return UseFile(kUseOpen);
+  return kLevelOk;
 }
 
 std::uint8_t FileManager::UseFile(std::uint8_t useType) {
@@ -477,10 +472,7 @@ std::uint8_t FileManager::RegetFailed(int code) {
   return kNotify;
 }
 
-void RelationManager::Init(FileManager* me, int logout) {
-  Me = me;
-  UseLogout = logout;
-}
+void RelationManager::Init(FileManager* me) { Me = me; }
 
 void RelationManager::Kill() { Me = nullptr; }
 

@@ -42,7 +42,7 @@ class FileManager {
   const std::vector<KeyEntry>& keys() const { return Keys; }
   bool autoIncDone() const { return AutoIncDone; }  // a number is reserved for the record
 
-  virtual void Init();  // without arguments: Opened := 0, LazyOpen := true
+  virtual void Init();  // without arguments: Opened := 0
   virtual void Init(storage::File* file, ErrorClass* errors);  // the first-use set-up
   virtual void Kill();
   virtual std::uint8_t UseFile(std::uint8_t useType);
@@ -105,7 +105,6 @@ class FileManager {
   bool Create = true;
   int LockRecover = 10;
   bool Initialized = false;
-  bool InUseFile = false;
   std::uint8_t OpenMode = storage::mode::kReadWrite | storage::mode::kDenyNone;  // 42h
   bool OpenModeOverridden = false;  // OpenMode set before Init, which then keeps it
   // Rows are added only through PrimeRecord and a form: a row blank but for its
@@ -123,7 +122,6 @@ class FileManager {
   void removeUnfinishedAdds();
 
  private:
-  bool LazyOpen = true;
   int Opened = 0;
   bool Used = false;
   bool Killed = false;
@@ -143,10 +141,8 @@ class RelationManager {
   virtual ~RelationManager() = default;
 
   FileManager* Me = nullptr;
-  int UseLogout = 0;
-  int LogoutTimeout = 0;
 
-  void Init(FileManager* me, int logout);
+  void Init(FileManager* me);
   virtual void Kill();
   virtual std::uint8_t Open();
   virtual std::uint8_t Close();

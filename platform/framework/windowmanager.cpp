@@ -15,7 +15,6 @@ namespace zelk::fw {
 struct WindowManager::Lists {
   std::vector<WindowComponent*> components;
   std::vector<std::pair<int, std::uint8_t>> buttons;  // control, response
-  ToolbarClass* toolbar = nullptr;
   WindowResizeClass* resizer = nullptr;
   bool scope = false;  // a scope of bound names is open
   bool openTaken = false;
@@ -109,9 +108,7 @@ std::uint8_t WindowManager::Kill() {
     if (l.updateFile && l.savedBuffer) l.updateFile->RestoreBuffer(l.savedBuffer, false);
     l.savedBuffer = 0;
     l.snapshot.clear();
-    if (l.toolbar) l.toolbar->Kill();
     if (l.resizer) l.resizer->Kill();
-    l.toolbar = nullptr;
     l.resizer = nullptr;
     if (l.scope) popBindScope();
     l.scope = false;
@@ -387,8 +384,6 @@ std::uint8_t WindowManager::TakeCompleted() {
 }
 
 // Operations.
-
-void WindowManager::AddItem(ToolbarClass& t) { lists().toolbar = &t; }
 
 void WindowManager::AddItem(int control, std::uint8_t resp) { lists().buttons.emplace_back(control, resp); }
 

@@ -43,12 +43,6 @@ class WindowComponent {
   virtual std::uint8_t TakeEvent(const ui::EventRec& e) { (void)e; return 0; }
 };
 
-class ToolbarClass {
- public:
-  void Init() {}
-  void Kill() {}
-};
-
 class WindowResizeClass;
 
 class WindowManager {
@@ -71,7 +65,6 @@ class WindowManager {
   // Forms.
   RelationManager* Primary = nullptr;
   int HistoryKey = 0;
-  std::uint8_t InsertAction = 2, ChangeAction = 2, DeleteAction = 2, CancelAction = 3;
   int OkControl = 0;
 
   ui::Window* window() const { return window_; }
@@ -96,7 +89,6 @@ class WindowManager {
   int field() const { return event_.control; }
 
   // Operations.
-  void AddItem(ToolbarClass& t);
   void AddItem(int control, std::uint8_t response);  // a button that sets the response and closes
   void AddItem(WindowResizeClass& r);
   void AddItem(WindowComponent& c);
