@@ -239,72 +239,61 @@ int postToThread(std::thread::id t, Event e) {
 
 // Properties.
 
-#define ZELK_SET(ctl, member, value)   \
-  do {                                 \
-    {                                  \
-      std::lock_guard g(m_);           \
-      if (at(ctl).member == (value)) return; \
-      at(ctl).member = (value);        \
-    }                                  \
-    notify(ctl);                       \
-  } while (0)
+namespace {
 
-#define ZELK_GET(ctl, member) \
-  std::lock_guard g(m_);      \
-  return at(ctl).member
+// What m guards, read under it.
+template <class T>
+T read(std::mutex& m, const T& member) {
+  std::lock_guard g(m);
+  return member;
+}
 
-void Window::setTitle(std::string t) {
+}  // namespace
+
+template <class T, class V>
+void Window::change(int ctl, T& member, V&& value) {
   {
     std::lock_guard g(m_);
-    if (title_ == t) return;
-    title_ = std::move(t);
+    if (member == value) return;
+    member = std::forward<V>(value);
   }
-  notify(0);
+  notify(ctl);
 }
-std::string Window::title() const {
-  std::lock_guard g(m_);
-  return title_;
-}
-void Window::setText(int ctl, std::string t) { ZELK_SET(ctl, text, t); }
-std::string Window::text(int ctl) const { ZELK_GET(ctl, text); }
-void Window::hide(int ctl, bool h) { ZELK_SET(ctl, hidden, h); }
-bool Window::hidden(int ctl) const { ZELK_GET(ctl, hidden); }
-void Window::disable(int ctl, bool d) { ZELK_SET(ctl, disabled, d); }
-bool Window::disabled(int ctl) const { ZELK_GET(ctl, disabled); }
-void Window::setReadOnly(int ctl, bool on) { ZELK_SET(ctl, readOnly, on); }
-bool Window::readOnly(int ctl) const { ZELK_GET(ctl, readOnly); }
-void Window::setDefault(int ctl, bool on) { ZELK_SET(ctl, isDefault, on); }
-bool Window::isDefault(int ctl) const { ZELK_GET(ctl, isDefault); }
-void Window::setLineHeight(int ctl, int h) { ZELK_SET(ctl, lineHeight, h); }
-int Window::lineHeight(int ctl) const { ZELK_GET(ctl, lineHeight); }
-void Window::setRect(int ctl, Rect r) { ZELK_SET(ctl, rect, r); }
-Rect Window::rect(int ctl) const { ZELK_GET(ctl, rect); }
-void Window::setSelectedRow(int ctl, int row) { ZELK_SET(ctl, selected, row); }
-int Window::selectedRow(int ctl) const { ZELK_GET(ctl, selected); }
-void Window::setPaged(int ctl, bool p) { ZELK_SET(ctl, paged, p); }
-bool Window::paged(int ctl) const { ZELK_GET(ctl, paged); }
-void Window::setThumb(int ctl, int t) { ZELK_SET(ctl, thumb, t); }
-int Window::thumb(int ctl) const { ZELK_GET(ctl, thumb); }
-int Window::visibleRows(int ctl) const { ZELK_GET(ctl, visibleRows); }
-void Window::setChoice(int ctl, int c) { ZELK_SET(ctl, choice, c); }
-int Window::choice(int ctl) const { ZELK_GET(ctl, choice); }
+
+void Window::setTitle(std::string t) { change(0, title_, std::move(t)); }
+std::string Window::title() const { return read(m_, title_); }
+void Window::setText(int ctl, std::string t) { change(ctl, at(ctl).text, std::move(t)); }
+std::string Window::text(int ctl) const { return read(m_, at(ctl).text); }
+void Window::hide(int ctl, bool h) { change(ctl, at(ctl).hidden, h); }
+bool Window::hidden(int ctl) const { return read(m_, at(ctl).hidden); }
+void Window::disable(int ctl, bool d) { change(ctl, at(ctl).disabled, d); }
+bool Window::disabled(int ctl) const { return read(m_, at(ctl).disabled); }
+void Window::setReadOnly(int ctl, bool on) { change(ctl, at(ctl).readOnly, on); }
+bool Window::readOnly(int ctl) const { return read(m_, at(ctl).readOnly); }
+void Window::setDefault(int ctl, bool on) { change(ctl, at(ctl).isDefault, on); }
+bool Window::isDefault(int ctl) const { return read(m_, at(ctl).isDefault); }
+void Window::setLineHeight(int ctl, int h) { change(ctl, at(ctl).lineHeight, h); }
+int Window::lineHeight(int ctl) const { return read(m_, at(ctl).lineHeight); }
+void Window::setRect(int ctl, Rect r) { change(ctl, at(ctl).rect, r); }
+Rect Window::rect(int ctl) const { return read(m_, at(ctl).rect); }
+void Window::setSelectedRow(int ctl, int row) { change(ctl, at(ctl).selected, row); }
+int Window::selectedRow(int ctl) const { return read(m_, at(ctl).selected); }
+void Window::setPaged(int ctl, bool p) { change(ctl, at(ctl).paged, p); }
+bool Window::paged(int ctl) const { return read(m_, at(ctl).paged); }
+void Window::setThumb(int ctl, int t) { change(ctl, at(ctl).thumb, t); }
+int Window::thumb(int ctl) const { return read(m_, at(ctl).thumb); }
+int Window::visibleRows(int ctl) const { return read(m_, at(ctl).visibleRows); }
+void Window::setChoice(int ctl, int c) { change(ctl, at(ctl).choice, c); }
+int Window::choice(int ctl) const { return read(m_, at(ctl).choice); }
 
 const std::vector<ListColumn>& Window::columns(int ctl) const {
   std::lock_guard g(m_);
   return at(ctl).columns;  // fixed at construction
 }
 
-void Window::setRows(int ctl, std::vector<Row> rows) {
-  {
-    std::lock_guard g(m_);
-    Control& c = at(ctl);
-    if (c.rows == rows) return;
-    c.rows = std::move(rows);
-  }
-  notify(ctl);
-}
+void Window::setRows(int ctl, std::vector<Row> rows) { change(ctl, at(ctl).rows, std::move(rows)); }
 
-std::vector<Window::Row> Window::rows(int ctl) const { ZELK_GET(ctl, rows); }
+std::vector<Window::Row> Window::rows(int ctl) const { return read(m_, at(ctl).rows); }
 int Window::rowCount(int ctl) const {
   std::lock_guard g(m_);
   return static_cast<int>(at(ctl).rows.size());
@@ -333,10 +322,7 @@ void Window::select(int ctl) {
   notify(0);
 }
 
-int Window::focus() const {
-  std::lock_guard g(m_);
-  return focus_;
-}
+int Window::focus() const { return read(m_, focus_); }
 
 void Window::setCursor(Cursor c) { backend().setCursor(c); }
 
@@ -373,49 +359,16 @@ ArrowMeanwhile::~ArrowMeanwhile() {
   threadWaits(true);
 }
 
-Rect Window::place() const {
-  std::lock_guard g(m_);
-  return place_;
-}
-void Window::setPlace(Rect r) {
-  {
-    std::lock_guard g(m_);
-    if (place_ == r) return;
-    place_ = r;
-  }
-  notify(0);
-}
-bool Window::maximized() const {
-  std::lock_guard g(m_);
-  return maximized_;
-}
-bool Window::minimized() const {
-  std::lock_guard g(m_);
-  return minimized_;
-}
-void Window::setMaximized(bool on) {
-  {
-    std::lock_guard g(m_);
-    if (maximized_ == on) return;
-    maximized_ = on;
-  }
-  notify(0);
-}
+Rect Window::place() const { return read(m_, place_); }
+void Window::setPlace(Rect r) { change(0, place_, r); }
+bool Window::maximized() const { return read(m_, maximized_); }
+bool Window::minimized() const { return read(m_, minimized_); }
+void Window::setMaximized(bool on) { change(0, maximized_, on); }
 Rect Window::area() const {
   std::lock_guard g(m_);
   return maximized_ && maximizedArea_.w > 0 && maximizedArea_.h > 0 ? maximizedArea_ : place_;
 }
-void Window::setMinimized(bool on) {
-  {
-    std::lock_guard g(m_);
-    if (minimized_ == on) return;
-    minimized_ = on;
-  }
-  notify(0);
-}
-
-#undef ZELK_SET
-#undef ZELK_GET
+void Window::setMinimized(bool on) { change(0, minimized_, on); }
 
 // USE variables.
 

@@ -223,6 +223,10 @@ class Window {
   Control& at(int ctl);
   const Control& at(int ctl) const;
   void notify(int ctl);  // tells the backend, outside the lock
+  // Sets what m_ guards to value; when that changed it, tells the backend of ctl
+  // (0: the window).
+  template <class T, class V>
+  void change(int ctl, T& member, V&& value);
   void queue(EventRec e);  // under m_
   bool userMayAct() const;
 
