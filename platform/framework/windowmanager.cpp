@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <utility>
 
 #include "platform/core/text.h"
@@ -330,7 +332,7 @@ std::uint8_t WindowManager::TakeCompleted() {
     PostClose();
     return kLevelOk;
   };
-  auto stay = [this] {
+  auto stay = [this]() -> std::uint8_t {
     if (window_) {
       window_->display();
       window_->select(FirstField);
@@ -341,7 +343,21 @@ std::uint8_t WindowManager::TakeCompleted() {
   if (!Primary || !fm) return completed();
   if (l.record && l.history) record.assign(l.record, l.record + l.historySize);
   ErrorClass& errors = Errors ? *Errors : globalErrors();
-  constexpr unsigned kRetryButtons = kButtonYes | kButtonNo | kButtonCancel;
+  // A write tried until attempt answers a level: each failure it answers none for
+  // asks question; Yes tries again, No closes the form unwritten, Cancel keeps it open.
+  auto retried = [&](std::uint16_t question,
+                     const std::function<std::optional<std::uint8_t>()>& attempt) -> std::uint8_t {
+    for (;;) {
+      if (const std::optional<std::uint8_t> r = attempt()) return *r;
+      const unsigned b = errors.Message(question, kButtonYes | kButtonNo | kButtonCancel, kButtonCancel);
+      if (b == kButtonYes) continue;
+      if (b == kButtonNo) {
+        PostClose();
+        return std::uint8_t{kNotify};
+      }
+      return stay();
+    }
+  };
 
   switch (Request) {
     case request::kInsert:
@@ -352,31 +368,19 @@ std::uint8_t WindowManager::TakeCompleted() {
       if (!l.snapshot.empty() && l.snapshot.size() == fm->File->decl().recordSize &&
           std::memcmp(fm->Buffer, l.snapshot.data(), l.snapshot.size()) == 0)
         return completed();  // nothing to write
-      for (;;) {
-        int code = tryChange(window_, *fm);
+      return retried(msg::kRetryUpdate, [&]() -> std::optional<std::uint8_t> {
+        const int code = tryChange(window_, *fm);
         if (code == storage::kNoError) return completed();
         if (changeFailed(*fm, code) != kUser) return stay();
-        unsigned b = errors.Message(msg::kRetryUpdate, kRetryButtons, kButtonCancel);
-        if (b == kButtonYes) continue;
-        if (b == kButtonNo) {
-          PostClose();
-          return kNotify;
-        }
-        return stay();
-      }
+        return std::nullopt;
+      });
 
     case request::kDelete:
-      for (;;) {
+      return retried(msg::kRetryDelete, [&]() -> std::optional<std::uint8_t> {
         if (tryDelete(window_, *fm) == storage::kNoError) return completed();
         fm->Throw(msg::kDeleteFailed);
-        unsigned b = errors.Message(msg::kRetryDelete, kRetryButtons, kButtonCancel);
-        if (b == kButtonYes) continue;
-        if (b == kButtonNo) {
-          PostClose();
-          return kNotify;
-        }
-        return stay();
-      }
+        return std::nullopt;
+      });
 
     default:
       return completed();
