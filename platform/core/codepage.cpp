@@ -217,6 +217,12 @@ std::string oemToAnsi(std::string_view s) {
 }
 
 char upper(char c) { return tables().up[ub(c)]; }
+
+std::string upper(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = upper(c);
+  return r;
+}
 char lower(char c) { return tables().low[ub(c)]; }
 
 bool sameName(std::string_view a, std::string_view b) {

@@ -26,6 +26,8 @@ std::string toUtf8(std::string_view ansi);
 // Letter case in 1251 (Latin and Cyrillic letters).
 char upper(char c);
 char lower(char c);
+// The text with every letter in upper case.
+std::string upper(std::string_view s);
 
 // Names of the program (procedures, controls, settings, files' labels) in 1251: equal
 // without regard to the case of Latin and Cyrillic letters.

@@ -8,12 +8,6 @@
 namespace zelk::fw {
 namespace {
 
-std::string fold(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = cp::upper(c);
-  return r;
-}
-
 using Scope = std::map<std::string, BoundName>;
 
 // Innermost last; never empty.
@@ -21,10 +15,10 @@ thread_local std::vector<Scope> scopes(1);
 
 }  // namespace
 
-void bindName(std::string_view name, BoundName value) { scopes.back()[fold(name)] = std::move(value); }
+void bindName(std::string_view name, BoundName value) { scopes.back()[cp::upper(name)] = std::move(value); }
 
 const BoundName* findBound(std::string_view name) {
-  std::string key = fold(name);
+  std::string key = cp::upper(name);
   for (auto s = scopes.rbegin(); s != scopes.rend(); ++s) {
     auto it = s->find(key);
     if (it != s->end()) return &it->second;

@@ -183,6 +183,17 @@ int FileManager::readRebuilding(const std::function<int()>& read) {
   return read();
 }
 
+int FileManager::readOpen(const std::function<int()>& read) {
+  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
+  return readRebuilding(read);
+}
+
+std::uint8_t FileManager::stepped(int code) {
+  if (code == 0) return kLevelOk;
+  if (code == storage::kRecordNotAvailable) return kNotify;
+  return Throw(msg::kRecordAccess);
+}
+
 std::uint8_t FileManager::Throw(std::uint16_t id) { return Errors ? Errors->ThrowFile(id, GetName()) : std::uint8_t{kNotify}; }
 
 std::uint8_t FileManager::ThrowMessage(std::uint16_t id, std::string_view message) {
@@ -426,39 +437,25 @@ std::uint8_t FileManager::DeleteRecord() {
 }
 
 int FileManager::TryFetch(int key) {
-  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
-  return readRebuilding([&] { return File->get(key); });
+  return readOpen([&] { return File->get(key); });
 }
 
 std::uint8_t FileManager::Fetch(int key) { return TryFetch(key) == 0 ? kLevelOk : std::uint8_t{kNotify}; }
 
 int FileManager::TryNext() {
-  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
-  return readRebuilding([&] { return File->next(); });
+  return readOpen([&] { return File->next(); });
 }
 
-std::uint8_t FileManager::Next() {
-  int r = TryNext();
-  if (r == 0) return kLevelOk;
-  if (r == storage::kRecordNotAvailable) return kNotify;
-  return Throw(msg::kRecordAccess);
-}
+std::uint8_t FileManager::Next() { return stepped(TryNext()); }
 
 int FileManager::TryPrevious() {
-  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
-  return readRebuilding([&] { return File->previous(); });
+  return readOpen([&] { return File->previous(); });
 }
 
-std::uint8_t FileManager::Previous() {
-  int r = TryPrevious();
-  if (r == 0) return kLevelOk;
-  if (r == storage::kRecordNotAvailable) return kNotify;
-  return Throw(msg::kRecordAccess);
-}
+std::uint8_t FileManager::Previous() { return stepped(TryPrevious()); }
 
 int FileManager::TryReget(std::string_view position) {
-  if (UseFile(kUseOpen) != kLevelOk) return storage::kFileNotOpen;
-  return readRebuilding([&] { return File->reget(position); });
+  return readOpen([&] { return File->reget(position); });
 }
 
 std::uint8_t FileManager::Reget(std::string_view position) {

@@ -122,6 +122,10 @@ class FileManager {
   void removeUnfinishedAdds();
 
  private:
+  // readRebuilding on the file opened for use (kFileNotOpen when it cannot be).
+  int readOpen(const std::function<int()>& read);
+  std::uint8_t stepped(int code);  // Next's and Previous's level for a read's code
+
   int Opened = 0;
   bool Used = false;
   bool Killed = false;

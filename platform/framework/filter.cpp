@@ -30,12 +30,6 @@ struct Token {
 bool nameStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80; }
 bool nameChar(unsigned char c) { return nameStart(c) || (c >= '0' && c <= '9') || c == ':'; }
 
-std::string folded(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = cp::upper(c);
-  return r;
-}
-
 class Lexer {
  public:
   explicit Lexer(std::string_view s) : s_(s) {}
@@ -78,7 +72,7 @@ class Lexer {
       std::size_t start = i_;
       while (i_ < s_.size() && nameChar(static_cast<unsigned char>(s_[i_]))) ++i_;
       t.text = std::string(s_.substr(start, i_ - start));
-      std::string w = folded(t.text);
+      std::string w = cp::upper(t.text);
       if (w == "AND") t.kind = Tok::And;
       else if (w == "OR") t.kind = Tok::Or;
       else if (w == "NOT") t.kind = Tok::Not;
@@ -254,26 +248,19 @@ class Parser {
     return -1;
   }
 
-  int orExpr() {
-    int a = andExpr();
-    while (a >= 0 && tok_.kind == Tok::Or) {
+  // operand { op operand }, grouped from the left.
+  int chain(Tok op, Kind kind, int (Parser::*operand)()) {
+    int a = (this->*operand)();
+    while (a >= 0 && tok_.kind == op) {
       tok_ = lex_.next();
-      int b = andExpr();
+      int b = (this->*operand)();
       if (b < 0) return -1;
-      a = binary(Kind::Or, a, b);
+      a = binary(kind, a, b);
     }
     return a;
   }
-  int andExpr() {
-    int a = notExpr();
-    while (a >= 0 && tok_.kind == Tok::And) {
-      tok_ = lex_.next();
-      int b = notExpr();
-      if (b < 0) return -1;
-      a = binary(Kind::And, a, b);
-    }
-    return a;
-  }
+  int orExpr() { return chain(Tok::Or, Kind::Or, &Parser::andExpr); }
+  int andExpr() { return chain(Tok::And, Kind::And, &Parser::notExpr); }
   int notExpr() {
     if (tok_.kind == Tok::Not) {
       tok_ = lex_.next();

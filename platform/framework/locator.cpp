@@ -6,15 +6,6 @@
 #include "platform/core/numread.h"
 
 namespace zelk::fw {
-namespace {
-
-std::string upperText(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = cp::upper(c);
-  return r;
-}
-
-}  // namespace
 
 void LocatorClass::Init(int control, ui::Use field, bool noCase, BrowseClass& list) {
   control_ = control;
@@ -25,7 +16,7 @@ void LocatorClass::Init(int control, ui::Use field, bool noCase, BrowseClass& li
 }
 
 void LocatorClass::Set() {
-  std::string v = noCase_ ? upperText(text_) : text_;
+  std::string v = noCase_ ? cp::upper(text_) : text_;
   if (field_.type == ui::Use::Type::Text) field_.setText(v);
   else if (field_) field_.setNumber(readDecimalNumber(v));
 }
