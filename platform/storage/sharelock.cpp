@@ -35,13 +35,19 @@ constexpr std::uint64_t kHighestHeld = 0xFFFFFFFFu;
 constexpr int kClaimTries = 50;
 constexpr unsigned kLongestPauseMicros = 20000;
 
-int ofd(int fd, int cmd, short type, off_t at) {
+// A lock of the given type over the len bytes from at.
+struct flock lockOf(short type, off_t at, off_t len = 1) {
   struct flock fl;
   std::memset(&fl, 0, sizeof fl);
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = at;
-  fl.l_len = 1;
+  fl.l_len = len;
+  return fl;
+}
+
+int ofd(int fd, int cmd, short type, off_t at) {
+  struct flock fl = lockOf(type, at);
   return fcntl(fd, cmd, &fl);
 }
 
@@ -67,12 +73,7 @@ ErrorState sharingViolation() {
 // Whether some other open holds a lock on the byte that conflicts with an exclusive
 // one; -1 when the file system does not answer.
 int heldElsewhere(int fd, off_t at) {
-  struct flock fl;
-  std::memset(&fl, 0, sizeof fl);
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = at;
-  fl.l_len = 1;
+  struct flock fl = lockOf(F_WRLCK, at);
   if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return -1;
   return fl.l_type != F_UNLCK ? 1 : 0;
 }
@@ -107,12 +108,7 @@ int conflicts(int fd, const Claim& c) {
 
 // Drops this open's locks over the n bytes from kBase.
 void unlockFromBase(int fd, off_t n) {
-  struct flock fl;
-  std::memset(&fl, 0, sizeof fl);
-  fl.l_type = F_UNLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = kBase;
-  fl.l_len = n;
+  struct flock fl = lockOf(F_UNLCK, kBase, n);
   fcntl(fd, F_OFD_SETLK, &fl);
 }
 
