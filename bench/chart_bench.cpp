@@ -19,6 +19,7 @@
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/framework/casetables.h"
 #include "platform/framework/errors.h"
 #include "platform/script/scripted_user.h"
@@ -28,7 +29,6 @@
 namespace {
 
 using namespace zelk;
-using zelk::bench::fixed;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kFirms = 10, kRowsEach = 3000, kFirm = 5;
@@ -134,8 +134,8 @@ void runLists(Timings& t) {
 
 void line(const char* what, double list, double storage, int rows, long read) {
   std::printf("chart: %s: %s ms (%d rows on show); storage reading the same %ld rows %s ms; ratio %s (target below 3)\n",
-              what, fixed(list, 2).c_str(), rows, read, fixed(storage, 2).c_str(),
-              fixed(storage > 0 ? list / storage : 0.0, 2).c_str());
+              what, fixedText(list, 2).c_str(), rows, read, fixedText(storage, 2).c_str(),
+              fixedText(storage > 0 ? list / storage : 0.0, 2).c_str());
 }
 
 }  // namespace
@@ -172,7 +172,7 @@ void benchChart() {
   writeRows(kRowsEach / 2);
   Timings h;
   for (int i = 0; i < kRepeats; ++i) runLists(h);
-  auto growth = [](double full, double half) { return fixed(half > 0 ? full / half : 0.0, 2); };
+  auto growth = [](double full, double half) { return fixedText(half > 0 ? full / half : 0.0, 2); };
   std::printf("chart: twice the rows (%d against %d a firm): PLN_TAB1 filled %s times the time, the search %s "
               "times (linear 2, square 4)\n",
               t.fillRows, h.fillRows, growth(t.filling, h.filling).c_str(), growth(t.search, h.search).c_str());

@@ -22,6 +22,7 @@
 #include "bench/figures.h"
 #include "bench/plain.h"
 #include "platform/core/fields.h"
+#include "platform/core/numtext.h"
 #include "platform/core/text.h"
 #include "platform/storage/dat21/dat21.h"
 #include "platform/storage/file.h"
@@ -153,10 +154,10 @@ void benchDat21() {
               "us/row at 1/4");
   for (int k = 0; k < kPasses; ++k) {
     const bench::Figure& f = big.fig[static_cast<std::size_t>(k)];
-    std::printf("  %-36s %9s %9s %7sx %9s %9s %14s\n", kPassNames[k], bench::fixed(f.ms, 2).c_str(),
-                bench::fixed(plain[k].ms, 2).c_str(), bench::fixed(f.ms / plain[k].ms, 1).c_str(),
-                bench::whole(f.calls).c_str(), bench::whole(plain[k].calls).c_str(),
-                bench::fixed(small.fig[static_cast<std::size_t>(k)].ms * 1000.0 / (kRows / 4), 3).c_str());
+    std::printf("  %-36s %9s %9s %7sx %9s %9s %14s\n", kPassNames[k], fixedText(f.ms, 2).c_str(),
+                fixedText(plain[k].ms, 2).c_str(), fixedText(f.ms / plain[k].ms, 1).c_str(),
+                numberText(f.calls).c_str(), numberText(plain[k].calls).c_str(),
+                fixedText(small.fig[static_cast<std::size_t>(k)].ms * 1000.0 / (kRows / 4), 3).c_str());
   }
   line("  (plain: the pass's bytes read and written in 1 MiB blocks, one fdatasync; us/row at 1/4");
   line("   of the rows close to the full run's: keyed access grows with log n, not with n)");

@@ -1,24 +1,11 @@
 #pragma once
 // Figures of the benchmarks, written without the C locale.
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <functional>
 #include <string>
 
 namespace zelk::bench {
-
-inline std::string fixed(double v, int decimals) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-  return std::string(buf, r.ptr);
-}
-
-inline std::string whole(long long v) {
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
 
 inline double millisSince(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();

@@ -34,6 +34,7 @@
 #include "import/loko.h"
 #include "import/rfk.h"
 #include "platform/core/date.h"
+#include "platform/core/numtext.h"
 #include "platform/framework/errors.h"
 #include "platform/storage/dbase/dbase.h"
 #include "tests/import/statements.h"
@@ -41,8 +42,6 @@
 
 namespace {
 
-using zelk::bench::fixed;
-using zelk::bench::whole;
 
 using namespace zelk;
 namespace fs = std::filesystem;
@@ -244,15 +243,16 @@ void benchImport() {
     const double mb = static_cast<double>(fs::file_size(input)) / 1e6;
     for (bool previous : {false, true}) {
       const Measured run = best(dir, fm.f, input, previous);
-      std::printf("  %-20s %-9s %8s %8s %8s %8s %6sx %10s %11s %9s %8sM %5sx %9s %9s%s\n", fm.name,
-                  previous ? "previous" : "empty", fixed(mb, 1).c_str(), fixed(run.ms, 1).c_str(),
-                  fixed(run.cpuMs, 1).c_str(),
-                  fixed(run.plain.ms, 1).c_str(), fixed(run.ms / run.plain.ms, 1).c_str(), whole(run.calls).c_str(),
-                  whole(run.plain.calls).c_str(), fixed(static_cast<double>(run.calls) / kDocuments, 2).c_str(),
-                  fixed(mib(run.written), 1).c_str(),
-                  fixed(static_cast<double>(run.written) / static_cast<double>(std::max(1LL, run.result)), 2).c_str(),
-                  fixed(run.peak / 1024.0, 1).c_str(), fixed((run.peak - none.peak) / 1024.0, 1).c_str(),
-                  run.count == kDocuments ? "" : "  !! the run did not post every document");
+      std::printf(
+          "  %-20s %-9s %8s %8s %8s %8s %6sx %10s %11s %9s %8sM %5sx %9s %9s%s\n", fm.name,
+          previous ? "previous" : "empty", fixedText(mb, 1).c_str(), fixedText(run.ms, 1).c_str(),
+          fixedText(run.cpuMs, 1).c_str(), fixedText(run.plain.ms, 1).c_str(),
+          fixedText(run.ms / run.plain.ms, 1).c_str(), numberText(run.calls).c_str(),
+          numberText(run.plain.calls).c_str(), fixedText(static_cast<double>(run.calls) / kDocuments, 2).c_str(),
+          fixedText(mib(run.written), 1).c_str(),
+          fixedText(static_cast<double>(run.written) / static_cast<double>(std::max(1LL, run.result)), 2).c_str(),
+          fixedText(run.peak / 1024.0, 1).c_str(), fixedText((run.peak - none.peak) / 1024.0, 1).c_str(),
+          run.count == kDocuments ? "" : "  !! the run did not post every document");
     }
     fs::remove(input);
   }

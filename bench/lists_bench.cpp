@@ -20,6 +20,7 @@
 #include "dictionary/managers.h"
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
+#include "platform/core/numtext.h"
 #include "platform/framework/browse.h"
 #include "platform/framework/errors.h"
 #include "platform/storage/dbase/dbase.h"
@@ -28,8 +29,6 @@
 
 namespace {
 
-using zelk::bench::fixed;
-using zelk::bench::whole;
 
 using namespace zelk;
 
@@ -114,8 +113,8 @@ void benchLists() {
 
   std::printf("lists: file-loaded list of %d rows filled in %s ms; reading the %d rows alone %s ms; "
               "ratio %s (target at most 3)\n",
-              rows, fixed(filled, 1).c_str(), read, fixed(storage, 1).c_str(),
-              fixed(storage > 0 ? filled / storage : 0.0, 2).c_str());
+              rows, fixedText(filled, 1).c_str(), read, fixedText(storage, 1).c_str(),
+              fixedText(storage > 0 ? filled / storage : 0.0, 2).c_str());
 
   manager.Kill();
   dict::Relate::DBI->Close();

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +19,7 @@
 #include "dictionary/declarations.h"
 #include "dictionary/records.h"
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/storage/file.h"
 #include "platform/storage/odbc/odbc.h"
 #include "tests/support/files.h"
@@ -29,8 +29,8 @@ void benchOdbc();
 
 namespace {
 
-using zelk::bench::fixed;
-using zelk::bench::whole;
+using zelk::fixedText;
+using zelk::numberText;
 
 namespace odbc = zelk::storage::odbc;
 using zelk::storage::TypedFile;
@@ -42,9 +42,7 @@ constexpr int kPositions = 200;  // positions timed, each followed by one page
 constexpr int kMiddle = kPartners / 2;
 
 std::string code6(int n) {
-  char buf[16];
-  auto r = std::to_chars(buf, buf + sizeof buf, n);
-  std::string s(buf, r.ptr);
+  const std::string s = numberText(n);
   return std::string(6 - std::min<std::size_t>(6, s.size()), '0') + s;
 }
 
@@ -140,7 +138,7 @@ double isqlMillis(const std::string& cs, const std::string& script, const std::s
 Figures isqlFigures(const std::string& cs, const std::string& dir) {
   Figures r;
   const std::string select = "SELECT " + columns() + " FROM \"PARTNER\"";
-  const std::string order = " ORDER BY \"code\" LIMIT " + whole(kPage) + "\n";
+  const std::string order = " ORDER BY \"code\" LIMIT " + numberText(kPage) + "\n";
   std::string pages = select + order;
   for (int p = 1; p * kPage < kPartners; ++p) pages += select + " WHERE \"code\" > '" + code6(p * kPage - 1) + "'" + order;
   std::string positions;
@@ -165,20 +163,20 @@ void report(const std::string& backend, const std::string& cs, const std::string
   }
   Figures d = driverFigures(cs);
   Figures i = isqlFigures(cs, dir);
-  std::cout << label << "filled " << whole(kPartners) << " partners in " << fixed(fillMs / 1000, 2) << " s\n";
-  std::cout << label << "driver: " << fixed(d.pageMs, 3) << " ms a page (" << whole(d.rows) << " rows read), "
-            << fixed(d.positionMs, 3) << " ms to position at a code and read a page\n";
-  std::cout << label << "isql:   " << fixed(i.pageMs, 3) << " ms a page, " << fixed(i.positionMs, 3)
+  std::cout << label << "filled " << numberText(kPartners) << " partners in " << fixedText(fillMs / 1000, 2) << " s\n";
+  std::cout << label << "driver: " << fixedText(d.pageMs, 3) << " ms a page (" << numberText(d.rows) << " rows read), "
+            << fixedText(d.positionMs, 3) << " ms to position at a code and read a page\n";
+  std::cout << label << "isql:   " << fixedText(i.pageMs, 3) << " ms a page, " << fixedText(i.positionMs, 3)
             << " ms to position and read a page (same queries, isql's start taken off)\n";
   if (i.pageMs > 0 && i.positionMs > 0)
-    std::cout << label << "driver/isql: pages " << fixed(d.pageMs / i.pageMs, 2) << ", positioning "
-              << fixed(d.positionMs / i.positionMs, 2) << "\n";
+    std::cout << label << "driver/isql: pages " << fixedText(d.pageMs / i.pageMs, 2) << ", positioning "
+              << fixedText(d.positionMs / i.positionMs, 2) << "\n";
 }
 
 }  // namespace
 
 void benchOdbc() {
-  std::cout << "ODBC partner register: " << whole(kPartners) << " partners in code order, " << whole(kPage)
+  std::cout << "ODBC partner register: " << numberText(kPartners) << " partners in code order, " << numberText(kPage)
             << " rows a page\n";
   zelk::test::TempDir dir;
   // A private ODBC configuration that knows both drivers by their Debian names.

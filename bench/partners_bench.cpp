@@ -23,6 +23,7 @@
 #include "dictionary/globals.h"
 #include "dictionary/managers.h"
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/framework/casetables.h"
 #include "platform/framework/errors.h"
 #include "platform/script/scripted_user.h"
@@ -36,8 +37,6 @@ void benchPartners();
 namespace {
 
 using namespace zelk;
-using bench::fixed;
-using bench::whole;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kPartners = 100000;
@@ -155,7 +154,7 @@ Figures isqlFigures(const std::string& cs, const test::TempDir& dir) {
     columns += (columns.empty() ? "\"" : ", \"") + name + "\"";
   }
   const std::string select = "SELECT " + columns + " FROM \"PARTNER\"";
-  auto limit = [](int n) { return " ORDER BY \"code\" LIMIT " + whole(n) + "\n"; };
+  auto limit = [](int n) { return " ORDER BY \"code\" LIMIT " + numberText(n) + "\n"; };
   const double start = bench::bestMillis(kRepeats, [&] { isqlMillis(cs, "SELECT 1\n", dir); });
   auto best = [&](const std::string& q) {
     return std::max(0.0, bench::bestMillis(kRepeats, [&] { isqlMillis(cs, q, dir); }) - start);
@@ -169,15 +168,15 @@ Figures isqlFigures(const std::string& cs, const test::TempDir& dir) {
 }
 
 void line(const char* what, double list, double isql, double target) {
-  std::cout << "  " << what << fixed(list, 2) << " ms; isql " << fixed(isql, 2) << " ms; ratio "
-            << (isql > 0 ? fixed(list / isql, 1) : std::string("-")) << "; target under " << fixed(target, 0)
+  std::cout << "  " << what << fixedText(list, 2) << " ms; isql " << fixedText(isql, 2) << " ms; ratio "
+            << (isql > 0 ? fixedText(list / isql, 1) : std::string("-")) << "; target under " << fixedText(target, 0)
             << " ms\n";
 }
 
 }  // namespace
 
 void benchPartners() {
-  std::cout << "partners: PR_TTT over " << whole(kPartners) << " partners on SQLite, a list of " << kRowsShown
+  std::cout << "partners: PR_TTT over " << numberText(kPartners) << " partners on SQLite, a list of " << kRowsShown
             << " rows\n";
   test::TempDir dir;
   const auto oldDir = std::filesystem::current_path();

@@ -14,6 +14,7 @@
 
 #include "bench/figures.h"
 #include "bench/syscalls.h"
+#include "platform/core/numtext.h"
 
 namespace zelk::bench {
 
@@ -91,8 +92,8 @@ void timed(Figure& fig, F&& f) {
 
 // One line of a storage table: the pass beside the plain I/O of its bytes.
 inline void printPass(const char* what, const Figure& f, const PlainIo& p) {
-  std::printf("  %-36s %9s %9s %7sx %9s %9s\n", what, fixed(f.ms, 2).c_str(), fixed(p.ms, 2).c_str(),
-              fixed(f.ms / p.ms, 1).c_str(), whole(f.calls).c_str(), whole(p.calls).c_str());
+  std::printf("  %-36s %9s %9s %7sx %9s %9s\n", what, fixedText(f.ms, 2).c_str(), fixedText(p.ms, 2).c_str(),
+              fixedText(f.ms / p.ms, 1).c_str(), numberText(f.calls).c_str(), numberText(p.calls).c_str());
 }
 inline void printPassHeader() {
   std::printf("  %-36s %9s %9s %8s %9s %9s\n", "pass", "ms", "plain ms", "ratio", "calls", "plain");

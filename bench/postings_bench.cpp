@@ -21,6 +21,7 @@
 #include "dictionary/managers.h"
 #include "platform/core/codepage.h"
 #include "platform/core/date.h"
+#include "platform/core/numtext.h"
 #include "platform/framework/errors.h"
 #include "platform/script/scripted_user.h"
 #include "platform/storage/dbase/dbase.h"
@@ -31,7 +32,6 @@
 namespace {
 
 using namespace zelk;
-using zelk::bench::fixed;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRows = 32767;  // the most postings one import numbers
@@ -144,14 +144,15 @@ void benchPostings() {
 
   const double rows = best.rows > 0 ? best.rows : 1;
   const char* counted = bench::SyscallCounter().what();
-  std::printf("postings: list of %d postings with their counterparty rows opened in %s ms, back from the "
-              "form in %s ms; dbview printing the same dbi.dbf %s ms%s; opening/dbview ratio %s, %s %s per "
-              "posting; back/dbview ratio %s, %s %s per posting (target both below 1)\n",
-              best.rows, fixed(best.opening, 1).c_str(), fixed(best.back, 1).c_str(), fixed(dbview, 1).c_str(),
-              status == 0 ? "" : " (dbview failed)", fixed(dbview > 0 ? best.opening / dbview : 0.0, 2).c_str(),
-              fixed(static_cast<double>(best.openingCalls) / rows, 2).c_str(), counted,
-              fixed(dbview > 0 ? best.back / dbview : 0.0, 2).c_str(),
-              fixed(static_cast<double>(best.backCalls) / rows, 2).c_str(), counted);
+  std::printf(
+      "postings: list of %d postings with their counterparty rows opened in %s ms, back from the "
+      "form in %s ms; dbview printing the same dbi.dbf %s ms%s; opening/dbview ratio %s, %s %s per "
+      "posting; back/dbview ratio %s, %s %s per posting (target both below 1)\n",
+      best.rows, fixedText(best.opening, 1).c_str(), fixedText(best.back, 1).c_str(), fixedText(dbview, 1).c_str(),
+      status == 0 ? "" : " (dbview failed)", fixedText(dbview > 0 ? best.opening / dbview : 0.0, 2).c_str(),
+      fixedText(static_cast<double>(best.openingCalls) / rows, 2).c_str(), counted,
+      fixedText(dbview > 0 ? best.back / dbview : 0.0, 2).c_str(),
+      fixedText(static_cast<double>(best.backCalls) / rows, 2).c_str(), counted);
 
   run.end();
 }

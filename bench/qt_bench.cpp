@@ -8,7 +8,6 @@
 #include <QTableView>
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/qt/list.h"
 #include "platform/qt/screen.h"
 #include "platform/ui/window.h"
@@ -25,22 +25,14 @@
 
 namespace {
 
+using zelk::fixedText;
+using zelk::numberText;
 using zelk::ui::Window;
 
 constexpr int kRows = 32767;  // the most postings one import numbers
 constexpr int kRepeats = 3;   // best of
 constexpr int kList = 1, kCounter = 2;
 
-std::string num(double v, int decimals) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-  return std::string(buf, r.ptr);
-}
-std::string num(long long v) {
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
 std::string pad(std::string s, std::size_t w) {
   if (s.size() < w) s.insert(0, w - s.size(), ' ');
   return s;
@@ -75,7 +67,7 @@ std::vector<Window::Row> rows() {
   std::vector<Window::Row> r;
   r.reserve(kRows);
   for (int i = 1; i <= kRows; ++i)
-    r.push_back({"01/12/2005", num(i), "51", "60.1", num(1000.25 + i, 2), text});
+    r.push_back({"01/12/2005", numberText(i), "51", "60.1", fixedText(1000.25 + i, 2), text});
   return r;
 }
 
@@ -145,7 +137,7 @@ void benchQt() {
     std::atomic<Window*> theirs{nullptr};
     std::atomic<bool> start{false}, finished{false}, closed{false};
     auto loop = [](Window& w) {
-      for (int i = 1; i <= kRows; ++i) w.setText(kCounter, zelk::ansi("Проводок: ") + num(i));
+      for (int i = 1; i <= kRows; ++i) w.setText(kCounter, zelk::ansi("Проводок: ") + numberText(i));
     };
     PaintCounter paints;
     std::uint64_t before = 0;
@@ -196,12 +188,13 @@ void benchQt() {
 
   std::printf("Screen (Qt, %s): file-loaded list of %d rows (best of %d)\n",
               QApplication::platformName().toStdString().c_str(), kRows, kRepeats);
-  std::printf("  %-38s %s ms\n", "the model's rows alone", pad(num(model, 2), 9).c_str());
-  std::printf("  %-38s %s ms  %sx the model's\n", "on the screen (and pass, one paint)", pad(num(shown, 2), 9).c_str(),
-              num(shown / model, 1).c_str());
+  std::printf("  %-38s %s ms\n", "the model's rows alone", pad(fixedText(model, 2), 9).c_str());
+  std::printf("  %-38s %s ms  %sx the model's\n", "on the screen (and pass, one paint)",
+              pad(fixedText(shown, 2), 9).c_str(), fixedText(shown / model, 1).c_str());
   std::printf("  %d refreshes of a counter           %9s %9s %9s\n", kRows, "ms", "passes", "repaints");
-  std::printf("  %-38s %s %s %s\n", "the GUI thread's busy loop", pad(num(gui.ms, 1), 6).c_str(),
-              pad(num(static_cast<long long>(gui.passes)), 9).c_str(), pad(num(gui.paints), 9).c_str());
-  std::printf("  %-38s %s %s %s\n", "another thread's loop", pad(num(other.ms, 1), 6).c_str(),
-              pad(num(static_cast<long long>(other.passes)), 9).c_str(), pad(num(other.paints), 9).c_str());
+  std::printf("  %-38s %s %s %s\n", "the GUI thread's busy loop", pad(fixedText(gui.ms, 1), 6).c_str(),
+              pad(numberText(static_cast<long long>(gui.passes)), 9).c_str(), pad(numberText(gui.paints), 9).c_str());
+  std::printf("  %-38s %s %s %s\n", "another thread's loop", pad(fixedText(other.ms, 1), 6).c_str(),
+              pad(numberText(static_cast<long long>(other.passes)), 9).c_str(),
+              pad(numberText(other.paints), 9).c_str());
 }

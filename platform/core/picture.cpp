@@ -6,6 +6,7 @@
 
 #include "platform/core/date.h"
 #include "platform/core/numread.h"
+#include "platform/core/numtext.h"
 #include "platform/core/text.h"
 
 namespace zelk {
@@ -173,10 +174,7 @@ std::optional<Picture> Picture::parse(std::string_view pic) {
 std::string Picture::format(double value) const {
   switch (kind_) {
     case Kind::Text: {
-      char buf[32];
-      auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-      return formatText(ec == std::errc{} ? std::string_view(buf, static_cast<std::size_t>(end - buf))
-                                          : std::string_view{});
+      return formatText(numberText(value));
     }
 
     case Kind::Date: {

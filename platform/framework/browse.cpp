@@ -1,11 +1,11 @@
 #include "platform/framework/browse.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <optional>
 #include <utility>
 
+#include "platform/core/numtext.h"
 #include "platform/core/picture.h"
 #include "platform/core/text.h"
 #include "platform/framework/locator.h"
@@ -13,12 +13,6 @@
 
 namespace zelk::fw {
 namespace {
-
-std::string numberText(double v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
 
 }  // namespace
 

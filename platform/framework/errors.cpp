@@ -3,11 +3,11 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <charconv>
 #include <cstdio>
 #include <iostream>
 
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/core/text.h"
 #include "platform/storage/file.h"
 #include "platform/ui/window.h"
@@ -40,12 +40,6 @@ ConsoleBoxes& consoleBoxes() {
 
 std::atomic<BoxService*> installedBoxes{nullptr};
 std::atomic<int> threadsNumbered{0};
-
-std::string number(int n) {
-  char buf[16];
-  auto r = std::to_chars(buf, buf + sizeof buf, n);
-  return std::string(buf, r.ptr);
-}
 
 // Replaces every occurrence of what in s; the inserted text is not scanned again.
 void replaceAll(std::string& s, std::string_view what, std::string_view with) {
@@ -163,19 +157,19 @@ const ErrorClass::Entry* ErrorClass::find(std::uint16_t id) const {
 
 ErrorClass::Entry ErrorClass::lookup(std::uint16_t id) const {
   if (const Entry* e = find(id)) return *e;
-  return {id, kNotify, ansi("Ошибка"), ansi("Сообщение ") + number(id) + ansi(" отсутствует в таблице сообщений.")};
+  return {id, kNotify, ansi("Ошибка"), ansi("Сообщение ") + numberText(id) + ansi(" отсутствует в таблице сообщений.")};
 }
 
 std::string ErrorClass::fill(const std::string& text) const {
   const ErrorStatusClass& st = globalErrorStatus();
   bool ownText = st.errorCode == storage::kFileSystemError || st.errorCode == storage::kDriverError;
-  std::string errorText = st.errorText + " (" + (ownText ? st.fileErrorText : number(st.errorCode)) + ")";
+  std::string errorText = st.errorText + " (" + (ownText ? st.fileErrorText : numberText(st.errorCode)) + ")";
   std::string s = text;
-  replaceAll(s, "%FileErrorCode", number(st.fileErrorCode));
+  replaceAll(s, "%FileErrorCode", numberText(st.fileErrorCode));
   replaceAll(s, "%FileError", st.fileErrorText);
   replaceAll(s, "%File", st.file);
   replaceAll(s, "%Key", st.key);
-  replaceAll(s, "%ErrorCode", number(st.errorCode));
+  replaceAll(s, "%ErrorCode", numberText(st.errorCode));
   replaceAll(s, "%ErrorText", errorText);
   replaceAll(s, "%Error", st.errorText);
   replaceAll(s, "%Message", st.message);

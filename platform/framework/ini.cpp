@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/core/text.h"
 #include "platform/storage/io.h"
 #include "platform/ui/window.h"
@@ -191,9 +192,7 @@ constexpr std::string_view kYes = "Yes", kNo = "No";
 
 std::optional<std::string> number(bool recorded, int v) {
   if (!recorded) return std::nullopt;
-  char buf[16];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
+  return numberText(v);
 }
 
 // A stored coordinate, or the marker of one not recorded.

@@ -1,19 +1,13 @@
 #include "platform/script/scripted_user.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/framework/scriptedboxes.h"
 
 namespace zelk::script {
 namespace {
-
-std::string number(int n) {
-  char buf[16];
-  auto r = std::to_chars(buf, buf + sizeof buf, n);
-  return std::string(buf, r.ptr);
-}
 
 std::string quoted(std::string_view s) { return "\"" + std::string(trimRight(s)) + "\""; }
 
@@ -207,7 +201,7 @@ void ScriptedUser::busy(std::thread::id thread) {
     if (it != threads_->touched.end()) title = it->second;
   }
   fail("the thread of window \"" + title + "\" is still busy after " +
-       number(static_cast<int>(timeout.count())) + " ms");
+       numberText(static_cast<int>(timeout.count())) + " ms");
 }
 
 bool ScriptedUser::ready(ui::Window& w) {
@@ -263,8 +257,8 @@ void ScriptedUser::selectRow(ui::Window& w, std::string_view name, int row) {
   if (int n = actOn(w, name)) {
     int count = w.rowCount(n);
     if (w.control(n).kind != ui::Kind::List || row < 1 || row > count) {
-      fail("window \"" + w.title() + "\": " + std::string(name) + " has " + number(count) + " rows, no row " +
-           number(row));
+      fail("window \"" + w.title() + "\": " + std::string(name) + " has " + numberText(count) + " rows, no row " +
+           numberText(row));
       return;
     }
     w.userSelectRow(n, row);
@@ -409,8 +403,8 @@ std::optional<std::string> ScriptedUser::property(ui::Window& w, std::string_vie
     if (is("disabled")) return yesNo(w.disabled(n));
     if (is("readonly")) return yesNo(w.readOnly(n));
     if (is("default")) return yesNo(w.isDefault(n));
-    if (is("rows")) return number(w.rowCount(n));
-    if (is("selected")) return number(w.selectedRow(n));
+    if (is("rows")) return numberText(w.rowCount(n));
+    if (is("selected")) return numberText(w.selectedRow(n));
     if (is("choice")) return nameOf(w.choice(n));
   } else {
     return std::nullopt;
@@ -425,8 +419,8 @@ std::optional<ui::Window::Row> ScriptedUser::row(ui::Window& w, std::string_view
   if (n == 0) return std::nullopt;
   std::vector<ui::Window::Row> rows = w.rows(n);
   if (r < 1 || r > static_cast<int>(rows.size())) {
-    fail("window \"" + w.title() + "\": " + std::string(name) + " has " + number(static_cast<int>(rows.size())) +
-         " rows, no row " + number(r));
+    fail("window \"" + w.title() + "\": " + std::string(name) + " has " + numberText(static_cast<int>(rows.size())) +
+         " rows, no row " + numberText(r));
     return std::nullopt;
   }
   return rows[r - 1];
@@ -450,7 +444,7 @@ bool ScriptedUser::expectRow(ui::Window& w, std::string_view name, int r, const 
   bool ok = got->size() == cells.size();
   for (std::size_t i = 0; ok && i < cells.size(); ++i) ok = trimRight((*got)[i]) == trimRight(cells[i]);
   if (!ok)
-    fail("window \"" + w.title() + "\": " + std::string(name) + " row " + number(r) + " is " + cellsText(*got) +
+    fail("window \"" + w.title() + "\": " + std::string(name) + " row " + numberText(r) + " is " + cellsText(*got) +
          ", expected " + cellsText(cells));
   return ok;
 }
@@ -458,9 +452,9 @@ bool ScriptedUser::expectRow(ui::Window& w, std::string_view name, int r, const 
 bool ScriptedUser::expectCell(ui::Window& w, std::string_view name, int r, int column, std::string_view text) {
   std::optional<ui::Window::Row> got = row(w, name, r);
   if (!got) return false;
-  std::string where = std::string(name) + " row " + number(r) + " column " + number(column);
+  std::string where = std::string(name) + " row " + numberText(r) + " column " + numberText(column);
   if (column < 1 || column > static_cast<int>(got->size())) {
-    fail("window \"" + w.title() + "\": " + where + ": the row has " + number(static_cast<int>(got->size())) +
+    fail("window \"" + w.title() + "\": " + where + ": the row has " + numberText(static_cast<int>(got->size())) +
          " cells");
     return false;
   }
@@ -480,9 +474,9 @@ bool ScriptedUser::expectFinished() {
     b = boxes_;
   }
   std::size_t answers = b ? b->pendingAnswers() : 0;
-  if (steps) fail(number(static_cast<int>(steps)) + " step(s) of the script did not run");
-  if (answers) fail(number(static_cast<int>(answers)) + " message box answer(s) were not used");
-  if (files) fail(number(static_cast<int>(files)) + " open-file answer(s) were not used");
+  if (steps) fail(numberText(static_cast<int>(steps)) + " step(s) of the script did not run");
+  if (answers) fail(numberText(static_cast<int>(answers)) + " message box answer(s) were not used");
+  if (files) fail(numberText(static_cast<int>(files)) + " open-file answer(s) were not used");
   return !steps && !answers && !files;
 }
 

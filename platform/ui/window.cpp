@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/core/picture.h"
 #include "platform/core/text.h"
 
@@ -59,12 +60,6 @@ class Headless : public Backend {
 Headless headless;
 std::atomic<Backend*> current{&headless};
 
-std::string formatNumber(double v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
 // The variable's value as its control shows it.
 std::string formatUse(const ControlDef& d, const Use& u) {
   std::optional<Picture> pic = d.picture.empty() ? std::nullopt : Picture::parse(d.picture);
@@ -74,7 +69,7 @@ std::string formatUse(const ControlDef& d, const Use& u) {
   }
   double v = u.getNumber();
   if (pic) return pic->format(v);
-  return formatNumber(v);
+  return numberText(v);
 }
 
 }  // namespace
@@ -383,7 +378,7 @@ void Window::display(int ctl) {
       if (!d.use) continue;
       if (d.kind == Kind::Option) {
         std::string v = d.use.type == Use::Type::Text ? std::string(trimRight(d.use.getText()))
-                                                      : formatNumber(d.use.getNumber());
+                                                      : numberText(d.use.getNumber());
         if (ctl == 0 && c.everShown && v == c.shown) continue;
         c.shown = v;
         c.everShown = true;

@@ -1,8 +1,7 @@
 #include "demo_windows.h"
 
-#include <charconv>
-
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 
 namespace zelk::test {
 
@@ -20,12 +19,6 @@ ControlDef c(Kind k, const char* name, const char* text, Rect at, int parent = 0
   d.at = at;
   d.parent = parent;
   return d;
-}
-
-std::string num(long v) {
-  char buf[24];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
 }
 
 constexpr const char* kListFormat =
@@ -136,8 +129,8 @@ std::vector<ui::Window::Row> listRows(int count, int from) {
   rows.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     int n = from + i;
-    std::string sum = num(n * 137L % 100000) + "." + num(10 + n % 90);
-    rows.push_back({num(n), ansi(kNames[n % 5]), sum, "01/0" + num(1 + n % 9) + "/2005"});
+    std::string sum = numberText(n * 137L % 100000) + "." + numberText(10 + n % 90);
+    rows.push_back({numberText(n), ansi(kNames[n % 5]), sum, "01/0" + numberText(1 + n % 9) + "/2005"});
   }
   return rows;
 }

@@ -2,10 +2,10 @@
 // whether its owner is the GUI thread (a busy loop that never waits) or another one.
 #include <QLabel>
 #include <atomic>
-#include <charconv>
 #include <thread>
 
 #include "demo_windows.h"
+#include "platform/core/numtext.h"
 #include "qt_support.h"
 
 namespace zelk::test {
@@ -13,12 +13,6 @@ namespace {
 
 constexpr int kCounter = 2;
 constexpr int kChanges = 32767;
-
-std::string number(int n) {
-  char buf[16];
-  auto r = std::to_chars(buf, buf + sizeof buf, n);
-  return std::string(buf, r.ptr);
-}
 
 class PaintCounter : public QObject {
  public:
@@ -38,7 +32,7 @@ TEST(QtRefresh, ABusyLoopOfTheGuiThreadIsDrawnAtAFewFramesASecond) {
   PaintCounter paints;
   label->installEventFilter(&paints);
   std::uint64_t before = screen().refreshPasses();
-  for (int i = 1; i <= kChanges; ++i) w.setText(kCounter, ansi("Проводок: ") + number(i));
+  for (int i = 1; i <= kChanges; ++i) w.setText(kCounter, ansi("Проводок: ") + numberText(i));
   std::uint64_t during = screen().refreshPasses() - before;
   pump(50);
   EXPECT_EQ(label->text(), u("Проводок: 32767"));
@@ -56,7 +50,7 @@ TEST(QtRefresh, ChangesOfAnotherThreadAreCoalesced) {
     ui::Window w(listWindow("Импорт"));
     w.open();
     theirs = &w;
-    for (int i = 1; i <= kChanges; ++i) w.setText(kCounter, number(i));
+    for (int i = 1; i <= kChanges; ++i) w.setText(kCounter, numberText(i));
     counted = true;
     while (w.wait().event != ui::Event::CloseWindow) {
     }

@@ -12,6 +12,7 @@
 #include "app/patterns/procedures.h"
 #include "dictionary/globals.h"
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/core/text.h"
 #include "platform/storage/odbc/odbc.h"
 #include "platform/ui/window.h"
@@ -185,15 +186,15 @@ class Parser {
       if (!readRecords(*d.decl, d.key, got, why)) return c.fail(why);
       std::string file(d.decl->label);
       if (got.size() != want.size())
-        return c.fail(file + " has " + str(static_cast<int>(got.size())) + " record(s), expected " +
-                      str(static_cast<int>(want.size())));
+        return c.fail(file + " has " + numberText(static_cast<int>(got.size())) + " record(s), expected " +
+                      numberText(static_cast<int>(want.size())));
       for (std::size_t r = 0; r < want.size(); ++r) {
         c.line = start + 1 + static_cast<int>(r);  // near enough when the lines hold comments
         for (const auto& [label, value] : want[r]) {
           for (const auto& [field, v] : got[r]) {
             if (!cp::sameName(field, label)) continue;
             if (!(v == value))
-              return c.fail(file + " record " + str(static_cast<int>(r + 1)) + ": " + toJson({{field, v}}) +
+              return c.fail(file + " record " + numberText(static_cast<int>(r + 1)) + ": " + toJson({{field, v}}) +
                             ", expected " + toJson({{field, value}}));
           }
         }
@@ -429,7 +430,7 @@ class Parser {
     if (!r) error("no response " + w[1]);
     return [r = *r](Context& x) {
       if (dict::GLOBALRESPONSE != r)
-        x.fail("the response is " + str(static_cast<int>(dict::GLOBALRESPONSE)) + ", expected " + str(r));
+        x.fail("the response is " + numberText(static_cast<int>(dict::GLOBALRESPONSE)) + ", expected " + numberText(r));
     };
   }
 
@@ -437,7 +438,7 @@ class Parser {
     count(w, 1, 1, "expect-beeps <n>");
     int n = integer(w[1], "the count");
     return [n](Context& x) {
-      if (x.user.beeps() != n) x.fail(str(x.user.beeps()) + " beep(s), expected " + str(n));
+      if (x.user.beeps() != n) x.fail(numberText(x.user.beeps()) + " beep(s), expected " + numberText(n));
     };
   }
 

@@ -12,6 +12,7 @@
 #include "platform/core/date.h"
 #include "platform/core/fields.h"
 #include "platform/core/hex.h"
+#include "platform/core/numtext.h"
 #include "platform/core/text.h"
 #include "tools/zelk-script/runner.h"
 
@@ -119,9 +120,7 @@ class Parser {
 
  private:
   std::optional<JsonObject> bad(std::string& error, const char* wanted) {
-    char buf[16];
-    auto r = std::to_chars(buf, buf + sizeof buf, i_ + 1);
-    error = "expected " + std::string(wanted) + " at character " + std::string(buf, r.ptr);
+    error = "expected " + std::string(wanted) + " at character " + numberText(i_ + 1);
     return std::nullopt;
   }
   char peek() const { return i_ < s_.size() ? s_[i_] : '\0'; }
@@ -208,10 +207,8 @@ const DictionaryFile kFiles[] = {
 
 std::string failure(const std::string& what, const storage::File& f) {
   const storage::ErrorState& e = storage::lastError();
-  char buf[16];
-  auto r = std::to_chars(buf, buf + sizeof buf, e.code);
   std::string s = what + " " + std::string(f.decl().label) + " (" + cp::toUtf8(f.name()) + "): " + e.text + " (" +
-                  std::string(buf, r.ptr) + ")";
+                  numberText(e.code) + ")";
   if (!e.fileText.empty()) s += ": " + cp::toUtf8(e.fileText);
   return s;
 }
@@ -256,12 +253,7 @@ std::string toJson(const JsonObject& o) {
     switch (v.kind) {
       case JsonValue::Kind::Null: out += "null"; break;
       case JsonValue::Kind::String: writeString(out, v.text); break;
-      case JsonValue::Kind::Number: {
-        char buf[40];
-        auto r = std::to_chars(buf, buf + sizeof buf, v.number);
-        out.append(buf, r.ptr);
-        break;
-      }
+      case JsonValue::Kind::Number: out += numberText(v.number); break;
     }
   }
   return out + "}";

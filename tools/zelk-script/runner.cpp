@@ -13,12 +13,12 @@
 #include "app/startup.h"
 #include "dictionary/globals.h"
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/storage/odbc/odbc.h"
 #include "platform/ui/window.h"
 #include "tools/zelk-script/commands.h"
 #include "tools/zelk-script/context.h"
 #include "tools/zelk-script/lexer.h"
-#include "tools/zelk-script/values.h"
 
 namespace zelk::script {
 
@@ -65,7 +65,7 @@ int runScript(const std::string& path) {
   try {
     commands = parseScript(lines);
   } catch (const ScriptError& e) {
-    std::string out = path + ":" + str(e.line) + ": " + e.message + "\n";
+    std::string out = path + ":" + numberText(e.line) + ": " + e.message + "\n";
     if (e.line >= 1 && e.line <= static_cast<int>(lines.size()))
       out += "    " + lines[static_cast<std::size_t>(e.line - 1)] + "\n";
     std::fwrite(out.data(), 1, out.size(), stderr);

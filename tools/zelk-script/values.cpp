@@ -4,16 +4,9 @@
 #include <cstdint>
 
 #include "platform/core/date.h"
+#include "platform/core/numtext.h"
 
 namespace zelk::script {
-
-std::string str(double d) {
-  char buf[40];
-  auto r = std::to_chars(buf, buf + sizeof buf, d);
-  return std::string(buf, r.ptr);
-}
-
-std::string str(int n) { return str(static_cast<double>(n)); }
 
 std::optional<double> parseNumber(std::string_view s) {
   double d = 0;
@@ -44,10 +37,10 @@ std::optional<double> parseDate(std::string_view s) {
 }
 
 std::string dateText(double day) {
-  if (!date::valid(static_cast<std::int32_t>(day))) return str(day);
+  if (!date::valid(static_cast<std::int32_t>(day))) return numberText(day);
   date::Ymd d = date::fromDay(static_cast<std::int32_t>(day));
   auto pad = [](int v, int w) {
-    std::string s = str(v);
+    std::string s = numberText(v);
     return std::string(s.size() < static_cast<std::size_t>(w) ? w - s.size() : 0, '0') + s;
   };
   return pad(d.year, 4) + "-" + pad(d.month, 2) + "-" + pad(d.day, 2);

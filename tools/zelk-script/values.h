@@ -6,8 +6,6 @@
 
 namespace zelk::script {
 
-std::string str(double d);
-std::string str(int n);
 std::optional<double> parseNumber(std::string_view s);
 // A decimal number, or a hexadecimal one after 0x.
 std::optional<int> parseInt(std::string_view s);

@@ -4,6 +4,7 @@
 
 #include "dictionary/globals.h"
 #include "platform/core/codepage.h"
+#include "platform/core/numtext.h"
 #include "platform/core/text.h"
 #include "tools/zelk-script/values.h"
 
@@ -37,7 +38,7 @@ std::string shown(const ui::Use& v) {
     case ui::Use::Type::Number:
     case ui::Use::Type::None: break;
   }
-  return str(v.getNumber());
+  return numberText(v.getNumber());
 }
 
 std::optional<double> variableNumber(const ui::Use& v, std::string_view s) {

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/core/hex.h"
+#include "platform/core/numtext.h"
 
 namespace zelk::storage::dat21 {
 namespace {
@@ -19,12 +20,6 @@ bool fromHex(std::string_view hex, std::string& out) {
     out.push_back(static_cast<char>(v));
   }
   return true;
-}
-
-void appendNumber(std::string& out, std::uint64_t v) {
-  char buf[24];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.append(buf, r.ptr);
 }
 
 // Reads a decimal number at the front of s and drops it and the separator after it.
@@ -55,13 +50,13 @@ std::string encodePosition(int key, std::uint64_t rec, std::string_view sk) {
   std::string out;
   if (key < 0) {
     out = "R";
-    appendNumber(out, rec);
+    out += numberText(rec);
     return out;
   }
   out = "K";
-  appendNumber(out, static_cast<std::uint64_t>(key));
+  out += numberText(static_cast<std::uint64_t>(key));
   out.push_back(':');
-  appendNumber(out, rec);
+  out += numberText(rec);
   out.push_back(':');
   appendHex(out, sk);
   return out;

@@ -11,6 +11,7 @@
 #include "platform/core/date.h"
 #include "platform/core/endian.h"
 #include "platform/core/fields.h"
+#include "platform/core/numtext.h"
 #include "platform/core/text.h"
 #include "platform/storage/record.h"
 
@@ -474,11 +475,9 @@ void encodeField(const FieldDesc& f, const char* rec, const Column& c, char* raw
         std::memset(raw, ' ', c.width);
         if (c.width >= 8) formatDate(raw, 8, dayOf(f, rec));
       } else {
-        char buf[32];
-        auto r = std::to_chars(buf, buf + sizeof buf, numberOf(f, rec));
-        std::size_t len = r.ec == std::errc() ? static_cast<std::size_t>(r.ptr - buf) : 0;
-        if (len > c.width) fillStars(raw, c.width);
-        else copyPadded(raw, c.width, buf, len);
+        const std::string t = numberText(numberOf(f, rec));
+        if (t.size() > c.width) fillStars(raw, c.width);
+        else copyPadded(raw, c.width, t.data(), t.size());
       }
       break;
     case Kind::Number: formatNumber(raw, c.width, c.decimals, numberOf(f, rec)); break;

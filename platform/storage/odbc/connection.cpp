@@ -1,11 +1,11 @@
 #include "platform/storage/odbc/connection.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <string_view>
 #include <utility>
 
+#include "platform/core/numtext.h"
 #include "platform/storage/odbc/odbc.h"
 
 namespace zelk::storage::odbc {
@@ -92,8 +92,7 @@ ErrorState Connection::connect(const std::string& cs) {
     dbc_ = SQL_NULL_HDBC;
     return driverError(diagnose(SQL_HANDLE_ENV, env_));
   }
-  char ms[24];
-  const std::string wait(ms, std::to_chars(ms, ms + sizeof ms, busyWait().count()).ptr);
+  const std::string wait = numberText(busyWait().count());
   // SQLite's driver takes its busy timeout from the connection string alone, the first
   // of two winning (the data source's own comes last); psqlODBC passes over it.
   std::vector<SQLCHAR> in;

@@ -12,6 +12,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/hex.h"
+#include "platform/core/numtext.h"
 #include "platform/core/text.h"
 #include "platform/storage/odbc/connection.h"
 #include "platform/storage/odbc/odbc.h"
@@ -441,9 +442,7 @@ ErrorState OdbcFile::fetch(bool forward, const Anchor& from, std::size_t limit, 
     case Anchor::AtRow: sql += " WHERE " + condition(order().size(), forward, true, image, params); break;
     case Anchor::OnRow: sql += " WHERE " + condition(order().size(), forward, false, image, params); break;
   }
-  char lim[24];
-  auto r = std::to_chars(lim, lim + sizeof lim, limit);
-  sql += orderBy(order(), forward) + " LIMIT " + std::string(lim, r.ptr);
+  sql += orderBy(order(), forward) + " LIMIT " + numberText(limit);
   return readRows(sql, params, limit, rows);
 }
 
@@ -689,9 +688,7 @@ std::string OdbcFile::position() {
   if (order_ < 0) {
     out = "R";
   } else {
-    char buf[16];
-    auto r = std::to_chars(buf, buf + sizeof buf, order_);
-    out = "K" + std::string(buf, r.ptr);
+    out = "K" + numberText(order_);
   }
   out += ':';
   for (const OrderCol& c : order()) {
