@@ -21,12 +21,14 @@
 #include "platform/qt/list.h"
 #include "platform/qt/screen.h"
 #include "platform/ui/window.h"
+#include "tests/support/paintcounter.h"
 #include "tests/support/tempdir.h"
 
 namespace {
 
 using zelk::fixedText;
 using zelk::numberText;
+using zelk::test::PaintCounter;
 using zelk::ui::Window;
 
 constexpr int kRows = 32767;  // the most postings one import numbers
@@ -80,15 +82,6 @@ void pumpFor(int millis) {
   t.start();
   while (t.elapsed() < millis) QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
-
-class PaintCounter : public QObject {
- public:
-  int paints = 0;
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
 
 struct CounterRun {
   double ms = 0;

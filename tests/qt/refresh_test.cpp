@@ -7,21 +7,13 @@
 #include "demo_windows.h"
 #include "platform/core/numtext.h"
 #include "qt_support.h"
+#include "tests/support/paintcounter.h"
 
 namespace zelk::test {
 namespace {
 
 constexpr int kCounter = 2;
 constexpr int kChanges = 32767;
-
-class PaintCounter : public QObject {
- public:
-  int paints = 0;
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
 
 TEST(QtRefresh, ABusyLoopOfTheGuiThreadIsDrawnAtAFewFramesASecond) {
   ui::Window w(listWindow("Импорт"));
