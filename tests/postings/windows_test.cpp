@@ -125,6 +125,21 @@ class WindowsTest : public PostingsTest {
   }
   void onForm(std::string title, std::function<void(ScriptedUser&, ui::Window&)> step) { on(title, std::move(step)); }
   std::uint8_t closeWithLookUpOpen(const std::function<void(ScriptedUser&, ui::Window&)>& close);
+  // The credit account the form on the n-th posting shows when it regains the focus
+  // after `meanwhile` ran on it; the form is then closed with "Закрыть".
+  std::string creditShownAfter(int n, std::function<void(ScriptedUser&)> meanwhile) {
+    std::string shown;
+    onForm(kFormTitle, [meanwhile = std::move(meanwhile)](ScriptedUser& u, ui::Window& w) {
+      meanwhile(u);
+      w.userActivate();
+    });
+    onForm(kFormTitle, [&shown](ScriptedUser& u, ui::Window& w) {
+      shown = text(w, "?DBI:KT_SCHET");
+      u.press(w, "?CANCEL");
+    });
+    runForm(fw::request::kChange, n);
+    return shown;
+  }
 
   std::int16_t account601 = 0, account621 = 0;
 };
@@ -486,23 +501,16 @@ TEST_F(WindowsTest, OfTwoCreditLookUpsThePickMadeLastCounts) {
     dict::PLN_AK = picks[n];
     l.picked.set_value();
   });
-  std::string shown;
   onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
     u.press(w, "?BUTTON5");
     u.press(w, "?BUTTON5");
   });
-  onForm(kFormTitle, [&](ScriptedUser&, ui::Window& w) {
+  const std::string shown = creditShownAfter(1, [&](ScriptedUser&) {
     for (const auto& l : *lookups) {  // the first picks 62.1, the second 60.1
       l->go.set_value();
       l->picked.get_future().wait();
     }
-    w.userActivate();
   });
-  onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
-    shown = text(w, "?DBI:KT_SCHET");
-    u.press(w, "?CANCEL");
-  });
-  runForm(fw::request::kChange, 1);
   EXPECT_EQ(shown, "60.1");
 }
 
@@ -596,20 +604,13 @@ TEST_F(WindowsTest, ACreditLookUpClosesWithItsFormAndPicksIntoNoOtherPosting) {
     EXPECT_EQ(app::startedThreads(), 0);
     EXPECT_TRUE(openCreditLookUps().empty());
     // The next posting's form; a look-up left over picks 62.1 meanwhile.
-    std::string shown;
-    onForm(kFormTitle, [](ScriptedUser& u, ui::Window& w) {
+    const std::string shown = creditShownAfter(2, [](ScriptedUser& u) {
       for (ui::Window* list : openCreditLookUps()) {
         u.selectRow(*list, "?BROWSE:1", 2);
         u.press(*list, "?SELECT:2");
       }
       EXPECT_TRUE(waitUntil([] { return app::startedThreads() == 0; }));
-      w.userActivate();
     });
-    onForm(kFormTitle, [&](ScriptedUser& u, ui::Window& w) {
-      shown = text(w, "?DBI:KT_SCHET");
-      u.press(w, "?CANCEL");
-    });
-    runForm(fw::request::kChange, 2);
     EXPECT_EQ(shown, "51");
   }
 }
