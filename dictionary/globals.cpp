@@ -27,6 +27,9 @@ void blankProcessVariables() {
   RFKPATH.clear();
   N_SC_P.clear();
   N_FIR_A.clear();
+  N_KL_A = 0;
+  for (auto* v : {&D1, &D2, &PLN_AD, &PLN_AK, &PAR_AD, &PAR_AK, &LCURRENTFDSETTING, &LADJFDSETTING}) *v = 0;
+  FIR = 0;
 }
 
 }  // namespace zelk::dict

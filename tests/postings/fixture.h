@@ -34,7 +34,6 @@ class PostingsTest : public ImportUiTest {
     ImportUiTest::SetUp();
     dict::P_PLN = dir / "pln.dat";
     dict::N_FIR_A = ansi("ООО Ромашка");
-    for (auto* pick : {&dict::PLN_AD, &dict::PLN_AK, &dict::PAR_AD, &dict::PAR_AK}) *pick = 0;
   }
 
   // The files as the postings list holds them (with the chart file).
