@@ -113,6 +113,18 @@ class WindowsTest : public PostingsTest {
     return r;
   }
 
+  // Steps on the list standing on its first row: the counterparty shown on rows 1 to 4
+  // in turn noted in `shown`, then the list closed.
+  void noteCounterpartiesAndClose(std::vector<std::string>& shown) {
+    for (int n : {2, 3, 4, 0}) {
+      then([&shown, n](ScriptedUser& u, ui::Window& w) {
+        shown.push_back(text(w, "?N_PART"));
+        if (n != 0) u.selectRow(w, "?BROWSE:1", n);
+        else u.press(w, "?CLOSE");
+      });
+    }
+  }
+
   // The form on the n-th posting (1 the first), as the list calls it.
   std::uint8_t runForm(std::uint8_t request, int n) {
     openAll();
@@ -160,13 +172,7 @@ TEST_F(WindowsTest, TheListShowsThePostingsTheirCounterpartiesAndTheFigures) {
     group = text(w, "?GROUP1");
     u.selectRow(w, "?BROWSE:1", 1);
   });
-  for (int n : {2, 3, 4, 0}) {
-    then([&, n](ScriptedUser& u, ui::Window& w) {
-      counterparties.push_back(text(w, "?N_PART"));
-      if (n != 0) u.selectRow(w, "?BROWSE:1", n);
-      else u.press(w, "?CLOSE");
-    });
-  }
+  noteCounterpartiesAndClose(counterparties);
   EXPECT_EQ(runList(), response::kCompleted);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"01.03.2024", "11", "51", "", "", "", "100.00", "Оплата 1"}));
   EXPECT_EQ(rows[1], (std::vector<std::string>{"02.03.2024", "12", "", "", "51", "", "40.50", "Оплата 2"}));
@@ -256,13 +262,7 @@ TEST_F(WindowsTest, ACancelledWaitForTheCounterpartyFileIsAskedOnceAndToldOnce) 
     for (const char* c : {"?N_STR", "?S_DT_T", "?S_KT_T", "?SAL"}) figures.push_back(figure(w, c));
     u.selectRow(w, "?BROWSE:1", 1);
   });
-  for (int n : {2, 3, 4, 0}) {
-    then([&, n](ScriptedUser& u, ui::Window& w) {
-      counterparties.push_back(text(w, "?N_PART"));
-      if (n != 0) u.selectRow(w, "?BROWSE:1", n);
-      else u.press(w, "?CLOSE");
-    });
-  }
+  noteCounterpartiesAndClose(counterparties);
   EXPECT_EQ(runList(), response::kCompleted);
   dict::Relate::PRT->Close();
   EXPECT_EQ(captions, (std::vector<std::string>{"Файл занят", "Запись не читается"}));
