@@ -61,6 +61,37 @@
 //       read-ahead in memory are the file, and statements read no header.
 //   I8. The read-ahead holds what the slots hold, on disk or staged: own changes are
 //       copied into it, another writer's commit throws it away.
+//
+// States (State below), between statements:
+//   Closed          no descriptor.
+//   Stale, Cached   no write lock across statements; the next statement reads the
+//                   header and the keys again (Stale) or compares the header with
+//                   what it read last (Cached).
+//   LockedStale,    LOCK holds the write lock, but the header could not be read
+//   Locked          under it: every statement reads it again and reports.
+//   ExclusiveStale, LOCK holds the write lock and the header was read under it: the
+//   Exclusive       file in memory is the file (I7). In ExclusiveStale a statement
+//                   found a key out of line with a slot: the next one writes back and
+//                   reads the header and keys again.
+// Only Exclusive and ExclusiveStale keep changes staged between statements (I6),
+// and no state keeps a write-back half done (I1). Between statements the lock holds
+// only what LOCK took: a statement's own hold (StatementLock) ends with it. Outside
+// the Stale states memory is what the header last read or committed says: every key
+// loaded (I4, I5), no pending change (I3), the header's bytes (I2) and the
+// read-ahead (ReadAhead, I8) in line with it.
+// Steps, from the state a statement finds to the states it may leave:
+//   OPEN     Closed -> Cached, Stale; Closed when it fails.
+//   LOCK     Stale, Cached -> Exclusive, Locked, LockedStale; as it was when the lock
+//            is refused or held already.
+//   UNLOCK   Locked, LockedStale, Exclusive, ExclusiveStale -> Cached, Stale; else as
+//            it was.
+//   CLOSE    any -> Closed.
+//   others   Stale, Cached -> Stale, Cached; Locked, LockedStale -> Locked,
+//            LockedStale; Exclusive, ExclusiveStale -> Exclusive, ExclusiveStale,
+//            or LockedStale when a write-back fails.
+// The debug build asserts the state, the step and the invariants that memory shows
+// at each statement's entry and exit (Checked), and the whole of I6 and I8 at each
+// write-back.
 // Key-file rewrites (compaction, build) go to a new file renamed over the old; the
 // header that commits it follows. Nothing here calls fsync (a killed process loses
 // nothing that reached the page cache); FLUSH does, after the write-back.
@@ -119,6 +150,37 @@ namespace {
 constexpr std::uint64_t kCompactSlack = 1024;
 constexpr std::uint64_t kMaxRecno = 0xFFFFFFFFu;
 
+// The states and steps at the top of the file.
+enum class State : std::uint8_t { kClosed, kStale, kCached, kLockedStale, kLocked, kExclusiveStale, kExclusive };
+enum class Step : std::uint8_t { kOpen, kLock, kUnlock, kClose, kOther };
+
+constexpr unsigned bit(State s) { return 1u << static_cast<unsigned>(s); }
+constexpr unsigned kUnlocked = bit(State::kStale) | bit(State::kCached);
+constexpr unsigned kLockedStates = bit(State::kLockedStale) | bit(State::kLocked);
+constexpr unsigned kExclusiveStates = bit(State::kExclusiveStale) | bit(State::kExclusive);
+
+// Whether a statement of kind step may leave the file in state to when it found it
+// in state from.
+[[maybe_unused]] bool allowed(Step step, State from, State to) {
+  const unsigned f = bit(from), t = bit(to);
+  switch (step) {
+    case Step::kOpen:
+      return from == State::kClosed && (t & (kUnlocked | bit(State::kClosed)));
+    case Step::kLock:
+      return from == to || ((f & kUnlocked) && (t & (kLockedStates | bit(State::kExclusive))));
+    case Step::kUnlock:
+      return from == to || ((f & (kLockedStates | kExclusiveStates)) && (t & kUnlocked));
+    case Step::kClose:
+      return to == State::kClosed;
+    case Step::kOther:
+      if (f & kUnlocked) return t & kUnlocked;
+      if (f & kLockedStates) return t & kLockedStates;
+      if (f & kExclusiveStates) return t & (kExclusiveStates | bit(State::kLockedStale));
+      return from == to;
+  }
+  return false;
+}
+
 // Reads and checks the data header and the file's length against it.
 ErrorState readHeader(int fd, const FileDecl& decl, DataHeader& h) {
   unsigned char buf[kHeaderSize];
@@ -163,7 +225,10 @@ class Dat21File final : public Backend {
   std::string position() override;
   ErrorState reset(std::string_view position) override;
   ErrorState reget(std::string_view position, char* rec) override;
-  void watch() override { watchNext_ = true; }
+  void watch() override {
+    const Checked check(*this, Step::kOther);
+    watchNext_ = true;
+  }
   ErrorState hold(std::string_view position) override;
   ErrorState release(std::string_view position) override;
   ErrorState heldElsewhere(std::string_view position, bool& held) override;
@@ -200,6 +265,32 @@ class Dat21File final : public Backend {
     StatementLock lock_;
   };
 
+  // Asserts the state and what memory shows of the invariants at a statement's entry
+  // and exit, and that the step between them is one the top of the file lists (debug
+  // build only; nothing in the release build).
+  class Checked {
+   public:
+#ifdef NDEBUG
+    Checked(const Dat21File&, Step) {}
+#else
+    Checked(const Dat21File& f, Step step) : f_(f), step_(step), from_(f.state()) { f.checkBetween(); }
+    ~Checked() {
+      assert(allowed(step_, from_, f_.state()));
+      f_.checkBetween();
+    }
+
+   private:
+    const Dat21File& f_;
+    const Step step_;
+    const State from_;
+#endif
+  };
+
+#ifndef NDEBUG
+  State state() const;
+  void checkMemory() const;
+  void checkBetween() const;
+#endif
   ErrorState refresh();
 
   const char* images(const char* rec, const char*& stored);
@@ -217,6 +308,7 @@ class Dat21File final : public Backend {
   ErrorState loadChunk(std::uint64_t recno, bool forward, std::uint64_t start);
   std::uint64_t chunkSlots() const { return std::max<std::uint64_t>(1, kReadAheadBytes / ssize_); }
 
+  ErrorState currentWritable() const;
   bool hasOther(std::size_t key, std::string_view sk, std::uint64_t except) const;
   void stage(std::uint64_t recno, unsigned char status, const char* bytes, const std::vector<Change>& ch);
   ErrorState writeBack();
@@ -264,6 +356,7 @@ class Dat21File final : public Backend {
 };
 
 ErrorState Dat21File::open(const std::string& name, std::uint8_t mode) {
+  const Checked check(*this, Step::kOpen);
   if (int c = checkDecl(decl_)) return make(c);
   dataPath_ = dataPath(name);
   writable_ = (mode & mode::kAccessMask) != mode::kRead;
@@ -295,6 +388,7 @@ ErrorState Dat21File::open(const std::string& name, std::uint8_t mode) {
 }
 
 ErrorState Dat21File::close() {
+  const Checked check(*this, Step::kClose);
   if (!fd_.valid()) return {};
   ErrorState e = writeBack();
   share_.release();
@@ -429,12 +523,14 @@ void Dat21File::setCurrent(std::uint64_t recno, const char* stored) {
 }
 
 ErrorState Dat21File::setRecordOrder() {
+  const Checked check(*this, Step::kOther);
   order_ = -1;
   cursor_ = Cursor{};
   return {};
 }
 
 ErrorState Dat21File::setKeyOrder(int key, const char* at) {
+  const Checked check(*this, Step::kOther);
   if (key < 0 || static_cast<std::size_t>(key) >= keys_.size()) return make(kInvalidKeyFile);
   order_ = key;
   cursor_ = Cursor{};
@@ -451,6 +547,7 @@ ErrorState Dat21File::setKeyOrder(int key, const char* at) {
 }
 
 ErrorState Dat21File::step(char* rec, bool forward) {
+  const Checked check(*this, Step::kOther);
   Statement s(*this, false);
   if (s.e.code) return s.e;
   if (order_ < 0) {
@@ -483,6 +580,7 @@ ErrorState Dat21File::step(char* rec, bool forward) {
 
 // A read error is not the end: the NEXT that follows reports it.
 bool Dat21File::atEnd() {
+  const Checked check(*this, Step::kOther);
   Statement s(*this, false);
   if (s.e.code) return false;
   if (order_ < 0) {
@@ -527,6 +625,7 @@ ErrorState Dat21File::loadChunk(std::uint64_t recno, bool forward, std::uint64_t
 }
 
 ErrorState Dat21File::get(int key, char* rec) {
+  const Checked check(*this, Step::kOther);
   if (key < 0 || static_cast<std::size_t>(key) >= keys_.size()) return make(kInvalidKeyFile);
   Statement s(*this, false);
   if (s.e.code) return s.e;
@@ -655,16 +754,21 @@ void Dat21File::discardStaged() {
   trusted_ = false;
 }
 
-// The invariants that can be checked from memory (sanitizer build only).
-void Dat21File::checkInvariants() const {
 #ifndef NDEBUG
-  // I6: staged appends are consecutive from the disk's slot count up to ours.
-  std::uint64_t expect = disk_.slotCount + 1;
-  staged_.each(expect, kMaxRecno + 1, [&](std::uint64_t recno, const char*) {
-    assert(recno == expect);
-    ++expect;
-  });
-  assert(expect == hdr_.slotCount + 1 || (staged_.empty() && hdr_.slotCount == disk_.slotCount));
+State Dat21File::state() const {
+  if (!fd_.valid()) return State::kClosed;
+  if (!locked_) return stale_ ? State::kStale : State::kCached;
+  if (!trusted_) return stale_ ? State::kLockedStale : State::kLocked;
+  return stale_ ? State::kExclusiveStale : State::kExclusive;
+}
+
+// What memory shows of the invariants, cheap enough for every statement (debug build
+// only): the counts in memory against the header last read or committed, the keys
+// against them, the header's bytes.
+void Dat21File::checkMemory() const {
+  // I6: the staged appends run from the disk's slot count up to ours.
+  assert(hdr_.slotCount >= disk_.slotCount);
+  assert(hdr_.slotCount == disk_.slotCount || (staged_.find(disk_.slotCount + 1) && staged_.find(hdr_.slotCount)));
   // I5: the keys in memory against the active count.
   for (std::size_t i = 0; i < keys_.size(); ++i) {
     const bool opt = decl_.keys[i].attrs & kOpt;
@@ -673,20 +777,56 @@ void Dat21File::checkInvariants() const {
   // I4: what this opener applied of each key log is what the header on disk commits.
   for (std::size_t i = 0; i < keys_.size(); ++i)
     assert(keys_[i].loaded == disk_.keys[i].length && keys_[i].crc == disk_.keys[i].crc);
-  // I8: the read-ahead holds the staged slots it covers.
-  if (chunk_.valid())
-    staged_.each(chunk_.first(), chunk_.end(), [&](std::uint64_t recno, const char* slot) {
-      assert(std::memcmp(chunk_.at(recno), slot, ssize_) == 0);
-    });
+  // I8: the read-ahead covers slots of the file.
+  assert(!chunk_.valid() || (chunk_.first() >= 1 && chunk_.end() <= hdr_.slotCount + 1));
   // The free list's head is a slot of the file.
   assert(hdr_.freeHead <= hdr_.slotCount);
   // I2: the copy of this generation on disk is the one in raw_.
   DataHeader h;
   assert(decodeHeader(raw_ + (disk_.generation % 2) * kHeaderCopySize, h) && h.generation == disk_.generation);
+}
+
+// The state between statements (debug build only), as the top of the file lists.
+void Dat21File::checkBetween() const {
+  if (!fd_.valid()) return;  // Closed
+  assert(locked_ || !trusted_);
+  assert(share_.depth() == (locked_ ? 1 : 0));  // no statement's hold outlives it
+  assert(unwritten_ == !staged_.empty());  // I1: a write-back ends at a commit or discards
+  // I6: staged only while this process holds the write lock and read the header.
+  assert(staged_.empty() || (bit(state()) & kExclusiveStates));
+  if (staged_.empty()) {
+    assert(keyBytes_ == 0);
+    for (const Key& k : keys_) assert(k.staged.empty());
+  }
+  if (stale_) return;  // read again by the next statement
+  assert(disk_.pending == 0);  // I3
+  for (const Key& k : keys_) assert(k.fresh);  // I4
+  checkMemory();
+}
+#endif
+
+// The invariants that can be checked from memory, with the walks over the staged
+// slots (debug build only): at each write-back.
+void Dat21File::checkInvariants() const {
+#ifndef NDEBUG
+  checkMemory();
+  // I6: staged appends are consecutive from the disk's slot count up to ours.
+  std::uint64_t expect = disk_.slotCount + 1;
+  staged_.each(expect, kMaxRecno + 1, [&](std::uint64_t recno, const char*) {
+    assert(recno == expect);
+    ++expect;
+  });
+  assert(expect == hdr_.slotCount + 1 || (staged_.empty() && hdr_.slotCount == disk_.slotCount));
+  // I8: the read-ahead holds the staged slots it covers.
+  if (chunk_.valid())
+    staged_.each(chunk_.first(), chunk_.end(), [&](std::uint64_t recno, const char* slot) {
+      assert(std::memcmp(chunk_.at(recno), slot, ssize_) == 0);
+    });
 #endif
 }
 
 ErrorState Dat21File::add(char* rec) {
+  const Checked check(*this, Step::kOther);
   if (!writable_) return make(kAccessDenied);
   Statement s(*this, true);
   if (s.e.code) return s.e;
@@ -722,9 +862,16 @@ ErrorState Dat21File::add(char* rec) {
   return {};
 }
 
-ErrorState Dat21File::put(const char* rec) {
+// PUT and DELETE: a current record in a file open for writing.
+ErrorState Dat21File::currentWritable() const {
   if (!writable_) return make(kAccessDenied);
   if (curRec_ == 0) return make(kRecordNotAvailable);
+  return {};
+}
+
+ErrorState Dat21File::put(const char* rec) {
+  const Checked check(*this, Step::kOther);
+  if (ErrorState e = currentWritable(); e.code) return e;
   Statement s(*this, true);
   if (s.e.code) return s.e;
   const std::uint64_t recno = curRec_;
@@ -758,8 +905,8 @@ ErrorState Dat21File::put(const char* rec) {
 }
 
 ErrorState Dat21File::erase() {
-  if (!writable_) return make(kAccessDenied);
-  if (curRec_ == 0) return make(kRecordNotAvailable);
+  const Checked check(*this, Step::kOther);
+  if (ErrorState e = currentWritable(); e.code) return e;
   Statement s(*this, true);
   if (s.e.code) return s.e;
   const std::uint64_t recno = curRec_;
@@ -812,6 +959,7 @@ void Dat21File::compact() {
 }
 
 ErrorState Dat21File::flush() {
+  const Checked check(*this, Step::kOther);
   if (!fd_.valid()) return {};
   if (ErrorState e = writeBack(); e.code) return e;  // I6: staged only under our lock
   if (::fdatasync(fd_.get()) != 0) return lastErrno();
@@ -821,6 +969,7 @@ ErrorState Dat21File::flush() {
 }
 
 ErrorState Dat21File::send(std::string_view command, std::string& reply) {
+  const Checked check(*this, Step::kOther);
   reply.clear();
   if (const SendCommand c = parseSend(command); c.is("recover") && c.hasValue) {
     int seconds = 0;
@@ -833,6 +982,7 @@ ErrorState Dat21File::send(std::string_view command, std::string& reply) {
 // Takes the write lock across statements and reads the header under it; from then on
 // the file in memory is the file (I7) until UNLOCK.
 ErrorState Dat21File::lock() {
+  const Checked check(*this, Step::kLock);
   if (!writable_) return make(kAccessDenied);
   if (locked_) return {};
   ErrorState e = share_.lockWrite();
@@ -843,6 +993,7 @@ ErrorState Dat21File::lock() {
 }
 
 ErrorState Dat21File::unlock() {
+  const Checked check(*this, Step::kUnlock);
   if (!locked_) return {};
   ErrorState e = writeBack();
   trusted_ = locked_ = false;
@@ -853,12 +1004,14 @@ ErrorState Dat21File::unlock() {
 // Holds are locks of the data file's descriptor (ShareLock), taken without a
 // statement: they guard no bytes of the file.
 ErrorState Dat21File::hold(std::string_view p) {
+  const Checked check(*this, Step::kOther);
   const std::uint64_t rec = recordAt(p);
   if (rec == 0) return make(kRecordNotAvailable);
   return share_.hold(rec);
 }
 
 ErrorState Dat21File::release(std::string_view p) {
+  const Checked check(*this, Step::kOther);
   const std::uint64_t rec = recordAt(p);
   if (rec == 0) return make(kRecordNotAvailable);
   share_.release(rec);
@@ -866,6 +1019,7 @@ ErrorState Dat21File::release(std::string_view p) {
 }
 
 ErrorState Dat21File::heldElsewhere(std::string_view p, bool& held) {
+  const Checked check(*this, Step::kOther);
   held = false;
   const std::uint64_t rec = recordAt(p);
   if (rec == 0) return make(kRecordNotAvailable);
@@ -876,6 +1030,7 @@ ErrorState Dat21File::heldElsewhere(std::string_view p, bool& held) {
 }
 
 ErrorState Dat21File::records(std::uint64_t& n) {
+  const Checked check(*this, Step::kOther);
   n = 0;
   Statement s(*this, false);
   if (s.e.code) return s.e;
@@ -885,6 +1040,7 @@ ErrorState Dat21File::records(std::uint64_t& n) {
 
 // "R<record>" in record order, "K<key>:<record>:<sort bytes in hex>" in a key order.
 std::string Dat21File::position() {
+  const Checked check(*this, Step::kOther);
   if (curRec_ == 0) return {};
   if (order_ < 0) return encodePosition(-1, curRec_, {});
   std::string sk, image;
@@ -907,6 +1063,7 @@ bool Dat21File::parsePosition(std::string_view p, int& order, Cursor& c) const {
 }
 
 ErrorState Dat21File::reset(std::string_view p) {
+  const Checked check(*this, Step::kOther);
   int order = -1;
   Cursor c;
   if (!parsePosition(p, order, c)) return make(kRecordNotAvailable);
@@ -918,6 +1075,7 @@ ErrorState Dat21File::reset(std::string_view p) {
 // The record of the position's slot while it is active and, in a key order, still
 // holds the key value the position names.
 ErrorState Dat21File::reget(std::string_view p, char* rec) {
+  const Checked check(*this, Step::kOther);
   const bool watch = std::exchange(watchNext_, false);  // a failed re-read watches nothing
   int order = -1;
   Cursor c;
