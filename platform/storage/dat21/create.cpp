@@ -78,10 +78,7 @@ ErrorState createMissing(const FileDecl& decl, const std::string& path) {
   } unlinkTmp{tmp};
   ShareLock guard;
   if (ErrorState e = guard.acquire(fd.get(), mode::kReadWrite | mode::kDenyNone); e.code) return e;
-  struct Release {
-    ShareLock& s;
-    ~Release() { s.release(); }
-  } release{guard};
+  const ReleaseOnExit release{guard};
   if (ErrorState e = guard.lockWrite(); e.code) return e;
   const std::string bytes = emptyDataBytes(decl);
   if (!writeAt(fd.get(), bytes.data(), bytes.size(), 0)) return lastErrno();

@@ -19,6 +19,12 @@ inline ErrorState lastErrno() { return fromErrno(errno); }
 // A failed openRegular, a folder, a FIFO or a device being no data file.
 inline ErrorState openErrno() { return fromOpenErrno(errno, kInvalidDataFile); }
 
+// Gives up a ShareLock's hold of its file when it goes.
+struct ReleaseOnExit {
+  ShareLock& lock;
+  ~ReleaseOnExit() { lock.release(); }
+};
+
 // The header flags a declaration gives a new file.
 inline std::uint32_t declFlags(const FileDecl& d) {
   return (d.reclaim ? kFlagReclaim : 0) | (d.oem ? kFlagOem : 0);

@@ -48,9 +48,23 @@ std::uint32_t crc32(std::uint32_t crc, const void* data, std::size_t n) {
   return ~crc;
 }
 
+namespace {
+
+// A header block (a data header's copy, a key file's header): zeroed with its magic
+// in front, and sealed with the CRC of the bytes before crcAt.
+void startBlock(unsigned char* out, std::size_t size, const char (&magic)[8]) {
+  std::memset(out, 0, size);
+  std::memcpy(out, magic, sizeof magic);
+}
+void sealBlock(unsigned char* out, std::size_t crcAt) { put32(out + crcAt, crc32(0, out, crcAt)); }
+bool soundBlock(const unsigned char* in, const char (&magic)[8], std::size_t crcAt) {
+  return std::memcmp(in, magic, sizeof magic) == 0 && get32(in + crcAt) == crc32(0, in, crcAt);
+}
+
+}  // namespace
+
 void encodeHeader(const DataHeader& h, unsigned char* c) {
-  std::memset(c, 0, kHeaderCopySize);
-  std::memcpy(c, kDataMagic, sizeof kDataMagic);
+  startBlock(c, kHeaderCopySize, kDataMagic);
   put32(c + kOffVersion, h.version);
   put32(c + kOffRecordSize, h.recordSize);
   put32(c + kOffKeyCount, h.keyCount);
@@ -66,12 +80,11 @@ void encodeHeader(const DataHeader& h, unsigned char* c) {
     put32(p + 8, h.keys[k].crc);
     put32(p + 12, h.keys[k].epoch);
   }
-  put32(c + kOffHeaderCrc, crc32(0, c, kOffHeaderCrc));
+  sealBlock(c, kOffHeaderCrc);
 }
 
 bool decodeHeader(const unsigned char* c, DataHeader& h) {
-  if (std::memcmp(c, kDataMagic, sizeof kDataMagic) != 0) return false;
-  if (get32(c + kOffHeaderCrc) != crc32(0, c, kOffHeaderCrc)) return false;
+  if (!soundBlock(c, kDataMagic, kOffHeaderCrc)) return false;
   DataHeader d;
   d.version = get32(c + kOffVersion);
   d.recordSize = get32(c + kOffRecordSize);
@@ -108,18 +121,16 @@ bool pickHeader(const unsigned char* both, DataHeader& h, bool* bothSound) {
 }
 
 void encodeKeyHeader(const KeyFileHeader& h, unsigned char* out) {
-  std::memset(out, 0, kKeyHeaderSize);
-  std::memcpy(out, kKeyMagic, sizeof kKeyMagic);
+  startBlock(out, kKeyHeaderSize, kKeyMagic);
   put32(out + kOffKeyVersion, h.version);
   put32(out + kOffKeyNumber, h.keyNumber);
   put32(out + kOffKeyLength, h.keyLength);
   put64(out + kOffLayout, h.layout);
-  put32(out + kOffKeyCrc, crc32(0, out, kOffKeyCrc));
+  sealBlock(out, kOffKeyCrc);
 }
 
 bool decodeKeyHeader(const unsigned char* in, KeyFileHeader& h) {
-  if (std::memcmp(in, kKeyMagic, sizeof kKeyMagic) != 0) return false;
-  if (get32(in + kOffKeyCrc) != crc32(0, in, kOffKeyCrc)) return false;
+  if (!soundBlock(in, kKeyMagic, kOffKeyCrc)) return false;
   h.version = get32(in + kOffKeyVersion);
   h.keyNumber = get32(in + kOffKeyNumber);
   h.keyLength = get32(in + kOffKeyLength);

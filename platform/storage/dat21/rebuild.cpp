@@ -47,10 +47,7 @@ ErrorState buildFile(const FileDecl& decl, const std::string& name) {
   if (!fd.valid()) return openErrno();
   ShareLock share;
   if (ErrorState e = share.acquire(fd.get(), mode::kReadWrite | mode::kDenyNone); e.code) return e;
-  struct Release {
-    ShareLock& s;
-    ~Release() { s.release(); }
-  } release{share};
+  const ReleaseOnExit release{share};
   if (ErrorState e = share.lockWrite(); e.code) return e;
   unsigned char raw[kHeaderSize];
   ssize_t got = readAt(fd.get(), raw, sizeof raw, 0);
