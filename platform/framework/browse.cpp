@@ -29,6 +29,7 @@ void BrowseClass::Init(int listControl, storage::File& view, ListQueue& queue, R
   Selecting = window.Request == request::kSelect;
   loaded_ = false;
   killed_ = false;
+  rowsChanged_ = true;
   choice_ = -1;
   window.AddItem(*this);
 }
@@ -78,9 +79,11 @@ int BrowseClass::pageSize() const {
   return std::max(1, w ? w->visibleRows(ListControl) : 1);
 }
 
-int BrowseClass::readRows(std::vector<ListQueue::Row>& out, Direction d, int max, const std::string& skip) {
+int BrowseClass::readRows(std::vector<ListQueue::Row>& out, Direction d, int max, const std::string& skip,
+                          std::vector<std::size_t>* changed) {
   int n = 0;
   bool first = true;
+  ListQueue::Row row;
   while (max < 0 || n < max) {
     if (const std::uint8_t r = d == Direction::Forward ? Next() : Previous(); r != kLevelOk) {
       if (r == kFatal) readFailed_ = true;
@@ -93,13 +96,21 @@ int BrowseClass::readRows(std::vector<ListQueue::Row>& out, Direction d, int max
       continue;
     }
     first = false;
-    ListQueue::Row row;
+    row.values.clear();  // a row read anew: no value left from the row this one held
     copySources(row);
     row.position = std::move(pos);
-    if (step_) row.thumb = step_->GetPercentile(View->buffer());
-    out.push_back(std::move(row));
+    row.thumb = step_ ? step_->GetPercentile(View->buffer()) : 0;
+    const auto at = static_cast<std::size_t>(n);
+    if (!changed || at >= out.size()) {
+      if (changed) changed->push_back(at);
+      out.push_back(std::move(row));
+    } else if (out[at] != row) {
+      changed->push_back(at);
+      std::swap(out[at], row);
+    }
     ++n;
   }
+  if (changed) out.resize(static_cast<std::size_t>(n));
   return n;
 }
 
@@ -167,17 +178,26 @@ void BrowseClass::refill(Anchor a, std::string position) {
   }
   setLimits();
   auto& rows = queue_->rows;
-  rows.clear();
+  // The whole view read again over the rows the window shows as they are: only the
+  // rows that differ are formatted and passed on.
+  const bool over = FileLoaded && !rowsChanged_;
+  changedRows_.clear();
+  rowsReread_ = over;
+  if (!over) {
+    rows.clear();
+    rowsChanged_ = true;
+  }
   choice_ = -1;
   atTop_ = atBottom_ = false;
-  rowsChanged_ = true;
   if (FileLoaded) {
     atTop_ = true;
     rows.reserve(static_cast<std::size_t>(View->records()));
     const bool hint = QuickScan && Primary;
     if (hint) Primary->SetQuickScan(true);
-    if (const std::uint8_t r = Reset(); r == kLevelOk) readRows(rows, Direction::Forward, -1, {});
-    else if (r == kFatal) readFailed_ = true;
+    const std::uint8_t r = Reset();
+    if (r == kLevelOk) readRows(rows, Direction::Forward, -1, {}, over ? &changedRows_ : nullptr);
+    else rows.clear();
+    if (r == kFatal) readFailed_ = true;
     if (hint) Primary->SetQuickScan(false);
     atBottom_ = true;
     if (!rows.empty()) {
@@ -200,6 +220,7 @@ void BrowseClass::refill(Anchor a, std::string position) {
     // The error was reported (message 1): the list closes, showing nothing of the
     // part of the view read before it, and its owner computes nothing from that part.
     rows.clear();
+    rowsChanged_ = true;
     choice_ = -1;
     show();
     UpdateWindow();
@@ -241,29 +262,38 @@ void BrowseClass::show() {
   ui::Window* w = window();
   if (!w) return;
   const auto& rows = queue_->rows;
-  if (rowsChanged_) {
-    rowsChanged_ = false;
+  if (rowsChanged_ || rowsReread_) {
     const std::vector<ui::ListColumn>& cols = w->columns(ListControl);
-    std::size_t shown = std::min(cols.size(), pairs_.size());
+    const std::size_t shown = std::min(cols.size(), pairs_.size());
     std::vector<std::optional<Picture>> pics(shown);
     for (std::size_t c = 0; c < shown; ++c)
       if (!cols[c].picture.empty()) pics[c] = Picture::parse(cols[c].picture);
-    std::vector<ui::Window::Row> cells(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      ui::Window::Row& out = cells[i];
-      out.resize(shown);
+    auto cellsOf = [&](const ListQueue::Row& row) {
+      ui::Window::Row out(shown);
       for (std::size_t c = 0; c < shown; ++c) {
         if (queue_->columns()[c].text) {
-          std::string_view t = queue_->text(rows[i], c);
+          std::string_view t = queue_->text(row, c);
           out[c] = pics[c] ? pics[c]->formatText(t) : std::string(trimRight(t));
         } else {
-          double v = queue_->number(rows[i], c);
+          double v = queue_->number(row, c);
           out[c] = pics[c] ? pics[c]->format(v) : numberText(v);
         }
       }
-    }
+      return out;
+    };
     w->setPaged(ListControl, !FileLoaded);
-    w->setRows(ListControl, std::move(cells));
+    if (rowsChanged_) {
+      std::vector<ui::Window::Row> cells;
+      cells.reserve(rows.size());
+      for (const ListQueue::Row& row : rows) cells.push_back(cellsOf(row));
+      w->setRows(ListControl, std::move(cells));
+    } else {
+      std::vector<std::pair<std::size_t, ui::Window::Row>> changed;
+      for (std::size_t i : changedRows_) changed.emplace_back(i, cellsOf(rows[i]));
+      w->setRows(ListControl, rows.size(), std::move(changed));
+    }
+    rowsChanged_ = rowsReread_ = false;
+    changedRows_.clear();
   }
   w->setSelectedRow(ListControl, choice_ + 1);
   int thumb = 0;

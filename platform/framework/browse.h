@@ -98,7 +98,11 @@ class BrowseClass : public ViewManager, public WindowComponent {
   // The position of the first row at or after the anchor ("" none).
   std::string locate(Anchor a, const std::string& position);
   // Reads up to max rows from the view's current place; a first row at skip is left out.
-  int readRows(std::vector<ListQueue::Row>& out, Direction d, int max, const std::string& skip);
+  // With changed, the rows are read over those out holds, from its first: a row equal
+  // to the one in its place leaves it there, another takes the place and its index is
+  // noted in changed, as is a row added; the rows beyond the last one read are cut.
+  int readRows(std::vector<ListQueue::Row>& out, Direction d, int max, const std::string& skip,
+               std::vector<std::size_t>* changed = nullptr);
   void copySources(ListQueue::Row& row) const;  // the sources' values into row
   int fetch(Direction d, int max);  // rows added beyond the queue's edge
   void readPage(const std::string& start);
@@ -128,6 +132,10 @@ class BrowseClass : public ViewManager, public WindowComponent {
   int fetched_ = 0;        // rows the last Fetch added
   int lost_ = 0;           // the storage code of Update's failed re-read of the row, 0 none
   bool rowsChanged_ = true;  // the window's rows are to be formatted again
+  // The queue was read again over the rows the window shows (rowsChanged_ false): the
+  // window's rows are to be cut or grown to the queue's, and those changed formatted.
+  bool rowsReread_ = false;
+  std::vector<std::size_t> changedRows_;
   bool readFailed_ = false;  // a read of the view failed during the filling under way
 };
 

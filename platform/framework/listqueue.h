@@ -21,6 +21,7 @@ class ListQueue {
     std::string values;
     std::string position;  // the row's position in the view
     int thumb = 0;         // the thumb step's percentile of the row
+    bool operator==(const Row&) const = default;
   };
   std::vector<Row> rows;
 

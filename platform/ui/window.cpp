@@ -288,6 +288,22 @@ const std::vector<ListColumn>& Window::columns(int ctl) const {
 
 void Window::setRows(int ctl, std::vector<Row> rows) { change(ctl, at(ctl).rows, std::move(rows)); }
 
+void Window::setRows(int ctl, std::size_t count, std::vector<std::pair<std::size_t, Row>> changed) {
+  {
+    std::lock_guard g(m_);
+    std::vector<Row>& rows = at(ctl).rows;
+    bool differ = rows.size() != count;
+    rows.resize(count);
+    for (auto& [i, row] : changed) {
+      if (i >= count || rows[i] == row) continue;
+      rows[i] = std::move(row);
+      differ = true;
+    }
+    if (!differ) return;
+  }
+  notify(ctl);
+}
+
 std::vector<Window::Row> Window::rows(int ctl) const { return read(m_, at(ctl).rows); }
 int Window::rowCount(int ctl) const {
   std::lock_guard g(m_);

@@ -11,6 +11,7 @@
 // window's lock; none calls the backend while holding it.
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -18,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/defs.h"
@@ -169,6 +171,10 @@ class Window {
   // A list's rows: formatted cells, one vector per row; the highlighted row is 1-based.
   using Row = std::vector<std::string>;
   void setRows(int ctl, std::vector<Row> rows);
+  // The rows cut or grown to count, and the given ones (0-based, each below count) put
+  // in their places; a row grown is to be among them. The backend is told only when a
+  // row differs from what the list held.
+  void setRows(int ctl, std::size_t count, std::vector<std::pair<std::size_t, Row>> changed);
   std::vector<Row> rows(int ctl) const;
   int rowCount(int ctl) const;
   void setSelectedRow(int ctl, int row);

@@ -507,44 +507,48 @@ TEST_F(ListsTest, TheListIsRefreshedAfterItsFormReturns) {
       {"view from a list opened to view", "?VIEW:3", rename, fw::request::kView, 0, 0,
        {"Фирма 1", "Фирма 2", "Фирма 3"}, "2"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    clearFirms();
-    addFirm(1, "Фирма 1", "c:\\one");
-    addFirm(2, "Фирма 2", "c:\\two");
-    addFirm(3, "Фирма 3", "c:\\three");
-    formCalls.clear();
-    formAction = c.form;
-    std::vector<std::string> names;
-    std::string at;
-    int focus = 0, resetsBefore = 0, resetsAfter = 0;
-    then([&](ui::Window& w) { user.selectRow(w, "?BROWSE:1", 2); });
-    then([&](ui::Window& w) {
-      resetsBefore = TestList::running->resets;
-      user.press(w, c.button);
-    });
-    then([&](ui::Window& w) {
-      names = column(w, 1);
-      at = highlighted(w);
-      focus = w.focus();
-      resetsAfter = TestList::running->resets;
-      user.press(w, "?CLOSE");
-    });
-    dict::GLOBALREQUEST = c.listRequest;
-    runFirmList({}, {});
-    EXPECT_EQ(names, c.names);
-    EXPECT_EQ(at, c.highlighted);
-    EXPECT_EQ(focus, ctl::kList);
-    if (c.formRequest) {
-      ASSERT_EQ(formCalls.size(), 1u);
-      EXPECT_EQ(formCalls[0].request, c.formRequest);
-      EXPECT_EQ(formCalls[0].code, c.formCode);
-      // The whole record reaches the form, not only the list's columns.
-      if (c.formRequest != fw::request::kInsert) EXPECT_EQ(formCalls[0].path, "c:\\two");
-      else EXPECT_EQ(formCalls[0].path, "");
-      EXPECT_GT(resetsAfter, resetsBefore);
-    } else {
-      EXPECT_TRUE(formCalls.empty());
+  for (bool loaded : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (loaded ? ", file-loaded" : ", page by page"));
+      clearFirms();
+      addFirm(1, "Фирма 1", "c:\\one");
+      addFirm(2, "Фирма 2", "c:\\two");
+      addFirm(3, "Фирма 3", "c:\\three");
+      formCalls.clear();
+      formAction = c.form;
+      std::vector<std::string> names;
+      std::string at;
+      int focus = 0, resetsBefore = 0, resetsAfter = 0;
+      then([&](ui::Window& w) { user.selectRow(w, "?BROWSE:1", 2); });
+      then([&](ui::Window& w) {
+        resetsBefore = TestList::running->resets;
+        user.press(w, c.button);
+      });
+      then([&](ui::Window& w) {
+        names = column(w, 1);
+        at = highlighted(w);
+        focus = w.focus();
+        resetsAfter = TestList::running->resets;
+        user.press(w, "?CLOSE");
+      });
+      dict::GLOBALREQUEST = c.listRequest;
+      ListOptions o;
+      o.fileLoaded = loaded;
+      runFirmList(o, {});
+      EXPECT_EQ(names, c.names);
+      EXPECT_EQ(at, c.highlighted);
+      EXPECT_EQ(focus, ctl::kList);
+      if (c.formRequest) {
+        ASSERT_EQ(formCalls.size(), 1u);
+        EXPECT_EQ(formCalls[0].request, c.formRequest);
+        EXPECT_EQ(formCalls[0].code, c.formCode);
+        // The whole record reaches the form, not only the list's columns.
+        if (c.formRequest != fw::request::kInsert) EXPECT_EQ(formCalls[0].path, "c:\\two");
+        else EXPECT_EQ(formCalls[0].path, "");
+        EXPECT_GT(resetsAfter, resetsBefore);
+      } else {
+        EXPECT_TRUE(formCalls.empty());
+      }
     }
   }
 }

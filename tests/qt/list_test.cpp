@@ -119,6 +119,42 @@ TEST_F(QtList, PagedListReportsScrollingPastItsRows) {
   EXPECT_EQ(drag.control, kList);
 }
 
+TEST_F(QtList, RowsPassedOnByTheirPlacesReachTheScreen) {
+  struct Case {
+    const char* name;
+    std::size_t count;
+    std::vector<std::pair<std::size_t, const char*>> changed;  // a row's place, its first cell
+    std::vector<std::string> shown;                            // the first column on the screen
+  };
+  const Case cases[] = {
+      {"none changed", 4, {}, {"1", "2", "3", "4"}},
+      {"one changed", 4, {{1, "20"}}, {"1", "20", "3", "4"}},
+      {"one added", 5, {{4, "5"}}, {"1", "2", "3", "4", "5"}},
+      {"cut, one changed", 2, {{0, "10"}}, {"10", "2"}},
+  };
+  open(4);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    w().setRows(kList, listRows(4));
+    ASSERT_TRUE(pumpUntil([&] { return view()->model()->rowCount() == 4; }));
+    std::vector<std::pair<std::size_t, ui::Window::Row>> changed;
+    for (auto [at, first] : c.changed) {
+      ui::Window::Row row = listRows(1, static_cast<int>(at) + 1)[0];
+      row[0] = first;
+      changed.emplace_back(at, std::move(row));
+    }
+    w().setRows(kList, c.count, std::move(changed));
+    pump(30);
+    std::vector<std::string> shown;
+    for (const ui::Window::Row& r : w().rows(kList)) shown.push_back(r[0]);
+    EXPECT_EQ(shown, c.shown);
+    std::vector<std::string> screen;
+    for (int r = 0; r < view()->model()->rowCount(); ++r)
+      screen.push_back(view()->model()->index(r, 0).data().toString().toStdString());
+    EXPECT_EQ(screen, c.shown);
+  }
+}
+
 TEST_F(QtList, FileLoadedListOfTheLargestSizeScrollsNatively) {
   open(1);
   constexpr int kRows = 32767;
